@@ -1,0 +1,15 @@
+# Fails when a file of the GUI-free core includes a QtGui or QtWidgets header.
+# Run as: cmake -DCORE_DIR=<dir> -DSTAMP=<file> -P CheckCoreLayering.cmake
+file(GLOB_RECURSE core_files "${CORE_DIR}/*.h" "${CORE_DIR}/*.cpp")
+set(offenders "")
+foreach(f IN LISTS core_files)
+    file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](QtGui|QtWidgets|QtSvg|QtMultimedia)[/>\"]")
+    if(lines)
+        list(APPEND offenders "${f}: ${lines}")
+    endif()
+endforeach()
+if(offenders)
+    list(JOIN offenders "\n  " msg)
+    message(FATAL_ERROR "kestrune_core must stay GUI-free; these files include GUI headers:\n  ${msg}")
+endif()
+file(WRITE "${STAMP}" "ok\n")

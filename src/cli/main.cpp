@@ -1,0 +1,45 @@
+#include "cliregistry.h"
+#include "settings/logging.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+void printUsage(QTextStream &out)
+{
+    out << "Usage: kestrune-cli <command> [options]\n\nCommands:\n";
+    for (const CliCommand &command : CliRegistry::all())
+        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary << '\n';
+    out << "  --version\n      Print the version.\n";
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QString::fromLatin1(kestrune::kProductName));
+    QCoreApplication::setApplicationVersion(kestrune::appVersion());
+    QCoreApplication::setOrganizationName(QStringLiteral("Kestrune"));
+
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (arguments.isEmpty() || arguments.first() == QLatin1String("--help") || arguments.first() == QLatin1String("-h")) {
+        printUsage(arguments.isEmpty() ? err : out);
+        return arguments.isEmpty() ? 2 : 0;
+    }
+    if (arguments.first() == QLatin1String("--version")) {
+        out << "kestrune-cli " << kestrune::appVersion() << '\n';
+        return 0;
+    }
+    const CliCommand *command = CliRegistry::find(arguments.first());
+    if (!command) {
+        err << "kestrune-cli: unknown command \"" << arguments.first() << "\"\n\n";
+        printUsage(err);
+        return 2;
+    }
+    out.flush();
+    return command->run(arguments.mid(1));
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "deviceinfo.h"
+
+#include <QStringList>
+
+// Lists attached devices and the apps installed on one of them. Both calls
+// block until the tool has exited and must not run on the main thread; failures
+// show as empty lists. Implementations hold no state between calls and may be
+// called from several workers at once.
+class DeviceDetecting
+{
+public:
+    virtual ~DeviceDetecting() = default;
+
+    virtual DeviceList listDevices() = 0;
+    // Bundle identifiers, unique and sorted ascending.
+    virtual QStringList listApps(const QString &deviceId) = 0;
+};
