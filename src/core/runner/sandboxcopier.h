@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -8,8 +9,10 @@
 // Copies a workspace into a run's sandbox folder, leaving out what a run does
 // not need: blacklisted names, symbolic links (reported one by one) and files
 // of more than kMaxFileSize bytes (left out silently). Items that cannot be
-// copied are logged and skipped; the copy goes on. Created and used on one
-// worker thread for one run.
+// copied, and anything that is not a regular file or a folder (pipes,
+// sockets, devices), are logged and skipped; the copy goes on. Existing files
+// at the destination are never overwritten. Created and used on one worker
+// thread for one run.
 class SandboxCopier final
 {
 public:
@@ -26,6 +29,12 @@ public:
     int copiedFiles() const { return m_copiedFiles; }
 
 private:
+    void copyFolderContents(int sourceDir, int destinationDir, const QByteArray &sourcePath);
+    void copyEntry(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName,
+                   const QByteArray &sourcePath);
+    void copyFile(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName, unsigned mode,
+                  const QByteArray &sourcePath);
+
     QStringList m_blacklist;
     LinkSkipped m_linkSkipped;
     int m_copiedFiles = 0;

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 class TestSandbox : public QObject
 {
     Q_OBJECT
@@ -18,6 +20,8 @@ private Q_SLOTS:
     void sizeLimit_data();
     void sizeLimit();
     void copyOntoExistingFilesGoesOn();
+    void pipesAreNotOpened();
+    void singleFileItem();
     void runFolderName_data();
     void runFolderName();
     void claimTakesNextFreeSecond();
@@ -122,6 +126,34 @@ void TestSandbox::copyOntoExistingFilesGoesOn()
     QVERIFY(a.open(QIODevice::ReadOnly));
     QCOMPARE(a.readAll(), QByteArray("old")); // never overwritten
     QVERIFY(QFileInfo::exists(target.filePath(QStringLiteral("b.yaml"))));
+}
+
+void TestSandbox::pipesAreNotOpened()
+{
+    QTemporaryDir source;
+    QTemporaryDir target;
+    write(source.filePath(QStringLiteral("a.yaml")));
+    // Opening a pipe for reading would wait for a writer forever.
+    QCOMPARE(::mkfifo(QFile::encodeName(source.filePath(QStringLiteral("pipe"))).constData(), 0600), 0);
+    SandboxCopier copier(WorkspaceFiles::blacklist());
+    copier.copyWorkspaceItem(source.path(), target.path());
+    QCOMPARE(tree(target.path()), QStringList{QStringLiteral("a.yaml")});
+}
+
+void TestSandbox::singleFileItem()
+{
+    QTemporaryDir source;
+    QTemporaryDir target;
+    write(source.filePath(QStringLiteral("flow.yaml")), "one");
+    SandboxCopier copier(WorkspaceFiles::blacklist());
+    copier.copyWorkspaceItem(source.filePath(QStringLiteral("flow.yaml")), target.filePath(QStringLiteral("copy.yaml")));
+    QFile copy(target.filePath(QStringLiteral("copy.yaml")));
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), QByteArray("one"));
+    // Onto an existing folder (a single-file workspace onto its sandbox):
+    // nothing is overwritten.
+    copier.copyWorkspaceItem(source.filePath(QStringLiteral("flow.yaml")), target.path());
+    QCOMPARE(tree(target.path()), QStringList{QStringLiteral("copy.yaml")});
 }
 
 void TestSandbox::runFolderName_data()
