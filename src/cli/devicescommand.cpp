@@ -22,7 +22,8 @@ int listDevices(const QStringList &arguments)
     if (!CliOptions::parse(parser, QStringLiteral("devices"), kUsage, arguments))
         return 2;
     if (!parser.positionalArguments().isEmpty()) {
-        CliOptions::error(QStringLiteral("kestrune-cli devices: unexpected argument \"%1\"\n").arg(parser.positionalArguments().first()));
+        CliOptions::error(QStringLiteral("kestrune-cli devices: unexpected argument \"%1\"\nUsage: kestrune-cli devices %2\n")
+                              .arg(parser.positionalArguments().first(), kUsage));
         return 2;
     }
 
