@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <signal.h>
+#include <sys/types.h>
 #include <utility>
 
 CommandExecutor::CommandExecutor(QObject *parent)

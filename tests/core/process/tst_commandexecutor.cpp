@@ -1,4 +1,5 @@
 #include "process/commandexecutor.h"
+#include "process/toolcommands.h"
 #include "process/processregistry.h"
 #include "process/processtree.h"
 #include "processprobe.h"
@@ -144,6 +145,7 @@ private Q_SLOTS:
     void launchFailure();
     void runWhileRunningIsIgnored();
     void childLeadsItsOwnGroup();
+    void runnerArgumentsPassTheLoginShellUnchanged();
     void nothingSurvives_data();
     void nothingSurvives();
 
@@ -338,6 +340,36 @@ void TestCommandExecutor::childLeadsItsOwnGroup()
     QVERIFY(words.at(3).toLongLong() != qint64(::getpgrp()));
 }
 
+void TestCommandExecutor::runnerArgumentsPassTheLoginShellUnchanged()
+{
+    ToolCommands::TestRun run;
+    run.runnerPath = kFakeChild;
+    run.teamId = QStringLiteral("K7QX2M9R4T");
+    run.deviceId = QStringLiteral("00008110-001A2B3C4D5E6F70");
+    run.bundleId = QStringLiteral("com.example.shop");
+    run.variables = { { QStringLiteral("GREETING"), QStringLiteral("two words") },
+                      { QStringLiteral("TRICKY"), QStringLiteral("$HOME * `id` \"q\" 'a' ; exit 9") },
+                      { QStringLiteral("NAMA"), QStringLiteral("Pengguna \u2713") } };
+    run.outputFolder = m_scratch.filePath(QStringLiteral("run folder"));
+    run.flowFile = m_scratch.filePath(QStringLiteral("sandbox/flows/login flow.yaml"));
+    const ToolCommand command = ToolCommands(realShell()).runnerTestRun(run);
+
+    CommandExecutor executor(realShell());
+    Recording recording;
+    record(executor, recording);
+    executor.run(command.program, command.arguments, m_scratch.path());
+    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
+    QCOMPARE(recording.statuses.first(), 0);
+
+    // Everything after the runner path arrives as the runner's arguments,
+    // one each, with no word splitting, expansion or quote removal.
+    const QStringList expected = command.arguments.mid(command.arguments.indexOf(kFakeChild) + 1);
+    QStringList lines = recording.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString &line : lines)
+        line = line.mid(1, line.size() - 2);
+    QCOMPARE(lines, expected);
+}
+
 void TestCommandExecutor::nothingSurvives_data()
 {
     QTest::addColumn<QString>("how");
@@ -345,6 +377,7 @@ void TestCommandExecutor::nothingSurvives_data()
     QTest::addColumn<int>("expectedStatus"); // -2: no status expected
 
     QTest::newRow("stop") << QStringLiteral("stop") << false << int(SIGTERM);
+    QTest::newRow("stop, started through the login shell") << QStringLiteral("stop-shell") << true << int(SIGKILL);
     QTest::newRow("stop, every level ignores SIGTERM") << QStringLiteral("stop") << true << int(SIGKILL);
     QTest::newRow("terminateAll") << QStringLiteral("terminateAll") << false << int(SIGTERM);
     QTest::newRow("terminateAll, every level ignores SIGTERM") << QStringLiteral("terminateAll") << true << int(SIGKILL);
@@ -364,14 +397,19 @@ void TestCommandExecutor::nothingSurvives()
     QStringList arguments { QStringLiteral("tree"), QStringLiteral("3") };
     if (ignoreTerm)
         arguments << QStringLiteral("ignore-term");
-    executor->run(kFakeChild, arguments);
+    if (how == QLatin1String("stop-shell"))
+        executor->run(QStringLiteral("/bin/zsh"),
+                      QStringList { QStringLiteral("-l"), QStringLiteral("-c"), QStringLiteral("\"$@\""), QStringLiteral("--"), kFakeChild }
+                          + arguments);
+    else
+        executor->run(kFakeChild, arguments);
     QTRY_COMPARE_WITH_TIMEOUT(printedPids(recording.text()).size(), 3, kTimeoutMs);
     const QList<qint64> pids = printedPids(recording.text());
     for (const qint64 pid : pids)
         QVERIFY(isAlive(pid));
     QCOMPARE(ProcessRegistry::processIds(), QList<qint64> { pids.first() });
 
-    if (how == QLatin1String("stop")) {
+    if (how.startsWith(QLatin1String("stop"))) {
         executor->stop();
     } else if (how == QLatin1String("terminateAll")) {
         CommandExecutor::terminateAll();

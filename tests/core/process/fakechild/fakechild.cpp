@@ -8,7 +8,7 @@
 //                         then its last byte and " b"
 //   invalid               text with two bytes that are not UTF-8 inside
 //   truncated             text that ends in the middle of a character
-//   flood BYTES           BYTES bytes of 63-character lines
+//   flood BYTES           BYTES bytes of 63-character lines, in 64 KiB writes
 //   print-env NAME...     "NAME=value" or "NAME unset" per name
 //   pwd                   the working directory
 //   read-stdin            reads standard input to its end, then says so
@@ -18,6 +18,9 @@
 //                         waits forever; the last level only waits. With
 //                         ignore-term every level ignores SIGTERM.
 //   hang                  waits forever
+//   --platform ...        called the way the runner is: prints every
+//                         argument, "--platform" included, as "[arg]" lines
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -108,12 +111,15 @@ int main(int argc, char **argv)
         return 0;
     }
     if (scenario == "flood") {
+        // 63-character lines, written 64 KiB at a time.
         long remaining = argc > 2 ? std::atol(argv[2]) : 1 << 20;
-        const std::string line(63, 'x');
+        std::string block;
+        while (block.size() < 65536)
+            block += std::string(63, 'x') + "\n";
         while (remaining > 0) {
-            const std::string chunk = remaining >= 64 ? line + "\n" : std::string(size_t(remaining), 'x');
-            out(chunk);
-            remaining -= long(chunk.size());
+            const size_t size = size_t(std::min<long>(remaining, long(block.size())));
+            out(block.substr(0, size));
+            remaining -= long(size);
         }
         return 0;
     }
@@ -146,6 +152,11 @@ int main(int argc, char **argv)
         return tree(argv[0], number(2, 3), argc > 3 && std::strcmp(argv[3], "ignore-term") == 0);
     if (scenario == "hang")
         waitForever();
+    if (scenario == "--platform") {
+        for (int i = 1; i < argc; ++i)
+            out("[" + std::string(argv[i]) + "]\n");
+        return 0;
+    }
 
     put(2, "fakechild: unknown scenario " + scenario + "\n");
     return 2;
