@@ -58,7 +58,7 @@ void ChildProcess::stop()
         return;
     const qint64 pid = m_process->processId();
     if (pid > 0) {
-        ProcessTree::killChildren(m_paths, pid);
+        ProcessTree::killProcessTree(m_paths, pid);
         ProcessTree::signalGroup(pid, SIGTERM);
         m_process->terminate();
         // No context object: the group still gets its SIGKILL when this

@@ -118,7 +118,7 @@ void CommandExecutor::terminateAll()
     qCInfo(lcApp) << "Terminating" << pids.size() << "running process(es)";
     const ToolPaths paths = ToolPaths::fromEnvironment();
     for (const qint64 pid : pids) {
-        ProcessTree::killChildren(paths, pid);
+        ProcessTree::killProcessTree(paths, pid);
         ProcessTree::signalGroup(pid, SIGTERM);
         if (pid > 1)
             ::kill(pid_t(pid), SIGTERM);
@@ -132,4 +132,9 @@ void CommandExecutor::terminateAll()
         QThread::msleep(10);
     for (const qint64 pid : pids)
         ProcessTree::signalGroup(pid, SIGKILL);
+}
+
+QList<qint64> CommandExecutor::activeProcesses()
+{
+    return ProcessRegistry::processIds();
 }

@@ -51,6 +51,10 @@ public:
     // ends through their processes' own termination.
     static void terminateAll();
 
+    // The pids of every process any executor has started and not yet seen
+    // end or stopped (the process-wide registry). Any thread.
+    static QList<qint64> activeProcesses();
+
 private:
     void onEnvironmentLoaded(quint64 generation, const Environment &loginEnvironment);
     void onChildFinished(ChildProcess *child, quint64 generation, int status);

@@ -37,7 +37,7 @@ void runPkill(const ToolCommand &command)
 
 } // namespace
 
-void ProcessTree::killChildren(const ToolPaths &paths, qint64 pid)
+void ProcessTree::killProcessTree(const ToolPaths &paths, qint64 pid)
 {
     // pkill -P 0 or -P 1 would address init's children.
     if (pid <= 1)

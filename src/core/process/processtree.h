@@ -20,7 +20,7 @@ public:
 
     // `pkill -TERM -P pid`, then `pkill -9 -P pid`, each waited for. Failures
     // to start pkill are ignored.
-    static void killChildren(const ToolPaths &paths, qint64 pid);
+    static void killProcessTree(const ToolPaths &paths, qint64 pid);
 
     // Sends `signal` to every process in the group `pgid`. Never signals an
     // invalid id, pid 1 or this application's own group.

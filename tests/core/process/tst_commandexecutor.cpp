@@ -144,6 +144,7 @@ private Q_SLOTS:
     void launchFailure_data();
     void launchFailure();
     void runWhileRunningIsIgnored();
+    void stopWhenIdleDoesNothing();
     void childLeadsItsOwnGroup();
     void runnerArgumentsPassTheLoginShellUnchanged();
     void nothingSurvives_data();
@@ -268,6 +269,7 @@ void TestCommandExecutor::launchFailure_data()
     QVERIFY(writeFile(notExecutable, "#!/bin/sh\necho never\n"));
 
     QTest::newRow("missing executable") << QStringLiteral("/nonexistent/kestrune/runner") << QString();
+    QTest::newRow("empty program") << QString() << QString();
     QTest::newRow("file without execute permission") << notExecutable << QString();
     QTest::newRow("missing working directory") << kFakeChild << m_scratch.filePath(QStringLiteral("no/such/dir"));
 }
@@ -325,6 +327,19 @@ void TestCommandExecutor::runWhileRunningIsIgnored()
     QCOMPARE(recording.statuses.first(), int(SIGTERM));
     QVERIFY(!executor.hasProcess());
     QVERIFY(!recording.text().contains(QLatin1String("exiting 7")));
+}
+
+void TestCommandExecutor::stopWhenIdleDoesNothing()
+{
+    CommandExecutor executor(realShell());
+    Recording recording;
+    record(executor, recording);
+    executor.stop();
+    executor.run(kFakeChild, { QStringLiteral("exit"), QStringLiteral("0") });
+    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
+    executor.stop(); // after the end: nothing to stop, no second status
+    QTest::qWait(100);
+    QCOMPARE(recording.statuses, QList<int> { 0 });
 }
 
 void TestCommandExecutor::childLeadsItsOwnGroup()
@@ -407,7 +422,7 @@ void TestCommandExecutor::nothingSurvives()
     const QList<qint64> pids = printedPids(recording.text());
     for (const qint64 pid : pids)
         QVERIFY(isAlive(pid));
-    QCOMPARE(ProcessRegistry::processIds(), QList<qint64> { pids.first() });
+    QCOMPARE(CommandExecutor::activeProcesses(), QList<qint64> { pids.first() });
 
     if (how.startsWith(QLatin1String("stop"))) {
         executor->stop();
