@@ -155,6 +155,8 @@ private Q_SLOTS:
     void applyOutput();
     void loginEnvironmentReachesTheProcess_data();
     void loginEnvironmentReachesTheProcess();
+    void loginShellFailures_data();
+    void loginShellFailures();
     void hangingLoginShellTimesOut();
     void stopWhileLearningTheEnvironment();
     void environmentOverridesAreHonoured();
@@ -574,6 +576,47 @@ void TestCommandExecutor::loginEnvironmentReachesTheProcess()
     QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
     QCOMPARE(recording.text(), expectedLines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
     QVERIFY(g_diagnostics.isEmpty());
+}
+
+void TestCommandExecutor::loginShellFailures_data()
+{
+    QTest::addColumn<QByteArray>("script"); // empty: no shell at all
+    QTest::addColumn<QString>("expectedText");
+    QTest::addColumn<QString>("expectedDiagnostic");
+
+    const QString minimal = QStringLiteral("FROM_SHELL unset\nPATH=") + ToolPaths::defaultSearchPath() + QLatin1Char('\n');
+    QTest::newRow("shell cannot be started") << QByteArray() << minimal << QStringLiteral("Failed to get user environment: ");
+    QTest::newRow("output is not UTF-8")
+        << QByteArray("#!/bin/sh\nprintf 'FROM_SHELL=yes\\nBAD=\\377\\n'\n") << minimal << QStringLiteral("not UTF-8");
+    QTest::newRow("exit status is not consulted")
+        << QByteArray("#!/bin/sh\nprintf 'FROM_SHELL=yes\\nPATH=/shell/bin\\n'\nexit 3\n")
+        << QStringLiteral("FROM_SHELL=yes\nPATH=/shell/bin\n") << QString();
+}
+
+void TestCommandExecutor::loginShellFailures()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QString, expectedText);
+    QFETCH(QString, expectedDiagnostic);
+
+    ToolPaths paths = realShell();
+    paths.shell = m_scratch.filePath(QStringLiteral("shell-%1").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
+    if (!script.isEmpty())
+        QVERIFY(writeFile(paths.shell, script, true));
+
+    CommandExecutor executor(paths);
+    Recording recording;
+    record(executor, recording);
+    executor.run(kFakeChild, { QStringLiteral("print-env"), QStringLiteral("FROM_SHELL"), QStringLiteral("PATH") });
+    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
+    QCOMPARE(recording.statuses.first(), 0);
+    QCOMPARE(recording.text(), expectedText);
+    if (expectedDiagnostic.isEmpty()) {
+        QVERIFY(g_diagnostics.isEmpty());
+    } else {
+        QCOMPARE(g_diagnostics.size(), 1);
+        QVERIFY2(g_diagnostics.first().contains(expectedDiagnostic), qPrintable(g_diagnostics.first()));
+    }
 }
 
 void TestCommandExecutor::hangingLoginShellTimesOut()
