@@ -1,134 +1,19 @@
-#include "process/commandexecutor.h"
-#include "process/toolcommands.h"
+#include "executortest.h"
 #include "process/processregistry.h"
 #include "process/processtree.h"
-#include "processprobe.h"
+#include "process/toolcommands.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QLoggingCategory>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QThread>
 
 #include <atomic>
 #include <csignal>
 #include <memory>
 #include <thread>
 
-using namespace std::chrono_literals;
+using namespace executortest;
 using processprobe::isAlive;
 using processprobe::noneAlive;
 using processprobe::printedPids;
-
-namespace {
-
-const QString kFakeChild = QStringLiteral(KESTRUNE_FAKECHILD);
-constexpr int kTimeoutMs = 5000;
-
-// What one executor published, and in which state it was at the time.
-struct Recording
-{
-    QStringList chunks;
-    QList<int> statuses;
-    bool everyChunkOnMainThread = true;
-    bool runningWhenStatusArrived = false;
-    int chunksAfterStatus = 0;
-
-    QString text() const { return chunks.join(QString()); }
-};
-
-void record(CommandExecutor &executor, Recording &recording)
-{
-    QObject::connect(&executor, &CommandExecuting::outputReceived, &executor, [&recording](const QString &chunk) {
-        recording.chunks.append(chunk);
-        if (QThread::currentThread() != QCoreApplication::instance()->thread())
-            recording.everyChunkOnMainThread = false;
-        if (!recording.statuses.isEmpty())
-            ++recording.chunksAfterStatus;
-    });
-    QObject::connect(&executor, &CommandExecuting::terminated, &executor, [&executor, &recording](int status) {
-        recording.statuses.append(status);
-        recording.runningWhenStatusArrived = executor.isRunning();
-    });
-}
-
-ToolPaths realShell()
-{
-    ToolPaths paths;
-    paths.shell = QStringLiteral("/bin/zsh");
-    paths.pkill = QStringLiteral("/usr/bin/pkill");
-    return paths;
-}
-
-bool writeFile(const QString &path, const QByteArray &content, bool executable = false)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    file.write(content);
-    file.close();
-    if (executable)
-        file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
-    return true;
-}
-
-qint64 readPid(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    return file.readAll().trimmed().toLongLong();
-}
-
-// Diagnostic lines of the process area, captured for the assertions that
-// need them (the category is silenced by default in the suites).
-QStringList g_diagnostics;
-QtMessageHandler g_previousHandler = nullptr;
-QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
-
-void captureDiagnostics(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (context.category && qstrcmp(context.category, "io.kestrune.Kestrune.App") == 0) {
-        g_diagnostics.append(message);
-        return;
-    }
-    g_previousHandler(type, context, message);
-}
-
-void enableProcessDiagnostics(QLoggingCategory *category)
-{
-    g_previousFilter(category);
-    if (qstrcmp(category->categoryName(), "io.kestrune.Kestrune.App") == 0)
-        category->setEnabled(QtInfoMsg, true);
-}
-
-// Sets an environment variable for one scope.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char *name, const QByteArray &value)
-        : m_name(name)
-        , m_had(qEnvironmentVariableIsSet(name))
-        , m_old(qgetenv(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    bool m_had;
-    QByteArray m_old;
-};
-
-} // namespace
 
 class TestCommandExecutor : public QObject
 {
@@ -150,20 +35,8 @@ private Q_SLOTS:
     void nothingSurvives_data();
     void nothingSurvives();
 
-    void parseLine_data();
-    void parseLine();
-    void applyOutput();
-    void loginEnvironmentReachesTheProcess_data();
-    void loginEnvironmentReachesTheProcess();
-    void loginShellFailures_data();
-    void loginShellFailures();
-    void hangingLoginShellTimesOut();
-    void stopWhileLearningTheEnvironment();
-    void environmentOverridesAreHonoured();
-
 private:
     QTemporaryDir m_home;
-    QTemporaryDir m_hangingHome;
     QTemporaryDir m_scratch;
     QByteArray m_originalHome;
 };
@@ -172,39 +45,20 @@ void TestCommandExecutor::initTestCase()
 {
     QVERIFY(QFile::exists(kFakeChild));
     QVERIFY2(QFile::exists(QStringLiteral("/bin/zsh")), "the suite needs zsh at /bin/zsh (scripts/setup.sh installs it)");
-    QVERIFY(m_home.isValid() && m_hangingHome.isValid() && m_scratch.isValid());
-
+    QVERIFY(m_home.isValid() && m_scratch.isValid());
     // The login shell reads the profile of whatever HOME the application has.
-    QVERIFY(writeFile(m_home.filePath(QStringLiteral(".zprofile")),
-                      "export KESTRUNE_LOGIN_MARKER=from-profile\n"
-                      "export EQ_FIRST='=leading'\n"
-                      "export EMPTY_VALUE=\n"
-                      "export PATH=\"/login/bin:$PATH\"\n"));
-    QVERIFY(writeFile(m_home.filePath(QStringLiteral(".zshrc")), "# nothing interactive\n"));
-    // A profile that never finishes, leaving a background child behind.
-    QVERIFY(writeFile(m_hangingHome.filePath(QStringLiteral(".zprofile")), "export KESTRUNE_LOGIN_MARKER=from-profile\n"));
-    QVERIFY(writeFile(m_hangingHome.filePath(QStringLiteral(".zshrc")),
-                      "echo $$ > \"$HOME/shell.pid\"\n"
-                      "sleep 1001 &\n"
-                      "echo $! > \"$HOME/child.pid\"\n"
-                      "sleep 1000\n"));
+    QVERIFY(writeLoginProfile(m_home.path()));
     m_originalHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(m_home.path()));
-
-    g_previousHandler = qInstallMessageHandler(captureDiagnostics);
-    g_previousFilter = QLoggingCategory::installFilter(enableProcessDiagnostics);
 }
 
 void TestCommandExecutor::cleanupTestCase()
 {
     qputenv("HOME", m_originalHome);
-    QLoggingCategory::installFilter(g_previousFilter);
-    qInstallMessageHandler(g_previousHandler);
 }
 
 void TestCommandExecutor::init()
 {
-    g_diagnostics.clear();
     QCOMPARE(ProcessRegistry::count(), 0);
 }
 
@@ -455,262 +309,6 @@ void TestCommandExecutor::nothingSurvives()
     // Exactly once: nothing more follows.
     QTest::qWait(200);
     QCOMPARE(recording.statuses.size(), 1);
-}
-
-void TestCommandExecutor::parseLine_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<bool>("isVariable");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-
-    QTest::newRow("name and value") << QStringLiteral("HOME=/Users/qa") << true << QStringLiteral("HOME") << QStringLiteral("/Users/qa");
-    QTest::newRow("split at the first equals sign only")
-        << QStringLiteral("OPTS=a=b=c") << true << QStringLiteral("OPTS") << QStringLiteral("a=b=c");
-    QTest::newRow("value starting with an equals sign")
-        << QStringLiteral("NAME==value") << true << QStringLiteral("NAME") << QStringLiteral("=value");
-    QTest::newRow("nothing after the equals sign") << QStringLiteral("EMPTY=") << false << QString() << QString();
-    QTest::newRow("line starting with an equals sign") << QStringLiteral("=value") << false << QString() << QString();
-    QTest::newRow("equals signs only") << QStringLiteral("==") << false << QString() << QString();
-    QTest::newRow("no equals sign") << QStringLiteral("continued value of a multi-line variable") << false << QString() << QString();
-    QTest::newRow("empty line") << QString() << false << QString() << QString();
-    QTest::newRow("carriage return stays in the value")
-        << QStringLiteral("A=b\r") << true << QStringLiteral("A") << QStringLiteral("b\r");
-    QTest::newRow("spaces are kept") << QStringLiteral(" A = b ") << true << QStringLiteral(" A ") << QStringLiteral(" b ");
-}
-
-void TestCommandExecutor::parseLine()
-{
-    QFETCH(QString, line);
-    QFETCH(bool, isVariable);
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-
-    const auto parsed = LoginEnvironment::parseLine(line);
-    QCOMPARE(parsed.has_value(), isVariable);
-    if (parsed) {
-        QCOMPARE(parsed->first, key);
-        QCOMPARE(parsed->second, value);
-    }
-}
-
-void TestCommandExecutor::applyOutput()
-{
-    const LoginEnvironment::Environment base {
-        { QStringLiteral("HOME"), QStringLiteral("/home/qa") },
-        { QStringLiteral("PATH"), ToolPaths::defaultSearchPath() },
-        { QStringLiteral("EMPTY"), QStringLiteral("kept") },
-    };
-    const auto result = LoginEnvironment::applyOutput(
-        base, u"PATH=/opt/homebrew/bin:/usr/bin\nLANG=en_US.UTF-8\nLANG=id_ID.UTF-8\nEMPTY=\nno equals\n=x\n");
-    const LoginEnvironment::Environment expected {
-        { QStringLiteral("HOME"), QStringLiteral("/home/qa") },
-        { QStringLiteral("PATH"), QStringLiteral("/opt/homebrew/bin:/usr/bin") },
-        { QStringLiteral("EMPTY"), QStringLiteral("kept") },
-        { QStringLiteral("LANG"), QStringLiteral("id_ID.UTF-8") },
-    };
-    QCOMPARE(result, expected);
-
-    QProcessEnvironment own;
-    own.insert(QStringLiteral("HOME"), QStringLiteral("/home/qa"));
-    own.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp/qa"));
-    own.insert(QStringLiteral("SECRET_TOKEN"), QStringLiteral("not copied"));
-    own.insert(QStringLiteral("PATH"), QStringLiteral("/not/copied"));
-    const LoginEnvironment::Environment minimal {
-        { QStringLiteral("HOME"), QStringLiteral("/home/qa") },
-        { QStringLiteral("TMPDIR"), QStringLiteral("/tmp/qa") },
-        { QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin:/usr/sbin:/sbin:/usr/local/bin:/opt/homebrew/bin") },
-    };
-    QCOMPARE(LoginEnvironment::minimalEnvironment(own), minimal);
-}
-
-void TestCommandExecutor::loginEnvironmentReachesTheProcess_data()
-{
-    QTest::addColumn<QVariantMap>("callerEnvironment");
-    QTest::addColumn<QStringList>("expectedLines");
-
-    QTest::newRow("login environment only") << QVariantMap {}
-                                            << QStringList {
-                                                   QStringLiteral("KESTRUNE_LOGIN_MARKER=from-profile"),
-                                                   QStringLiteral("EQ_FIRST==leading"),
-                                                   QStringLiteral("EMPTY_VALUE unset"),
-                                                   QStringLiteral("PATH=/login/bin:") + ToolPaths::defaultSearchPath(),
-                                               };
-    QTest::newRow("caller's PATH wins over the login shell's")
-        << QVariantMap { { QStringLiteral("PATH"), QStringLiteral("/caller/bin") } }
-        << QStringList {
-               QStringLiteral("KESTRUNE_LOGIN_MARKER=from-profile"),
-               QStringLiteral("EQ_FIRST==leading"),
-               QStringLiteral("EMPTY_VALUE unset"),
-               QStringLiteral("PATH=/caller/bin"),
-           };
-    QTest::newRow("caller's entries replace and add")
-        << QVariantMap { { QStringLiteral("KESTRUNE_LOGIN_MARKER"), QStringLiteral("from-caller") },
-                         { QStringLiteral("EMPTY_VALUE"), QString() } }
-        << QStringList {
-               QStringLiteral("KESTRUNE_LOGIN_MARKER=from-caller"),
-               QStringLiteral("EQ_FIRST==leading"),
-               QStringLiteral("EMPTY_VALUE="),
-               QStringLiteral("PATH=/login/bin:") + ToolPaths::defaultSearchPath(),
-           };
-}
-
-void TestCommandExecutor::loginEnvironmentReachesTheProcess()
-{
-    QFETCH(QVariantMap, callerEnvironment);
-    QFETCH(QStringList, expectedLines);
-
-    std::optional<CommandExecuting::Environment> environment;
-    if (!callerEnvironment.isEmpty()) {
-        environment.emplace();
-        for (auto it = callerEnvironment.cbegin(); it != callerEnvironment.cend(); ++it)
-            environment->insert(it.key(), it.value().toString());
-    }
-    CommandExecutor executor(realShell());
-    Recording recording;
-    record(executor, recording);
-    executor.run(kFakeChild,
-                 { QStringLiteral("print-env"), QStringLiteral("KESTRUNE_LOGIN_MARKER"), QStringLiteral("EQ_FIRST"),
-                   QStringLiteral("EMPTY_VALUE"), QStringLiteral("PATH") },
-                 std::nullopt, environment);
-    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
-    QCOMPARE(recording.text(), expectedLines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
-    QVERIFY(g_diagnostics.isEmpty());
-}
-
-void TestCommandExecutor::loginShellFailures_data()
-{
-    QTest::addColumn<QByteArray>("script"); // empty: no shell at all
-    QTest::addColumn<QString>("expectedText");
-    QTest::addColumn<QString>("expectedDiagnostic");
-
-    const QString minimal = QStringLiteral("FROM_SHELL unset\nPATH=") + ToolPaths::defaultSearchPath() + QLatin1Char('\n');
-    QTest::newRow("shell cannot be started") << QByteArray() << minimal << QStringLiteral("Failed to get user environment: ");
-    QTest::newRow("output is not UTF-8")
-        << QByteArray("#!/bin/sh\nprintf 'FROM_SHELL=yes\\nBAD=\\377\\n'\n") << minimal << QStringLiteral("not UTF-8");
-    QTest::newRow("exit status is not consulted")
-        << QByteArray("#!/bin/sh\nprintf 'FROM_SHELL=yes\\nPATH=/shell/bin\\n'\nexit 3\n")
-        << QStringLiteral("FROM_SHELL=yes\nPATH=/shell/bin\n") << QString();
-}
-
-void TestCommandExecutor::loginShellFailures()
-{
-    QFETCH(QByteArray, script);
-    QFETCH(QString, expectedText);
-    QFETCH(QString, expectedDiagnostic);
-
-    ToolPaths paths = realShell();
-    paths.shell = m_scratch.filePath(QStringLiteral("shell-%1").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
-    if (!script.isEmpty())
-        QVERIFY(writeFile(paths.shell, script, true));
-
-    CommandExecutor executor(paths);
-    Recording recording;
-    record(executor, recording);
-    executor.run(kFakeChild, { QStringLiteral("print-env"), QStringLiteral("FROM_SHELL"), QStringLiteral("PATH") });
-    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
-    QCOMPARE(recording.statuses.first(), 0);
-    QCOMPARE(recording.text(), expectedText);
-    if (expectedDiagnostic.isEmpty()) {
-        QVERIFY(g_diagnostics.isEmpty());
-    } else {
-        QCOMPARE(g_diagnostics.size(), 1);
-        QVERIFY2(g_diagnostics.first().contains(expectedDiagnostic), qPrintable(g_diagnostics.first()));
-    }
-}
-
-void TestCommandExecutor::hangingLoginShellTimesOut()
-{
-    qputenv("HOME", QFile::encodeName(m_hangingHome.path()));
-    const auto restoreHome = qScopeGuard([this] { qputenv("HOME", QFile::encodeName(m_home.path())); });
-
-    CommandExecutor executor(realShell());
-    executor.setLoginShellTimeout(1500ms);
-    Recording recording;
-    record(executor, recording);
-    executor.run(kFakeChild, { QStringLiteral("print-env"), QStringLiteral("KESTRUNE_LOGIN_MARKER"), QStringLiteral("PATH") });
-
-    // run() returned while the shell is still running: the window keeps
-    // handling events meanwhile.
-    const QString shellPidFile = m_hangingHome.filePath(QStringLiteral("shell.pid"));
-    const QString childPidFile = m_hangingHome.filePath(QStringLiteral("child.pid"));
-    QTRY_VERIFY_WITH_TIMEOUT(readPid(childPidFile) > 0, kTimeoutMs);
-    const qint64 shellPid = readPid(shellPidFile);
-    const qint64 shellChildPid = readPid(childPidFile);
-    QVERIFY(isAlive(shellPid));
-    QVERIFY(executor.isRunning());
-    QVERIFY(!executor.hasProcess());
-
-    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
-    QCOMPARE(recording.statuses.first(), 0);
-    QCOMPARE(recording.text(),
-             QStringLiteral("KESTRUNE_LOGIN_MARKER unset\nPATH=") + ToolPaths::defaultSearchPath() + QLatin1Char('\n'));
-    QTRY_VERIFY_WITH_TIMEOUT(noneAlive({ shellPid, shellChildPid }), kTimeoutMs);
-    QCOMPARE(g_diagnostics.size(), 1);
-    QVERIFY2(g_diagnostics.first().contains(QLatin1String("1500 ms")), qPrintable(g_diagnostics.first()));
-    QFile::remove(shellPidFile);
-    QFile::remove(childPidFile);
-}
-
-void TestCommandExecutor::stopWhileLearningTheEnvironment()
-{
-    qputenv("HOME", QFile::encodeName(m_hangingHome.path()));
-    const auto restoreHome = qScopeGuard([this] { qputenv("HOME", QFile::encodeName(m_home.path())); });
-
-    CommandExecutor executor(realShell());
-    Recording recording;
-    record(executor, recording);
-    executor.run(kFakeChild, { QStringLiteral("exit"), QStringLiteral("0") });
-    const QString shellPidFile = m_hangingHome.filePath(QStringLiteral("shell.pid"));
-    const QString childPidFile = m_hangingHome.filePath(QStringLiteral("child.pid"));
-    QTRY_VERIFY_WITH_TIMEOUT(readPid(childPidFile) > 0, kTimeoutMs);
-    const QList<qint64> shellPids { readPid(shellPidFile), readPid(childPidFile) };
-
-    executor.stop();
-    QVERIFY(!executor.isRunning());
-    QVERIFY(recording.statuses.isEmpty()); // reported after stop() returns, as for a process
-    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
-    QCOMPARE(recording.statuses.first(), int(SIGTERM));
-    QTRY_VERIFY_WITH_TIMEOUT(noneAlive(shellPids), kTimeoutMs);
-
-    // Nothing is launched later, and a new run works.
-    qputenv("HOME", QFile::encodeName(m_home.path()));
-    executor.run(kFakeChild, { QStringLiteral("exit"), QStringLiteral("4") });
-    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 2, kTimeoutMs);
-    QCOMPARE(recording.statuses.last(), 4);
-    QCOMPARE(recording.text(), QStringLiteral("exiting 4\n"));
-    QFile::remove(shellPidFile);
-    QFile::remove(childPidFile);
-}
-
-void TestCommandExecutor::environmentOverridesAreHonoured()
-{
-    const QString shell = m_scratch.filePath(QStringLiteral("standin-shell"));
-    const QString pkill = m_scratch.filePath(QStringLiteral("standin-pkill"));
-    const QString pkillLog = m_scratch.filePath(QStringLiteral("pkill.log"));
-    QVERIFY(writeFile(shell, "#!/bin/sh\nprintf 'STANDIN=yes\\nPATH=/standin/bin\\n'\n", true));
-    QVERIFY(writeFile(pkill, "#!/bin/sh\necho \"$*\" >> '" + QFile::encodeName(pkillLog) + "'\nexec /usr/bin/pkill \"$@\"\n", true));
-    ScopedEnv shellOverride("KESTRUNE_SHELL", QFile::encodeName(shell));
-    ScopedEnv pkillOverride("KESTRUNE_PKILL", QFile::encodeName(pkill));
-
-    CommandExecutor executor;
-    Recording recording;
-    record(executor, recording);
-    executor.run(kFakeChild, { QStringLiteral("print-env"), QStringLiteral("STANDIN"), QStringLiteral("PATH") });
-    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
-    QCOMPARE(recording.text(), QStringLiteral("STANDIN=yes\nPATH=/standin/bin\n"));
-
-    recording = {};
-    executor.run(kFakeChild, { QStringLiteral("tree"), QStringLiteral("2") });
-    QTRY_COMPARE_WITH_TIMEOUT(printedPids(recording.text()).size(), 2, kTimeoutMs);
-    const qint64 pid = executor.processId();
-    executor.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
-    QFile log(pkillLog);
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(log.readAll()),
-             QStringLiteral("-TERM -P %1\n-9 -P %1\n").arg(pid));
-    QTRY_VERIFY_WITH_TIMEOUT(noneAlive(printedPids(recording.text())), kTimeoutMs);
 }
 
 QTEST_GUILESS_MAIN(TestCommandExecutor)
