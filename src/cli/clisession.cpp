@@ -70,6 +70,7 @@ int CliSession::runUntilEnded(const std::function<void()> &start)
     RunnerViewModel &vm = *m_viewModel;
     QEventLoop loop;
     std::optional<int> status;
+    int stopSignal = 0;
     bool interrupted = false;
     connect(&vm, &RunnerViewModel::runEnded, &loop, [&status](RunMode, int exitStatus) { status = exitStatus; });
     // runEnded follows isRunning's change within the same call, so the check
@@ -79,8 +80,9 @@ int CliSession::runUntilEnded(const std::function<void()> &start)
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     StopSignals stopSignals;
-    connect(&stopSignals, &StopSignals::stopRequested, &loop, [&](int count) {
+    connect(&stopSignals, &StopSignals::stopRequested, &loop, [&](int count, int signal) {
         if (count == 1) {
+            stopSignal = signal;
             vm.stopRun();
             return;
         }
@@ -97,5 +99,8 @@ int CliSession::runUntilEnded(const std::function<void()> &start)
         return kInterruptedTwice;
     if (!status)
         return kNotStarted;
+    // Interrupted commands exit the shell's way, 128 + the signal.
+    if (stopSignal != 0)
+        return 128 + stopSignal;
     return (*status >= 0 && *status <= 255) ? *status : 1;
 }

@@ -40,7 +40,8 @@ public:
 
     // Calls `start`, then runs the event loop until the run or fetch it began
     // has ended and every console line has been printed. Returns the runner's
-    // exit status (1 when it has none that fits an exit code), or kNotStarted.
+    // exit status (1 when it has none that fits an exit code), 128 + the
+    // signal's number when a signal stopped it, or kNotStarted.
     int runUntilEnded(const std::function<void()> &start);
 
     // The device as the device tool lists it, or one named by its UDID.

@@ -11,9 +11,9 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = char(signal);
     // Only async-signal-safe work here: one write to the self-pipe.
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
 }
@@ -33,7 +33,7 @@ StopSignals::StopSignals(QObject *parent)
         char buffer[16];
         const ssize_t count = ::read(g_pipe[0], buffer, sizeof buffer);
         for (ssize_t i = 0; i < count; ++i)
-            Q_EMIT stopRequested(++m_count);
+            Q_EMIT stopRequested(++m_count, int(buffer[i]));
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;

@@ -17,8 +17,9 @@ public:
     ~StopSignals() override;
 
 Q_SIGNALS:
-    // `count` is 1 for the first signal, 2 for the second, and so on.
-    void stopRequested(int count);
+    // `count` is 1 for the first signal, 2 for the second, and so on;
+    // `signal` is the signal's number.
+    void stopRequested(int count, int signal);
 
 private:
     QSocketNotifier *m_notifier = nullptr;

@@ -28,6 +28,7 @@ private Q_SLOTS:
 private:
     QStringList runArguments() const;
     QString readFile(const QString &path) const;
+    bool writeRunner(const QString &path, int exitCode, bool sleep) const;
 
     QTemporaryDir m_dir;
     QProcessEnvironment m_env;
@@ -39,6 +40,32 @@ private:
 };
 
 namespace {
+
+// Records its arguments one a line, the run variables and its folder; prints
+// a few lines (one of them noise) and exits with $RUNNER_EXIT. The runner
+// sees only the login environment, so the settings are written into the
+// script itself (writeRunner).
+const QByteArray kRecordingRunner = R"SH(
+rec="$KESTRUNE_TEST_RECORD"
+: > "$rec.args"
+for a in "$@"; do printf '%s\n' "$a" >> "$rec.args"; done
+printf '%s\n' "APP_ENV=$APP_ENV" "BUNDLE_ID=$BUNDLE_ID" "MAESTRO_APPLE_TEAM_ID=$MAESTRO_APPLE_TEAM_ID" "VESK_APPLE_TEAM_ID=$VESK_APPLE_TEAM_ID" "PWD=$PWD" > "$rec.env"
+echo "  maestro-runner (stand-in)"
+echo 'time="2026-12-06T10:14:44+01:00" level=info msg="closed listener successfully"'
+if [ "$RUNNER_SLEEP" = "1" ]; then
+  sleep 300 &
+  echo "child $!" > "$rec.child"
+  echo "waiting"
+  wait
+fi
+printf 'last line without a line feed'
+exit "${RUNNER_EXIT:-0}"
+)SH";
+
+const QByteArray kHierarchyRunner = R"SH(
+printf '%s\n' "$@" > "$KESTRUNE_TEST_RECORD.hargs"
+printf 'Application  text="Shop"  (0,0 390x844)\n    Window  (0,0 390x844)\n        Other  (0,0 390x844)\n        Button  id=pay  (1,2 3x4)\n'
+)SH";
 
 // Console lines without their "[HH:mm:ss] " prefix.
 QStringList consoleTexts(const QString &out)
@@ -64,25 +91,6 @@ void TestCliRun::initTestCase()
     m_record = m_dir.filePath(QStringLiteral("record"));
     m_runner = m_dir.filePath(QStringLiteral("bin/runner"));
     QDir().mkpath(m_dir.filePath(QStringLiteral("bin")));
-    // Records its arguments one a line, the run variables and its folder;
-    // prints a few lines (one of them noise) and exits with $RUNNER_EXIT.
-    QVERIFY(writeScript(m_runner, QByteArrayLiteral(R"(
-rec="$KESTRUNE_TEST_RECORD"
-: > "$rec.args"
-for a in "$@"; do printf '%s\n' "$a" >> "$rec.args"; done
-printf '%s\n' "APP_ENV=$APP_ENV" "BUNDLE_ID=$BUNDLE_ID" "MAESTRO_APPLE_TEAM_ID=$MAESTRO_APPLE_TEAM_ID" "VESK_APPLE_TEAM_ID=$VESK_APPLE_TEAM_ID" "PWD=$PWD" > "$rec.env"
-echo "  maestro-runner (stand-in)"
-echo 'time="2026-12-06T10:14:44+01:00" level=info msg="closed listener successfully"'
-if [ "$RUNNER_SLEEP" = "1" ]; then
-  sleep 300 &
-  echo "child $!" > "$rec.child"
-  echo "waiting"
-  wait
-fi
-printf 'last line without a line feed'
-exit "${RUNNER_EXIT:-0}"
-)")));
-    m_env.insert(QStringLiteral("KESTRUNE_TEST_RECORD"), m_record);
 }
 
 void TestCliRun::init()
@@ -97,6 +105,14 @@ void TestCliRun::init()
     env.write("USER = \"qa\"\nPASS: secret\n");
     env.close();
     QFile::remove(m_record + QStringLiteral(".args"));
+    QVERIFY(writeRunner(m_runner, 0, false));
+}
+
+bool TestCliRun::writeRunner(const QString &path, int exitCode, bool sleep) const
+{
+    const QByteArray settings = "KESTRUNE_TEST_RECORD='" + m_record.toUtf8() + "'\nRUNNER_EXIT=" + QByteArray::number(exitCode)
+        + "\nRUNNER_SLEEP=" + (sleep ? "1" : "0") + '\n';
+    return writeScript(path, settings + kRecordingRunner);
 }
 
 QStringList TestCliRun::runArguments() const
@@ -172,7 +188,7 @@ void TestCliRun::runPassesEverythingToTheRunner()
 void TestCliRun::exitStatusAndConsole()
 {
     QProcessEnvironment env = m_env;
-    env.insert(QStringLiteral("RUNNER_EXIT"), QStringLiteral("3"));
+    QVERIFY(writeRunner(m_runner, 3, false));
     QStringList arguments = runArguments();
     const CliResult result = runCli(arguments, env);
     QCOMPARE(result.exitCode, 3);
@@ -197,7 +213,7 @@ void TestCliRun::exitStatusAndConsole()
 void TestCliRun::interruptStopsTheRunner()
 {
     QProcessEnvironment env = m_env;
-    env.insert(QStringLiteral("RUNNER_SLEEP"), QStringLiteral("1"));
+    QVERIFY(writeRunner(m_runner, 0, true));
     QFile::remove(m_record + QStringLiteral(".child"));
     QProcess cli;
     cli.setProcessEnvironment(env);
@@ -212,8 +228,8 @@ void TestCliRun::interruptStopsTheRunner()
     ::kill(pid_t(cli.processId()), SIGTERM);
     QVERIFY(cli.waitForFinished(30'000));
     out += QString::fromUtf8(cli.readAllStandardOutput());
-    QVERIFY(cli.exitCode() != 0);
     const QStringList lines = consoleTexts(out);
+    QVERIFY2(cli.exitCode() == 128 + SIGTERM, qPrintable(out));
     QVERIFY2(lines.contains(QString::fromUtf8("\U0001F6D1 STOPPING TEST...")), qPrintable(out));
     QVERIFY2(lines.filter(QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: ")).size() == 1, qPrintable(out));
     // The runner's own child is gone too.
@@ -223,10 +239,7 @@ void TestCliRun::interruptStopsTheRunner()
 void TestCliRun::hierarchy()
 {
     const QString runner = m_dir.filePath(QStringLiteral("bin/hierarchy-runner"));
-    QVERIFY(writeScript(runner, QByteArrayLiteral(R"(
-printf '%s\n' "$@" > "$KESTRUNE_TEST_RECORD.hargs"
-printf 'Application  text="Shop"  (0,0 390x844)\n    Window  (0,0 390x844)\n        Other  (0,0 390x844)\n        Button  id=pay  (1,2 3x4)\n'
-)")));
+    QVERIFY(writeScript(runner, "KESTRUNE_TEST_RECORD='" + m_record.toUtf8() + "'\n" + kHierarchyRunner));
     const CliResult result =
         runCli({QStringLiteral("hierarchy"), QStringLiteral("--device"), QStringLiteral("D1"), QStringLiteral("--runner"), runner,
                 QStringLiteral("--team-id"), QStringLiteral("T1"), QStringLiteral("--no-time")},

@@ -1,7 +1,7 @@
 #include "devicedetector.h"
 
 #include "oneshotprocess.h"
-#include "process/toolpaths.h"
+#include "process/toolcommands.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -52,20 +52,26 @@ DeviceDetector::DeviceDetector(const QString &xcrunPath)
 
 DeviceList DeviceDetector::listDevices()
 {
-    const auto text = runTool({QStringLiteral("xctrace"), QStringLiteral("list"), QStringLiteral("devices")});
+    const auto text = runTool(commands().xctraceListDevices());
     return text ? parseDeviceList(*text) : DeviceList{};
 }
 
 QStringList DeviceDetector::listApps(const QString &deviceId)
 {
-    const auto text = runTool({QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("info"),
-                               QStringLiteral("apps"), QStringLiteral("--device"), deviceId});
+    const auto text = runTool(commands().devicectlListApps(deviceId));
     return text ? parseAppList(*text) : QStringList{};
 }
 
-std::optional<QString> DeviceDetector::runTool(const QStringList &arguments) const
+ToolCommands DeviceDetector::commands() const
 {
-    const auto output = OneShotProcess::run(m_xcrunPath, arguments);
+    ToolPaths paths;
+    paths.xcrun = m_xcrunPath;
+    return ToolCommands(paths);
+}
+
+std::optional<QString> DeviceDetector::runTool(const ToolCommand &command) const
+{
+    const auto output = OneShotProcess::run(command.program, command.arguments);
     if (!output)
         return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8);

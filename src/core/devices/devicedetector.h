@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicedetecting.h"
+#include "process/toolcommands.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,7 +32,8 @@ public:
 private:
     // The tool's standard output as UTF-8 text; nothing when it could not be
     // started, timed out, or printed something that is not UTF-8.
-    std::optional<QString> runTool(const QStringList &arguments) const;
+    std::optional<QString> runTool(const ToolCommand &command) const;
+    ToolCommands commands() const;
 
     QString m_xcrunPath;
 };

@@ -6,6 +6,7 @@
 #include "identifiableurl.h"
 #include "lineassembler.h"
 #include "network/networkhit.h"
+#include "process/toolcommand.h"
 #include "runmode.h"
 #include "runnersettings.h"
 #include "workspace/filenode.h"
@@ -200,7 +201,7 @@ private:
     void onExecutorTerminated(int status);
     void prepareSandbox(const QString &evidencePath);
     void launchRunner(const QString &sandboxPath, const QString &evidencePath);
-    void startRunner(const QStringList &arguments, const QString &workingDirectory,
+    void startRunner(const ToolCommand &command, const QString &workingDirectory,
                      const std::optional<QMap<QString, QString>> &environment);
     QString consoleLine(const QString &prefix, const QString &line);
 
@@ -241,4 +242,7 @@ private:
     // A stop pressed while the sandbox is still being copied stops the runner
     // as soon as it has been started.
     bool m_stopRequested = false;
+    // The user stopped the current run or fetch: its end is never reported
+    // as a success, whatever status the runner exits with.
+    bool m_wasStopped = false;
 };

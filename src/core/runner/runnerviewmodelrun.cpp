@@ -6,9 +6,8 @@
 
 #include "backgroundtask.h"
 #include "process/commandexecuting.h"
-#include "process/toolpaths.h"
+#include "process/toolcommands.h"
 #include "runfolder.h"
-#include "runnercommandline.h"
 #include "sandboxcopier.h"
 #include "settings/logging.h"
 #include "workspace/workspacefiles.h"
@@ -80,6 +79,7 @@ void RunnerViewModel::runTest()
     setRunMode(RunMode::Test);
     setIsRunning(true);
     m_stopRequested = false;
+    m_wasStopped = false;
     m_testStartTime = start.addSecs(-kNetworkLeadSeconds);
     // The live network capture loop starts here once it exists.
     prepareSandbox(evidencePath);
@@ -127,22 +127,22 @@ void RunnerViewModel::launchRunner(const QString &sandboxPath, const QString &ev
         return;
     }
 
-    RunnerCommandLine::TestRun run;
+    ToolCommands::TestRun run;
     run.runnerPath = runnerPath;
     run.teamId = settings.appleTeamId;
     run.deviceId = m_selectedDeviceId;
     run.bundleId = m_selectedAppId;
     for (const EnvVar &var : std::as_const(m_customEnvVars))
         run.variables.append({var.key, var.value});
-    run.outputPath = evidencePath;
-    run.flowPath = QDir(sandboxPath).filePath(m_selectedFlowRelativePath);
-    startRunner(RunnerCommandLine::testRun(run), evidencePath, environment);
+    run.outputFolder = evidencePath;
+    run.flowFile = QDir(sandboxPath).filePath(m_selectedFlowRelativePath);
+    startRunner(ToolCommands().runnerTestRun(run), evidencePath, environment);
 }
 
-void RunnerViewModel::startRunner(const QStringList &arguments, const QString &workingDirectory,
+void RunnerViewModel::startRunner(const ToolCommand &command, const QString &workingDirectory,
                                   const std::optional<QMap<QString, QString>> &environment)
 {
-    m_executor->run(ToolPaths::fromEnvironment().shell, arguments, workingDirectory, environment);
+    m_executor->run(command.program, command.arguments, workingDirectory, environment);
     if (m_stopRequested) {
         m_stopRequested = false;
         m_executor->stop();
@@ -162,6 +162,7 @@ void RunnerViewModel::fetchHierarchy()
     setRunMode(RunMode::Hierarchy);
     setIsRunning(true);
     m_stopRequested = false;
+    m_wasStopped = false;
 
     // Settings and the device are read here and handed over as copies.
     BackgroundTask::start([settings = m_settingsProvider(), deviceId = m_selectedDeviceId, self = QPointer(this)] {
@@ -174,12 +175,12 @@ void RunnerViewModel::fetchHierarchy()
             });
             return;
         }
-        const QStringList arguments = RunnerCommandLine::hierarchy(runnerPath, settings.appleTeamId, deviceId);
-        BackgroundTask::postToMain(self, [arguments](RunnerViewModel *vm) {
+        const ToolCommand command = ToolCommands().runnerHierarchy(runnerPath, settings.appleTeamId, deviceId);
+        BackgroundTask::postToMain(self, [command](RunnerViewModel *vm) {
             // The registry belongs to the main thread's executor, so the
             // clean-up runs here rather than on the worker.
             vm->m_executor->terminateAllProcesses();
-            vm->startRunner(arguments, QDir::homePath(), QMap<QString, QString>{});
+            vm->startRunner(command, QDir::homePath(), QMap<QString, QString>{});
         });
     });
 }
@@ -192,15 +193,21 @@ void RunnerViewModel::stopRun()
     // runner is stopped the moment it has been started.
     if (m_isRunning && !m_executor->isRunning())
         m_stopRequested = true;
+    if (m_isRunning)
+        m_wasStopped = true;
     m_executor->stop();
 }
 
 void RunnerViewModel::handleTermination(int status)
 {
     setIsRunning(false);
+    m_stopRequested = false;
     flushLineBuffer();
+    // A runner that exits cleanly once its children are gone must not have
+    // a stopped run announced as a success.
+    const bool failed = status != 0 || std::exchange(m_wasStopped, false);
     if (m_runMode == RunMode::Test) {
-        if (status != 0) {
+        if (failed) {
             processOutput(QStringLiteral("\n❌ Test Failed or Terminated (Exit code: ") + QString::number(status)
                           + QStringLiteral(")\n"));
         } else {
@@ -211,7 +218,7 @@ void RunnerViewModel::handleTermination(int status)
         // The network log pull and the report hand-off follow here once they
         // exist; until then a run ends with its messages.
     } else {
-        if (status != 0) {
+        if (failed) {
             processOutput(QStringLiteral("\n❌ Failed to Fetch UI Hierarchy (Exit code: ") + QString::number(status)
                           + QStringLiteral(")\n"));
         } else {

@@ -21,6 +21,7 @@ private Q_SLOTS:
     void consoleLimitThroughController();
     void terminationMessages_data();
     void terminationMessages();
+    void stopDuringRun_data();
     void stopDuringRun();
     void stopWhilePreparingStopsRunnerOnStart();
     void clearConsole();
@@ -252,8 +253,17 @@ void TestRunnerRun::terminationMessages()
     QCOMPARE(ended.first().at(1).toInt(), status);
 }
 
+void TestRunnerRun::stopDuringRun_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("killed runner") << 143;
+    // A runner that exits cleanly once its children are gone: still a stop.
+    QTest::newRow("clean exit after stop") << 0;
+}
+
 void TestRunnerRun::stopDuringRun()
 {
+    QFETCH(int, status);
     makeViewModel();
     selectReadyRun();
     m_vm->runTest();
@@ -263,11 +273,18 @@ void TestRunnerRun::stopDuringRun()
     m_vm->stopRun();
     QCOMPARE(m_executor->stopCalls, 1);
     QVERIFY(m_vm->isRunning()); // until the exit status arrives
-    m_executor->finish(143);
+    m_executor->finish(status);
     waitIdle();
     QCOMPARE(texts(), (QStringList{QString(), QString::fromUtf8("\U0001F6D1 STOPPING TEST..."), QString(),
-                                   QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 143)"),
+                                   QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: %1)").arg(status),
                                    QString::fromUtf8("\U0001F4E1 Pulling Network Logs...")}));
+
+    // The next run that is not stopped reports its success again.
+    m_vm->runTest();
+    waitIdle();
+    m_executor->finish(0);
+    waitIdle();
+    QVERIFY(texts().contains(QString::fromUtf8("\u2705 Test Completed Successfully!")));
 }
 
 void TestRunnerRun::stopWhilePreparingStopsRunnerOnStart()

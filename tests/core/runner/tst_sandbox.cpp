@@ -1,5 +1,4 @@
 #include "runner/runfolder.h"
-#include "runner/runnercommandline.h"
 #include "runner/sandboxcopier.h"
 #include "workspace/workspacefiles.h"
 
@@ -27,7 +26,6 @@ private Q_SLOTS:
     void claimTakesNextFreeSecond();
     void claimReportsUncreatableFolderLater();
     void outputDirectory();
-    void commandLines();
 
 private:
     static void write(const QString &path, const QByteArray &content = "x");
@@ -210,25 +208,6 @@ void TestSandbox::outputDirectory()
              QDir::homePath() + QStringLiteral("/Documents/ZovarodUdaviza"));
     QCOMPARE(RunFolder::outputDirectory(QStringLiteral("/abs/out")), QStringLiteral("/abs/out"));
     QCOMPARE(RunFolder::outputDirectory(QString()), QDir::currentPath());
-}
-
-void TestSandbox::commandLines()
-{
-    RunnerCommandLine::TestRun run;
-    run.runnerPath = QStringLiteral("/opt/runner");
-    run.teamId = QStringLiteral("TEAM123456");
-    run.deviceId = QStringLiteral("UDID 1");
-    run.bundleId = QStringLiteral("com.example.shop.uat");
-    run.variables = {{QStringLiteral("USER"), QStringLiteral("a b")}, {QStringLiteral("PASS"), QStringLiteral("x=\"y\"")}};
-    run.outputPath = QStringLiteral("/out/UAT_1");
-    run.flowPath = QStringLiteral("/out/UAT_1/sandbox/flows/login.yaml");
-    QCOMPARE(RunnerCommandLine::testRun(run),
-             (QStringList{"-l", "-c", "\"$@\"", "--", "/opt/runner", "--platform", "ios", "--team-id", "TEAM123456", "--device",
-                          "UDID 1", "-e", "BUNDLE_ID=com.example.shop.uat", "-e", "USER=a b", "-e", "PASS=x=\"y\"",
-                          "--artifacts", "on-failure", "--output", "/out/UAT_1", "/out/UAT_1/sandbox/flows/login.yaml"}));
-    QCOMPARE(RunnerCommandLine::hierarchy(QStringLiteral("/opt/runner"), QStringLiteral("T"), QStringLiteral("D")),
-             (QStringList{"-l", "-c", "\"$@\"", "--", "/opt/runner", "--platform", "ios", "--team-id", "T", "--device", "D",
-                          "hierarchy", "--compact"}));
 }
 
 QTEST_GUILESS_MAIN(TestSandbox)
