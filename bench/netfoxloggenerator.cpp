@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <cmath>
+
 namespace {
 
 const QList<QString> kHosts = {
@@ -15,10 +17,15 @@ const QList<QString> kPaths = {
 };
 const QList<QString> kMethods = {QStringLiteral("GET"), QStringLiteral("POST"), QStringLiteral("PUT"),
                                  QStringLiteral("DELETE")};
+// Mostly ASCII, as API payloads are, with names, currencies and emoji now
+// and then.
 const QList<QString> kWords = {
     QStringLiteral("sku"), QStringLiteral("price"), QStringLiteral("Rp 15.000"), QStringLiteral("Dévi"),
-    QStringLiteral("ÑOÑO"), QStringLiteral("€"), QStringLiteral("🚀"), QStringLiteral("quantity"),
-    QStringLiteral("https:\\/\\/img.example.net\\/a.png"), QStringLiteral("true"), QStringLiteral("null"),
+    QStringLiteral("quantity"), QStringLiteral("https:\\/\\/img.example.net\\/a.png"), QStringLiteral("true"),
+    QStringLiteral("null"), QStringLiteral("orderId"), QStringLiteral("7f3c9a12"), QStringLiteral("createdAt"),
+    QStringLiteral("2026-12-06T08:36:44Z"), QStringLiteral("status"), QStringLiteral("PAID"), QStringLiteral("total"),
+    QStringLiteral("129900"), QStringLiteral("currency"), QStringLiteral("IDR"), QStringLiteral("items"),
+    QStringLiteral("ÑOÑO"), QStringLiteral("€"), QStringLiteral("🚀"),
 };
 
 } // namespace
@@ -120,7 +127,10 @@ QString NetfoxLogGenerator::body(bool response)
     if (chance(15))
         return QStringLiteral(" ");
     QString text = QStringLiteral("{\n");
-    const int fields = int(m_random.bounded(response ? 12 : 4)) + 1;
+    // Request bodies are small; response bodies spread from a few fields to
+    // a product list of several kilobytes (about 4 to 500 fields, log-uniform).
+    const int fields = response && !hostile ? int(std::exp2(2.0 + 7.0 * m_random.generateDouble()))
+                                            : int(m_random.bounded(response ? 12 : 4)) + 1;
     for (int i = 0; i < fields; ++i)
         text += QStringLiteral("  \"%1\" : \"%2\",\n").arg(pick(kWords), pick(kWords));
     text += u'}';

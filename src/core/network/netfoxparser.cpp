@@ -5,9 +5,9 @@
 
 #include <QFile>
 #include <QHash>
-#include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace NetfoxSyntax;
 
@@ -20,18 +20,24 @@ constexpr QStringView kRequestBody = u"[Request Body]";
 constexpr QStringView kResponseStatus = u"[Response Status]";
 constexpr QStringView kResponseHeaders = u"[Response Headers]";
 constexpr QStringView kResponseBody = u"[Response Body]";
+constexpr QStringView kRequestLabels[] = {kRequestDate, kRequestMethod, kRequestHeaders, kRequestBody};
+constexpr QStringView kResponseLabels[] = {kResponseStatus, kResponseHeaders, kResponseBody};
 
-// One request, later joined with its response; views into the log text.
+const QString kTimeoutText = kTimeout.toString();
+const QString kNoResponseBodyText = kNoResponseBody.toString();
+const QString kNoResponseHeadersText = kNoResponseHeaders.toString();
+
+// One request, later joined with its response.
 struct Exchange
 {
-    QStringView url;
-    QStringView time;
-    QStringView reqMethod;
-    QStringView reqBody;
-    QStringView reqHeaders;
-    QStringView resStatus = kTimeout;
-    QStringView resBody = kNoResponseBody;
-    QStringView resHeaders = kNoResponseHeaders;
+    QString url;
+    QString time;
+    QString reqMethod;
+    QString reqBody;
+    QString reqHeaders;
+    QString resStatus = kTimeoutText;
+    QString resBody = kNoResponseBodyText;
+    QString resHeaders = kNoResponseHeadersText;
 };
 
 // Requests waiting for their response under one URL, first in, first out.
@@ -41,61 +47,111 @@ struct UrlQueue
     qsizetype head = 0;
 };
 
-NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> &since)
+// The log as UTF-16 text: blocks are views into it.
+struct Utf16Log
 {
-    const NetfoxScanner::Blocks blocks = NetfoxScanner::findBlocks(text);
+    QStringView text;
 
+    QString url(const NetfoxScanner::BlockRange &block) const
+    {
+        return text.sliced(block.urlBegin, block.urlEnd - block.urlBegin).toString();
+    }
+    QStringView body(const NetfoxScanner::BlockRange &block, QString &) const
+    {
+        return text.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin);
+    }
+};
+
+// The log as valid UTF-8: each block is decoded on its own while it is read,
+// so the whole log never exists as UTF-16.
+struct Utf8Log
+{
+    QByteArrayView bytes;
+
+    QString url(const NetfoxScanner::BlockRange &block) const
+    {
+        return QString::fromUtf8(bytes.sliced(block.urlBegin, block.urlEnd - block.urlBegin));
+    }
+    QStringView body(const NetfoxScanner::BlockRange &block, QString &buffer) const
+    {
+        buffer = QString::fromUtf8(bytes.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin));
+        return buffer;
+    }
+};
+
+template<typename Log>
+NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks,
+                           const std::optional<QDateTime> &since)
+{
     QList<Exchange> exchanges;
     exchanges.reserve(blocks.requests.size());
-    QHash<QStringView, qsizetype> pendingById;
-    QHash<QStringView, UrlQueue> pendingByUrl;
-    for (const NetfoxScanner::Block &block : blocks.requests) {
-        if (isIgnoredTrafficUrl(block.url))
+    QHash<QString, qsizetype> pendingById;
+    QHash<QString, UrlQueue> pendingByUrl;
+    QHash<QString, bool> ignoredUrls; // an app talks to few URLs, many times
+    auto isIgnored = [&ignoredUrls](const QString &url) {
+        auto it = ignoredUrls.find(url);
+        if (it == ignoredUrls.end())
+            it = ignoredUrls.insert(url, isIgnoredTrafficUrl(url));
+        return it.value();
+    };
+    QString buffer;
+    for (const NetfoxScanner::BlockRange &range : blocks.requests) {
+        QString url = log.url(range);
+        if (isIgnored(url))
             continue;
+        const QStringView block = log.body(range, buffer);
+        qsizetype at[4];
+        NetfoxScanner::firstLabelPositions(block, kRequestLabels, at, 4);
+        const QStringView headers = NetfoxScanner::section(block, kRequestHeaders, at[2], kRequestBody, at[3])
+                                        .value_or(kNoRequestHeaders);
         Exchange exchange;
-        exchange.url = block.url;
-        exchange.time = NetfoxScanner::lineValue(block.body, kRequestDate).value_or(QStringView(u""));
-        exchange.reqMethod = NetfoxScanner::lineValue(block.body, kRequestMethod).value_or(kDefaultMethod);
-        exchange.reqBody = NetfoxScanner::bodyValue(block.body, kRequestBody).value_or(kNoRequestBody);
-        exchange.reqHeaders =
-            NetfoxScanner::section(block.body, kRequestHeaders, kRequestBody).value_or(kNoRequestHeaders);
+        exchange.time = NetfoxScanner::lineValue(block, kRequestDate, at[0]).value_or(QStringView(u"")).toString();
+        exchange.reqMethod = NetfoxScanner::lineValue(block, kRequestMethod, at[1]).value_or(kDefaultMethod).toString();
+        exchange.reqBody = NetfoxScanner::bodyValue(block, kRequestBody, at[3]).value_or(kNoRequestBody).toString();
+        exchange.reqHeaders = headers.toString();
         const qsizetype index = exchanges.size();
-        exchanges.append(exchange);
         // A later request with the same identifier replaces the earlier one.
-        if (const auto identifier = NetfoxScanner::requestIdentifier(exchange.reqHeaders))
-            pendingById.insert(*identifier, index);
+        if (const auto identifier = NetfoxScanner::requestIdentifier(headers))
+            pendingById.insert(identifier->toString(), index);
         else
-            pendingByUrl[block.url].exchanges.append(index);
+            pendingByUrl[url].exchanges.append(index);
+        exchange.url = std::move(url);
+        exchanges.append(std::move(exchange));
     }
 
     QList<qsizetype> order; // completed exchanges in response order, then the unanswered
     order.reserve(exchanges.size());
-    for (const NetfoxScanner::Block &block : blocks.responses) {
-        if (isIgnoredTrafficUrl(block.url))
+    for (const NetfoxScanner::BlockRange &range : blocks.responses) {
+        const QString url = log.url(range);
+        if (isIgnored(url))
             continue;
-        const QStringView headers =
-            NetfoxScanner::section(block.body, kResponseHeaders, kResponseBody).value_or(kNoResponseHeaders);
+        const QStringView block = log.body(range, buffer);
+        qsizetype at[3];
+        NetfoxScanner::firstLabelPositions(block, kResponseLabels, at, 3);
+        const QStringView headers = NetfoxScanner::section(block, kResponseHeaders, at[1], kResponseBody, at[2])
+                                        .value_or(kNoResponseHeaders);
         qsizetype partner = -1;
         if (const auto identifier = NetfoxScanner::requestIdentifier(headers)) {
-            const auto it = pendingById.constFind(*identifier);
+            const auto it = pendingById.constFind(identifier->toString());
             if (it != pendingById.cend()) {
                 partner = it.value();
                 pendingById.erase(it);
             }
         }
         if (partner < 0) {
-            const auto it = pendingByUrl.find(block.url);
+            const auto it = pendingByUrl.find(url);
             if (it != pendingByUrl.end() && it->head < it->exchanges.size())
                 partner = it->exchanges.at(it->head++);
         }
         if (partner < 0)
             continue; // a response nobody asked for
         Exchange &exchange = exchanges[partner];
-        exchange.resStatus = NetfoxScanner::lineValue(block.body, kResponseStatus).value_or(kTimeout);
-        exchange.resBody = NetfoxScanner::bodyValue(block.body, kResponseBody).value_or(kNoResponseBody);
-        exchange.resHeaders = headers;
+        exchange.resStatus = NetfoxScanner::lineValue(block, kResponseStatus, at[0]).value_or(kTimeout).toString();
+        exchange.resBody = NetfoxScanner::bodyValue(block, kResponseBody, at[2]).value_or(kNoResponseBody).toString();
+        exchange.resHeaders = headers.toString();
         order.append(partner);
     }
+    buffer.clear();
 
     // Unanswered requests: those with an identifier, then those without, each
     // group in log order.
@@ -113,14 +169,16 @@ NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> 
     struct Dated
     {
         qint64 msecs;
-        NetworkHit hit;
+        qsizetype hit;
     };
     QList<Dated> dated;
     dated.reserve(order.size());
+    NetworkHitList unsorted;
+    unsorted.reserve(order.size());
     const bool hasSince = since.has_value();
     const qint64 sinceMsecs = hasSince ? since->toMSecsSinceEpoch() : 0;
     for (const qsizetype index : std::as_const(order)) {
-        const Exchange &exchange = exchanges.at(index);
+        Exchange &exchange = exchanges[index];
         const std::optional<QDateTime> time = parseRequestDate(exchange.time);
         if (!time)
             continue;
@@ -130,23 +188,108 @@ NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> 
         NetworkHit hit;
         hit.id = exchangeId(*time, exchange.url, exchange.reqMethod, exchange.reqBody);
         hit.time = *time;
-        hit.url = exchange.url.toString();
-        hit.reqMethod = exchange.reqMethod.toString();
+        hit.url = std::move(exchange.url);
+        hit.reqMethod = std::move(exchange.reqMethod);
         hit.reqHeaders = NetfoxScanner::formatHeaders(exchange.reqHeaders);
-        hit.reqBody = exchange.reqBody.toString();
-        hit.resStatus = exchange.resStatus.toString();
+        hit.reqBody = std::move(exchange.reqBody);
+        hit.resStatus = std::move(exchange.resStatus);
         hit.resHeaders = NetfoxScanner::formatHeaders(exchange.resHeaders);
-        hit.resBody = exchange.resBody.toString();
-        dated.append({msecs, std::move(hit)});
+        hit.resBody = std::move(exchange.resBody);
+        exchange = Exchange();
+        dated.append({msecs, unsorted.size()});
+        unsorted.append(std::move(hit));
     }
+    exchanges.clear();
     std::stable_sort(dated.begin(), dated.end(), [](const Dated &a, const Dated &b) { return a.msecs < b.msecs; });
 
     NetworkHitList hits;
     hits.reserve(dated.size());
-    for (Dated &entry : dated)
-        hits.append(std::move(entry.hit));
+    for (const Dated &entry : std::as_const(dated))
+        hits.append(std::move(unsorted[entry.hit]));
+    unsorted.clear();
     makeIdsUnique(hits);
     return hits;
+}
+
+NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> &since)
+{
+    return parseBlocks(Utf16Log{text}, NetfoxScanner::findBlocks(text), since);
+}
+
+// Whether the bytes are UTF-8 (no overlong forms, surrogates or code points
+// past U+10FFFF), checked eight ASCII bytes at a time where it can.
+bool isValidUtf8(QByteArrayView bytes)
+{
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype i = 0;
+    while (i < size) {
+        if (size - i >= 8) {
+            quint64 word;
+            std::memcpy(&word, data + i, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const uchar lead = data[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        qsizetype length = 0;
+        uchar low = 0x80;
+        uchar high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (size - i < length || data[i + 1] < low || data[i + 1] > high)
+            return false;
+        for (qsizetype k = 2; k < length; ++k) {
+            if ((data[i + k] & 0xC0) != 0x80)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Replaces every CRLF by LF in place.
+void normalizeLineEnds(QByteArray &bytes)
+{
+    // memchr for the rare CR, not a substring search over the whole log.
+    const qsizetype size = bytes.size();
+    const char *crlf = bytes.constData();
+    while ((crlf = static_cast<const char *>(std::memchr(crlf, '\r', size - (crlf - bytes.constData()))))) {
+        if (crlf + 1 < bytes.constData() + size && crlf[1] == '\n')
+            break;
+        ++crlf;
+    }
+    if (!crlf)
+        return;
+    const qsizetype first = crlf - bytes.constData();
+    char *data = bytes.data();
+    qsizetype out = first;
+    qsizetype in = first;
+    while (in < size) {
+        if (data[in] == '\r' && in + 1 < size && data[in + 1] == '\n') {
+            data[out++] = '\n';
+            in += 2;
+        } else {
+            data[out++] = data[in++];
+        }
+    }
+    bytes.truncate(out);
 }
 
 // Where an unfinished UTF-8 character starts when the bytes end inside one
@@ -174,18 +317,23 @@ qsizetype incompleteUtf8Tail(QByteArrayView bytes)
 }
 
 // UTF-8, else ISO Latin-1. An unfinished character at the very end is
-// dropped rather than turning the whole log into Latin-1.
-QString decodeLog(const QByteArray &bytes)
+// dropped rather than turning the whole log into Latin-1. A UTF-8 log is
+// read as bytes; a Latin-1 one is decoded and read as text.
+NetworkHitList parseBytes(QByteArray bytes, const std::optional<QDateTime> &since)
 {
     const qsizetype tail = incompleteUtf8Tail(bytes);
-    const QByteArrayView utf8 = tail >= 0 ? QByteArrayView(bytes).first(tail) : QByteArrayView(bytes);
-    {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = decoder.decode(utf8);
-        if (!decoder.hasError())
-            return text;
+    const QByteArrayView complete = tail >= 0 ? QByteArrayView(bytes).first(tail) : QByteArrayView(bytes);
+    if (isValidUtf8(complete)) {
+        bytes.truncate(complete.size());
+        if (bytes.startsWith("\xEF\xBB\xBF")) // a byte order mark is not text
+            bytes.remove(0, 3);
+        normalizeLineEnds(bytes);
+        return parseBlocks(Utf8Log{bytes}, NetfoxScanner::findBlocks(QByteArrayView(bytes)), since);
     }
-    return QString::fromLatin1(bytes);
+    QString text = QString::fromLatin1(bytes);
+    bytes = QByteArray();
+    NetfoxSyntax::normalizeLineEnds(text);
+    return parseNormalized(text, since);
 }
 
 } // namespace
@@ -194,23 +342,29 @@ namespace Netfox {
 
 NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDateTime> &since)
 {
-    QString text;
+    QByteArray bytes;
     {
         QFile file(filePath);
         if (!file.open(QIODevice::ReadOnly))
             return {};
-        const QByteArray bytes = file.readAll();
+        // Not mapped: the copy may be rewritten while it is read, and a
+        // mapping of a file that shrinks faults.
+        bytes.resize(qsizetype(std::max<qint64>(file.size(), 0)));
+        const qint64 read = file.read(bytes.data(), bytes.size());
+        if (read < 0)
+            return {};
+        bytes.truncate(qsizetype(read));
+        if (read == file.size())
+            bytes += file.readAll(); // it grew meanwhile
         if (file.error() != QFileDevice::NoError)
             return {};
-        text = decodeLog(bytes);
     }
-    normalizeLineEnds(text);
-    return parseNormalized(text, since);
+    return parseBytes(std::move(bytes), since);
 }
 
 NetworkHitList parseNetworkLogText(const QString &text, const std::optional<QDateTime> &since)
 {
-    if (!text.contains(u"\r\n"))
+    if (find(text, u"\r\n") < 0)
         return parseNormalized(text, since);
     QString normalized = text;
     normalizeLineEnds(normalized);

@@ -102,12 +102,15 @@ QStringView trimmedHorizontal(QStringView text)
     return trimmedBy(text, isHorizontalSpace);
 }
 
-qsizetype spaceRunLength(QStringView text, qsizetype from)
+qsizetype find(QStringView text, QStringView needle, qsizetype from)
 {
-    qsizetype pos = from;
-    while (pos < text.size() && isSpace(text[pos].unicode()))
-        ++pos;
-    return pos - from;
+    const QChar first = needle.front();
+    const qsizetype last = text.size() - needle.size();
+    for (qsizetype at = text.indexOf(first, from); at >= 0 && at <= last; at = text.indexOf(first, at + 1)) {
+        if (text.sliced(at, needle.size()) == needle)
+            return at;
+    }
+    return -1;
 }
 
 bool isIgnoredTrafficUrl(QStringView url)
@@ -181,7 +184,7 @@ void makeIdsUnique(NetworkHitList &hits)
 
 void normalizeLineEnds(QString &text)
 {
-    const qsizetype first = text.indexOf(u"\r\n");
+    const qsizetype first = find(text, u"\r\n");
     if (first < 0)
         return;
     QChar *data = text.data();

@@ -51,7 +51,19 @@ QStringView trimmedSpace(QStringView text);      // of isSpace
 QStringView trimmedHorizontal(QStringView text); // of isHorizontalSpace
 
 // Length of the run of isSpace characters starting at `from`.
-qsizetype spaceRunLength(QStringView text, qsizetype from);
+inline qsizetype spaceRunLength(QStringView text, qsizetype from)
+{
+    qsizetype pos = from;
+    while (pos < text.size() && isSpace(text[pos].unicode()))
+        ++pos;
+    return pos - from;
+}
+
+// The first occurrence of `needle` (not empty) at or after `from`, or -1.
+// Looks for the needle's first character with the vectorised character
+// search and compares from there, which is fast for the log's markers and
+// labels, whose first characters ('-', '[', 'A') are rare in between.
+qsizetype find(QStringView text, QStringView needle, qsizetype from = 0);
 
 // Analytics and crash-reporting hosts whose traffic is dropped; a plain,
 // case-sensitive substring test on the URL.

@@ -4,6 +4,7 @@
 #include "network/netfoxparser.h"
 #include "network/netfoxreferenceparser.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -66,15 +67,25 @@ void TestNetfoxDifferential::generatedLogs()
     QFETCH(int, chunks);
     int compared = 0;
     int records = 0;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.log"));
     for (quint64 seed = firstSeed; seed < firstSeed + 400; ++seed) {
         NetfoxLogGenerator generator(seed, NetfoxLogGenerator::Style(style));
         const QString log = generator.log(chunks);
+        // The same log as a UTF-8 file, which the parser reads without
+        // decoding it as a whole.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(log.toUtf8());
+        file.close();
         for (const std::optional<QDateTime> &since :
              {std::optional<QDateTime>(), std::optional(QDateTime::fromSecsSinceEpoch(1796546230, Qt::UTC))}) {
-            const NetworkHitList scanner = Netfox::parseNetworkLogText(log, since);
             const NetworkHitList reference = NetfoxReference::parseNetworkLogText(log, since);
-            const QString diff = difference(scanner, reference);
-            QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1: %2").arg(seed).arg(diff)));
+            const NetworkHitList scanner = Netfox::parseNetworkLogText(log, since);
+            QString diff = difference(scanner, reference);
+            QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, text: %2").arg(seed).arg(diff)));
+            diff = difference(Netfox::parseNetworkLog(path, since), reference);
+            QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, UTF-8 file: %2").arg(seed).arg(diff)));
             records += scanner.size();
             ++compared;
         }
@@ -107,6 +118,11 @@ void TestNetfoxDifferential::handPickedLogs_data()
             + QStringLiteral("[Request Body]\n body \r\r\n-------END REQUEST\n");
     QTest::newRow("value ends at a vertical tab") << QStringLiteral("-------START REQUEST -  https://a/ -------\n")
             + QStringLiteral("[Request Method] GET\x0B\n") + date + QStringLiteral("-------END REQUEST\n");
+    QTest::newRow("multi-byte white space around markers and values")
+        << QStringLiteral("-------START REQUEST -\u00A0\u2028https://a/\u3000\u2029 -------\n[Request Method]\u0085\u00A0PUT\u3000\n")
+               + date + QStringLiteral("[Request Body]\n\u2028 b \u00A0\u0085-------END REQUEST\n"
+                                       "-------START REQUEST -\u00A0\u00A0-------\n") + date
+               + QStringLiteral("-------END REQUEST\n");
     QTest::newRow("identifier with long s, ligature and Kelvin sign")
         << QStringLiteral("-------START REQUEST -  https://a/ -------\n") + date
                + QStringLiteral("[Request Headers]\nX-Requeﬅ-Id: \u212Aa1\n[Request Body]\n b\n-------END REQUEST\n"
@@ -120,9 +136,17 @@ void TestNetfoxDifferential::handPickedLogs_data()
 void TestNetfoxDifferential::handPickedLogs()
 {
     QFETCH(QString, log);
-    const NetworkHitList scanner = Netfox::parseNetworkLogText(log);
-    const QString diff = difference(scanner, NetfoxReference::parseNetworkLogText(log));
-    QVERIFY2(diff.isEmpty(), qPrintable(diff));
+    const NetworkHitList reference = NetfoxReference::parseNetworkLogText(log);
+    QString diff = difference(Netfox::parseNetworkLogText(log), reference);
+    QVERIFY2(diff.isEmpty(), qPrintable(u"text: " + diff));
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("session.log")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(log.toUtf8());
+    file.close();
+    diff = difference(Netfox::parseNetworkLog(file.fileName()), reference);
+    QVERIFY2(diff.isEmpty(), qPrintable(u"UTF-8 file: " + diff));
 }
 
 void TestNetfoxDifferential::headerCleanUp()
