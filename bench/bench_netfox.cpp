@@ -84,23 +84,22 @@ double secondsOf(const std::function<void()> &work)
 
 double processCpuSeconds()
 {
-    timespec now{};
+    timespec now {};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return double(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
 double childrenCpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_CHILDREN, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 struct Timing
 {
     double wall = 1e9; // best of the runs
-    double cpu = 1e9;  // user + system time of the best run by CPU
+    double cpu = 1e9; // user + system time of the best run by CPU
 };
 
 Timing wcTiming(const QString &path)
@@ -111,7 +110,7 @@ Timing wcTiming(const QString &path)
         best.wall = std::min(best.wall, secondsOf([&] {
             QProcess wc;
             wc.setStandardOutputFile(QProcess::nullDevice());
-            wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
+            wc.start(QStringLiteral("wc"), { QStringLiteral("-l"), path });
             wc.waitForFinished(-1);
         }));
         best.cpu = std::min(best.cpu, childrenCpuSeconds() - cpuBefore);
@@ -177,7 +176,8 @@ int main(int argc, char *argv[])
 
     out() << QStringLiteral("file size          %1 bytes\n").arg(bytes);
     out() << QStringLiteral("exchanges          %1 (%2 without a response)\n").arg(hits.size()).arg(timeouts);
-    out() << QStringLiteral("wc -l              %1 s wall, %2 s CPU (best of 3)\n").arg(wc.wall, 0, 'f', 3).arg(wc.cpu, 0, 'f', 3);
+    out()
+        << QStringLiteral("wc -l              %1 s wall, %2 s CPU (best of 3)\n").arg(wc.wall, 0, 'f', 3).arg(wc.cpu, 0, 'f', 3);
     out() << QStringLiteral("parseNetworkLog    %1 s wall, %2 s CPU (best of 3)\n")
                  .arg(parse.wall, 0, 'f', 3)
                  .arg(parse.cpu, 0, 'f', 3);
@@ -199,7 +199,7 @@ int main(int argc, char *argv[])
 
     // Unfinished blocks: every start marker without an end marker after it.
     out() << "\nLogs of unfinished request blocks only (scanner):\n";
-    for (const int count : {50000, 100000, 200000}) {
+    for (const int count : { 50000, 100000, 200000 }) {
         const QString text = unfinishedBlocks(count);
         const double seconds = secondsOf([&] { Netfox::parseNetworkLogText(text); });
         out() << QStringLiteral("  %1 blocks, %2 MB: %3 s\n")
@@ -226,7 +226,7 @@ int main(int argc, char *argv[])
                      .arg(reference / scanner, 0, 'f', 0)
               << Qt::flush;
     }
-    for (const int count : {1000, 2000, 4000}) {
+    for (const int count : { 1000, 2000, 4000 }) {
         const QString text = unfinishedBlocks(count);
         const double scanner = secondsOf([&] { Netfox::parseNetworkLogText(text); });
         const double reference = secondsOf([&] { NetfoxReference::parseNetworkLogText(text); });

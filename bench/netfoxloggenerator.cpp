@@ -12,20 +12,40 @@ const QList<QString> kHosts = {
     QStringLiteral("https://auth.example.org"),
 };
 const QList<QString> kPaths = {
-    QStringLiteral("/v2/cart"), QStringLiteral("/v2/login"), QStringLiteral("/v2/orders?page=2&size=20"),
-    QStringLiteral("/v2/profile"), QStringLiteral("/v1/poll"), QStringLiteral("/v2/products/A-1"),
+    QStringLiteral("/v2/cart"),
+    QStringLiteral("/v2/login"),
+    QStringLiteral("/v2/orders?page=2&size=20"),
+    QStringLiteral("/v2/profile"),
+    QStringLiteral("/v1/poll"),
+    QStringLiteral("/v2/products/A-1"),
 };
-const QList<QString> kMethods = {QStringLiteral("GET"), QStringLiteral("POST"), QStringLiteral("PUT"),
-                                 QStringLiteral("DELETE")};
+const QList<QString> kMethods
+    = { QStringLiteral("GET"), QStringLiteral("POST"), QStringLiteral("PUT"), QStringLiteral("DELETE") };
 // Mostly ASCII, as API payloads are, with names, currencies and emoji now
 // and then.
 const QList<QString> kWords = {
-    QStringLiteral("sku"), QStringLiteral("price"), QStringLiteral("Rp 15.000"), QStringLiteral("Dévi"),
-    QStringLiteral("quantity"), QStringLiteral("https:\\/\\/img.example.net\\/a.png"), QStringLiteral("true"),
-    QStringLiteral("null"), QStringLiteral("orderId"), QStringLiteral("7f3c9a12"), QStringLiteral("createdAt"),
-    QStringLiteral("2026-12-06T08:36:44Z"), QStringLiteral("status"), QStringLiteral("PAID"), QStringLiteral("total"),
-    QStringLiteral("129900"), QStringLiteral("currency"), QStringLiteral("IDR"), QStringLiteral("items"),
-    QStringLiteral("ÑOÑO"), QStringLiteral("€"), QStringLiteral("🚀"),
+    QStringLiteral("sku"),
+    QStringLiteral("price"),
+    QStringLiteral("Rp 15.000"),
+    QStringLiteral("Dévi"),
+    QStringLiteral("quantity"),
+    QStringLiteral("https:\\/\\/img.example.net\\/a.png"),
+    QStringLiteral("true"),
+    QStringLiteral("null"),
+    QStringLiteral("orderId"),
+    QStringLiteral("7f3c9a12"),
+    QStringLiteral("createdAt"),
+    QStringLiteral("2026-12-06T08:36:44Z"),
+    QStringLiteral("status"),
+    QStringLiteral("PAID"),
+    QStringLiteral("total"),
+    QStringLiteral("129900"),
+    QStringLiteral("currency"),
+    QStringLiteral("IDR"),
+    QStringLiteral("items"),
+    QStringLiteral("ÑOÑO"),
+    QStringLiteral("€"),
+    QStringLiteral("🚀"),
 };
 
 } // namespace
@@ -33,8 +53,7 @@ const QList<QString> kWords = {
 NetfoxLogGenerator::NetfoxLogGenerator(quint64 seed, Style style)
     : m_random(quint32(seed ^ (seed >> 32)))
     , m_style(style)
-{
-}
+{ }
 
 QString NetfoxLogGenerator::log(int chunks)
 {
@@ -74,11 +93,9 @@ QString NetfoxLogGenerator::url()
 {
     const bool hostile = m_style == Style::Hostile;
     if (hostile && chance(5))
-        return pick(QList<QString>{QStringLiteral("https://app-measurement.com/a"),
-                                   QStringLiteral("https://x.crashlytics.com/report"), QString(),
-                                   QStringLiteral("https://api.example.com/a b"),
-                                   QStringLiteral("https://api.example.com/wrapped\nline"),
-                                   QStringLiteral("https://api.example.com/tab\t")});
+        return pick(QList<QString> { QStringLiteral("https://app-measurement.com/a"),
+            QStringLiteral("https://x.crashlytics.com/report"), QString(), QStringLiteral("https://api.example.com/a b"),
+            QStringLiteral("https://api.example.com/wrapped\nline"), QStringLiteral("https://api.example.com/tab\t") });
     return pick(kHosts) + pick(kPaths);
 }
 
@@ -116,9 +133,8 @@ QString NetfoxLogGenerator::space()
 {
     if (m_style == Style::Plain || chance(70))
         return QStringLiteral(" ");
-    return pick(QList<QString>{QStringLiteral("\t"), QStringLiteral("  "), QString(QChar(0xA0)), QStringLiteral("\n"),
-                               QString(QChar(0x2028)), QStringLiteral(" \r"), QString(QChar(0x3000)),
-                               QString(QChar(0x180E))});
+    return pick(QList<QString> { QStringLiteral("\t"), QStringLiteral("  "), QString(QChar(0xA0)), QStringLiteral("\n"),
+        QString(QChar(0x2028)), QStringLiteral(" \r"), QString(QChar(0x3000)), QString(QChar(0x180E)) });
 }
 
 QString NetfoxLogGenerator::body(bool response)
@@ -184,11 +200,10 @@ QString NetfoxLogGenerator::responseHeaders(const QString &identifier)
     if (!identifier.isEmpty()) {
         // Header lines as some apps print them, which the identifier search
         // reads; the dictionary form it does not.
-        const QString plain = pick(QList<QString>{
-            QStringLiteral("X-Request-Id: %1"), QStringLiteral("x-request-id %1"), QStringLiteral("REQUESTID::: %1"),
-            QStringLiteral("Trace-Id\t\n%1"), QStringLiteral("X-Requeſt-Id: %1"), QStringLiteral("X-Requeﬅ-Id:%1"),
-            QStringLiteral("AnyHashable(\"X-Request-Id\"): %1"), QStringLiteral("X-Request-Id: \u212A%1"),
-            QStringLiteral("trace-id:"), QStringLiteral("X-Request-Id:\u00A0%1")});
+        const QString plain = pick(QList<QString> { QStringLiteral("X-Request-Id: %1"), QStringLiteral("x-request-id %1"),
+            QStringLiteral("REQUESTID::: %1"), QStringLiteral("Trace-Id\t\n%1"), QStringLiteral("X-Requeſt-Id: %1"),
+            QStringLiteral("X-Requeﬅ-Id:%1"), QStringLiteral("AnyHashable(\"X-Request-Id\"): %1"),
+            QStringLiteral("X-Request-Id: \u212A%1"), QStringLiteral("trace-id:"), QStringLiteral("X-Request-Id:\u00A0%1") });
         text += u'\n' + (plain.contains(u"%1") ? plain.arg(identifier) : plain);
     }
     return text;
@@ -232,7 +247,7 @@ QString NetfoxLogGenerator::finishBlock(QString block)
 QString NetfoxLogGenerator::requestBlock()
 {
     const bool hostile = m_style == Style::Hostile;
-    Pending pending{url(), chance(hostile ? 40 : 30) ? identifier() : QString()};
+    Pending pending { url(), chance(hostile ? 40 : 30) ? identifier() : QString() };
     m_pending.append(pending);
     QString block = u"-------START REQUEST -" + (hostile ? space() : QStringLiteral(" ")) + u' ' + pending.url
         + (hostile && chance(5) ? QString() : QStringLiteral(" ")) + u"-------\n";
@@ -249,8 +264,8 @@ QString NetfoxLogGenerator::requestBlock()
     if (!hostile || chance(90))
         block += u"[Request Headers]\n" + requestHeaders(pending.identifier) + u'\n';
     if (!hostile || chance(90))
-        block += (hostile && chance(5) ? QStringLiteral("[Request Body] ") : QStringLiteral("[Request Body]\n"))
-            + body(false) + u'\n';
+        block += (hostile && chance(5) ? QStringLiteral("[Request Body] ") : QStringLiteral("[Request Body]\n")) + body(false)
+            + u'\n';
     block += u"-------END REQUEST - " + pending.url + u" -------\n\n";
     return finishBlock(block);
 }
@@ -263,10 +278,10 @@ QString NetfoxLogGenerator::responseBlock()
     Pending pending = m_pending.takeAt(index);
     if (hostile && chance(5))
         pending.url = url(); // a response nobody asked for
-    QString block = u"-------START RESPONSE -" + (hostile ? space() : QStringLiteral(" ")) + u' ' + pending.url
-        + u" -------\n";
-    block += mutateLine(QStringLiteral("[Response Status]"), pick(QList<QString>{
-        QStringLiteral("200"), QStringLiteral("201"), QStringLiteral("404"), QStringLiteral("500"), QStringLiteral("999")}));
+    QString block = u"-------START RESPONSE -" + (hostile ? space() : QStringLiteral(" ")) + u' ' + pending.url + u" -------\n";
+    block += mutateLine(QStringLiteral("[Response Status]"),
+        pick(QList<QString> {
+            QStringLiteral("200"), QStringLiteral("201"), QStringLiteral("404"), QStringLiteral("500"), QStringLiteral("999") }));
     block += QStringLiteral("[Response Type] application/json\n[Response Time] 9:36\n");
     if (!hostile || chance(90))
         block += u"[Response Headers]\n" + responseHeaders(pending.identifier) + u"\n\n";
@@ -278,7 +293,7 @@ QString NetfoxLogGenerator::responseBlock()
 
 QString NetfoxLogGenerator::noise()
 {
-    return pick(QList<QString>{
+    return pick(QList<QString> {
         QStringLiteral("-------END REQUEST - stray -------\n"),
         QStringLiteral("------- half a marker\n"),
         QStringLiteral("--------------START REQUEST -  https://api.example.com/dashes -------\n"),

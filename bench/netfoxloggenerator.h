@@ -45,8 +45,7 @@ private:
     QString finishBlock(QString block);
     void cut(QString &text);
     bool chance(int percent) { return int(m_random.bounded(100)) < percent; }
-    template<typename T>
-    const T &pick(const QList<T> &list) { return list.at(int(m_random.bounded(qsizetype(list.size())))); }
+    template <typename T> const T &pick(const QList<T> &list) { return list.at(int(m_random.bounded(qsizetype(list.size())))); }
 
     QRandomGenerator m_random;
     Style m_style;

@@ -79,8 +79,7 @@ int runNetfox(const QStringList &arguments)
     } else if (format == QLatin1String("json")) {
         output = QJsonDocument(NetworkHitJson::toJson(hits)).toJson(QJsonDocument::Indented);
     } else {
-        const QJsonObject har =
-            HarExport::document(hits, QString::fromLatin1(kestrune::kProductName), kestrune::appVersion());
+        const QJsonObject har = HarExport::document(hits, QString::fromLatin1(kestrune::kProductName), kestrune::appVersion());
         output = QJsonDocument(har).toJson(QJsonDocument::Indented);
     }
     QFile out;

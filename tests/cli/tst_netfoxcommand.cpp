@@ -24,7 +24,7 @@ struct Result
 Result run(const QStringList &arguments)
 {
     QProcess process;
-    process.start(kCli, QStringList{QStringLiteral("netfox")} + arguments);
+    process.start(kCli, QStringList { QStringLiteral("netfox") } + arguments);
     Result result;
     if (!process.waitForFinished(60000))
         return result;
@@ -52,7 +52,7 @@ private Q_SLOTS:
 
 void TestNetfoxCommand::textFormat()
 {
-    const Result result = run({kSessionLog});
+    const Result result = run({ kSessionLog });
     QCOMPARE(result.exitCode, 0);
     const QString text = QString::fromUtf8(result.out);
     // Three blocks joined by blank lines, dates in local time (TZ=UTC-7).
@@ -68,20 +68,21 @@ void TestNetfoxCommand::textFormat()
 
 void TestNetfoxCommand::jsonFormat()
 {
-    const Result result = run({kSessionLog, QStringLiteral("--format"), QStringLiteral("json")});
+    const Result result = run({ kSessionLog, QStringLiteral("--format"), QStringLiteral("json") });
     QCOMPARE(result.exitCode, 0);
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(result.out, &error);
     QCOMPARE(error.error, QJsonParseError::NoError);
     const QJsonArray array = document.array();
     QCOMPARE(array.size(), 3);
-    const QStringList fields = {"id", "reqBody", "reqHeaders", "reqMethod", "resBody", "resHeaders", "resStatus", "time", "url"};
+    const QStringList fields
+        = { "id", "reqBody", "reqHeaders", "reqMethod", "resBody", "resHeaders", "resStatus", "time", "url" };
     for (const QJsonValue &value : array) {
         QCOMPARE(value.toObject().keys(), fields);
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$"))
                      .match(value[QLatin1String("time")].toString())
                      .hasMatch(),
-                 qPrintable(value[QLatin1String("time")].toString()));
+            qPrintable(value[QLatin1String("time")].toString()));
     }
     QCOMPARE(array.at(1)[QLatin1String("time")].toString(), QStringLiteral("2026-12-06T08:36:44.000+00:00"));
     QCOMPARE(array.at(1)[QLatin1String("reqBody")].toString(), QString());
@@ -90,7 +91,7 @@ void TestNetfoxCommand::jsonFormat()
 
 void TestNetfoxCommand::harFormatPassesSchemaCheck()
 {
-    const Result result = run({kSessionLog, QStringLiteral("--format=har")});
+    const Result result = run({ kSessionLog, QStringLiteral("--format=har") });
     QCOMPARE(result.exitCode, 0);
     QFile schemaFile(QStringLiteral(KESTRUNE_TEST_DATA_DIR "/netfox/har-1.2.schema.json"));
     QVERIFY(schemaFile.open(QIODevice::ReadOnly));
@@ -115,7 +116,8 @@ void TestNetfoxCommand::sinceFilters()
 {
     QFETCH(QString, since);
     QFETCH(int, count);
-    const Result result = run({kSessionLog, QStringLiteral("--since"), since, QStringLiteral("--format"), QStringLiteral("json")});
+    const Result result
+        = run({ kSessionLog, QStringLiteral("--since"), since, QStringLiteral("--format"), QStringLiteral("json") });
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(QJsonDocument::fromJson(result.out).array().size(), count);
 }
@@ -124,13 +126,13 @@ void TestNetfoxCommand::argumentErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("no log") << QStringList{} << 2;
-    QTest::newRow("missing file") << QStringList{QStringLiteral("/nonexistent/session.log")} << 1;
-    QTest::newRow("unknown format") << QStringList{kSessionLog, QStringLiteral("--format"), QStringLiteral("xml")} << 2;
-    QTest::newRow("format without value") << QStringList{kSessionLog, QStringLiteral("--format")} << 2;
-    QTest::newRow("bad since") << QStringList{kSessionLog, QStringLiteral("--since"), QStringLiteral("yesterday")} << 2;
-    QTest::newRow("two logs") << QStringList{kSessionLog, kSessionLog} << 2;
-    QTest::newRow("unknown option") << QStringList{kSessionLog, QStringLiteral("--verbose")} << 2;
+    QTest::newRow("no log") << QStringList {} << 2;
+    QTest::newRow("missing file") << QStringList { QStringLiteral("/nonexistent/session.log") } << 1;
+    QTest::newRow("unknown format") << QStringList { kSessionLog, QStringLiteral("--format"), QStringLiteral("xml") } << 2;
+    QTest::newRow("format without value") << QStringList { kSessionLog, QStringLiteral("--format") } << 2;
+    QTest::newRow("bad since") << QStringList { kSessionLog, QStringLiteral("--since"), QStringLiteral("yesterday") } << 2;
+    QTest::newRow("two logs") << QStringList { kSessionLog, kSessionLog } << 2;
+    QTest::newRow("unknown option") << QStringList { kSessionLog, QStringLiteral("--verbose") } << 2;
 }
 
 void TestNetfoxCommand::argumentErrors()

@@ -15,7 +15,7 @@ QJsonArray nameValueArray(const QList<QPair<QString, QString>> &pairs)
 {
     QJsonArray array;
     for (const auto &[name, value] : pairs)
-        array.append(QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("value"), value}});
+        array.append(QJsonObject { { QStringLiteral("name"), name }, { QStringLiteral("value"), value } });
     return array;
 }
 
@@ -40,22 +40,22 @@ QJsonObject request(const NetworkHit &hit)
     QList<QPair<QString, QString>> query;
     const QUrl url(hit.url);
     for (const auto &[name, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
-        query.append({name, value});
+        query.append({ name, value });
     const QString body = bodyText(hit.reqBody, NetfoxSyntax::kNoRequestBody);
-    QJsonObject object{
-        {QStringLiteral("method"), hit.reqMethod},
-        {QStringLiteral("url"), hit.url},
-        {QStringLiteral("httpVersion"), QStringLiteral("HTTP/1.1")},
-        {QStringLiteral("cookies"), QJsonArray()},
-        {QStringLiteral("headers"), nameValueArray(headers)},
-        {QStringLiteral("queryString"), nameValueArray(query)},
-        {QStringLiteral("headersSize"), -1},
-        {QStringLiteral("bodySize"), qint64(body.toUtf8().size())},
+    QJsonObject object {
+        { QStringLiteral("method"), hit.reqMethod },
+        { QStringLiteral("url"), hit.url },
+        { QStringLiteral("httpVersion"), QStringLiteral("HTTP/1.1") },
+        { QStringLiteral("cookies"), QJsonArray() },
+        { QStringLiteral("headers"), nameValueArray(headers) },
+        { QStringLiteral("queryString"), nameValueArray(query) },
+        { QStringLiteral("headersSize"), -1 },
+        { QStringLiteral("bodySize"), qint64(body.toUtf8().size()) },
     };
     if (!body.isEmpty()) {
         object.insert(QStringLiteral("postData"),
-                      QJsonObject{{QStringLiteral("mimeType"), headerValue(headers, u"Content-Type")},
-                                  {QStringLiteral("text"), body}});
+            QJsonObject {
+                { QStringLiteral("mimeType"), headerValue(headers, u"Content-Type") }, { QStringLiteral("text"), body } });
     }
     return object;
 }
@@ -68,22 +68,22 @@ QJsonObject response(const NetworkHit &hit)
     const bool answered = hit.resStatus != NetfoxSyntax::kTimeout;
     const QString body = bodyText(hit.resBody, NetfoxSyntax::kNoResponseBody);
     const qint64 size = body.toUtf8().size();
-    QJsonObject content{
-        {QStringLiteral("size"), size},
-        {QStringLiteral("mimeType"), headerValue(headers, u"Content-Type")},
+    QJsonObject content {
+        { QStringLiteral("size"), size },
+        { QStringLiteral("mimeType"), headerValue(headers, u"Content-Type") },
     };
     if (!body.isEmpty())
         content.insert(QStringLiteral("text"), body);
-    return QJsonObject{
-        {QStringLiteral("status"), numeric ? status : 0},
-        {QStringLiteral("statusText"), numeric ? QString() : hit.resStatus},
-        {QStringLiteral("httpVersion"), QStringLiteral("HTTP/1.1")},
-        {QStringLiteral("cookies"), QJsonArray()},
-        {QStringLiteral("headers"), nameValueArray(headers)},
-        {QStringLiteral("content"), content},
-        {QStringLiteral("redirectURL"), headerValue(headers, u"Location")},
-        {QStringLiteral("headersSize"), -1},
-        {QStringLiteral("bodySize"), answered ? size : qint64(-1)},
+    return QJsonObject {
+        { QStringLiteral("status"), numeric ? status : 0 },
+        { QStringLiteral("statusText"), numeric ? QString() : hit.resStatus },
+        { QStringLiteral("httpVersion"), QStringLiteral("HTTP/1.1") },
+        { QStringLiteral("cookies"), QJsonArray() },
+        { QStringLiteral("headers"), nameValueArray(headers) },
+        { QStringLiteral("content"), content },
+        { QStringLiteral("redirectURL"), headerValue(headers, u"Location") },
+        { QStringLiteral("headersSize"), -1 },
+        { QStringLiteral("bodySize"), answered ? size : qint64(-1) },
     };
 }
 
@@ -107,7 +107,7 @@ QList<QPair<QString, QString>> headerPairs(const QString &headerText)
         QString value = line.mid(colon + 1).trimmed();
         if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
             value = value.mid(1, value.size() - 2);
-        pairs.append({name, value});
+        pairs.append({ name, value });
     }
     return pairs;
 }
@@ -116,24 +116,24 @@ QJsonObject document(const NetworkHitList &hits, const QString &creatorName, con
 {
     QJsonArray entries;
     for (const NetworkHit &hit : hits) {
-        entries.append(QJsonObject{
-            {QStringLiteral("startedDateTime"), NetworkHitJson::isoTimestamp(hit.time)},
-            {QStringLiteral("time"), 0},
-            {QStringLiteral("request"), request(hit)},
-            {QStringLiteral("response"), response(hit)},
-            {QStringLiteral("cache"), QJsonObject()},
-            {QStringLiteral("timings"),
-             QJsonObject{{QStringLiteral("send"), 0}, {QStringLiteral("wait"), 0}, {QStringLiteral("receive"), 0}}},
-            {QStringLiteral("comment"), hit.id},
+        entries.append(QJsonObject {
+            { QStringLiteral("startedDateTime"), NetworkHitJson::isoTimestamp(hit.time) },
+            { QStringLiteral("time"), 0 },
+            { QStringLiteral("request"), request(hit) },
+            { QStringLiteral("response"), response(hit) },
+            { QStringLiteral("cache"), QJsonObject() },
+            { QStringLiteral("timings"),
+                QJsonObject { { QStringLiteral("send"), 0 }, { QStringLiteral("wait"), 0 }, { QStringLiteral("receive"), 0 } } },
+            { QStringLiteral("comment"), hit.id },
         });
     }
-    const QJsonObject log{
-        {QStringLiteral("version"), QStringLiteral("1.2")},
-        {QStringLiteral("creator"),
-         QJsonObject{{QStringLiteral("name"), creatorName}, {QStringLiteral("version"), creatorVersion}}},
-        {QStringLiteral("entries"), entries},
+    const QJsonObject log {
+        { QStringLiteral("version"), QStringLiteral("1.2") },
+        { QStringLiteral("creator"),
+            QJsonObject { { QStringLiteral("name"), creatorName }, { QStringLiteral("version"), creatorVersion } } },
+        { QStringLiteral("entries"), entries },
     };
-    return QJsonObject{{QStringLiteral("log"), log}};
+    return QJsonObject { { QStringLiteral("log"), log } };
 }
 
 } // namespace HarExport

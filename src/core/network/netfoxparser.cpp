@@ -20,8 +20,8 @@ constexpr QStringView kRequestBody = u"[Request Body]";
 constexpr QStringView kResponseStatus = u"[Response Status]";
 constexpr QStringView kResponseHeaders = u"[Response Headers]";
 constexpr QStringView kResponseBody = u"[Response Body]";
-constexpr QStringView kRequestLabels[] = {kRequestDate, kRequestMethod, kRequestHeaders, kRequestBody};
-constexpr QStringView kResponseLabels[] = {kResponseStatus, kResponseHeaders, kResponseBody};
+constexpr QStringView kRequestLabels[] = { kRequestDate, kRequestMethod, kRequestHeaders, kRequestBody };
+constexpr QStringView kResponseLabels[] = { kResponseStatus, kResponseHeaders, kResponseBody };
 
 const QString kTimeoutText = kTimeout.toString();
 const QString kNoResponseBodyText = kNoResponseBody.toString();
@@ -79,9 +79,8 @@ struct Utf8Log
     }
 };
 
-template<typename Log>
-NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks,
-                           const std::optional<QDateTime> &since)
+template <typename Log>
+NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks, const std::optional<QDateTime> &since)
 {
     QList<Exchange> exchanges;
     exchanges.reserve(blocks.requests.size());
@@ -102,8 +101,8 @@ NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blo
         const QStringView block = log.body(range, buffer);
         qsizetype at[4];
         NetfoxScanner::firstLabelPositions(block, kRequestLabels, at, 4);
-        const QStringView headers = NetfoxScanner::section(block, kRequestHeaders, at[2], kRequestBody, at[3])
-                                        .value_or(kNoRequestHeaders);
+        const QStringView headers
+            = NetfoxScanner::section(block, kRequestHeaders, at[2], kRequestBody, at[3]).value_or(kNoRequestHeaders);
         Exchange exchange;
         exchange.time = NetfoxScanner::lineValue(block, kRequestDate, at[0]).value_or(QStringView(u"")).toString();
         exchange.reqMethod = NetfoxScanner::lineValue(block, kRequestMethod, at[1]).value_or(kDefaultMethod).toString();
@@ -128,8 +127,8 @@ NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blo
         const QStringView block = log.body(range, buffer);
         qsizetype at[3];
         NetfoxScanner::firstLabelPositions(block, kResponseLabels, at, 3);
-        const QStringView headers = NetfoxScanner::section(block, kResponseHeaders, at[1], kResponseBody, at[2])
-                                        .value_or(kNoResponseHeaders);
+        const QStringView headers
+            = NetfoxScanner::section(block, kResponseHeaders, at[1], kResponseBody, at[2]).value_or(kNoResponseHeaders);
         qsizetype partner = -1;
         if (const auto identifier = NetfoxScanner::requestIdentifier(headers)) {
             const auto it = pendingById.constFind(identifier->toString());
@@ -196,7 +195,7 @@ NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blo
         hit.resHeaders = NetfoxScanner::formatHeaders(exchange.resHeaders);
         hit.resBody = std::move(exchange.resBody);
         exchange = Exchange();
-        dated.append({msecs, unsorted.size()});
+        dated.append({ msecs, unsorted.size() });
         unsorted.append(std::move(hit));
     }
     exchanges.clear();
@@ -213,7 +212,7 @@ NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blo
 
 NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> &since)
 {
-    return parseBlocks(Utf16Log{text}, NetfoxScanner::findBlocks(text), since);
+    return parseBlocks(Utf16Log { text }, NetfoxScanner::findBlocks(text), since);
 }
 
 // Whether the bytes are UTF-8 (no overlong forms, surrogates or code points
@@ -336,7 +335,7 @@ NetworkHitList parseBytes(QByteArray bytes, const std::optional<QDateTime> &sinc
         if (bytes.startsWith("\xEF\xBB\xBF")) // a byte order mark is not text
             bytes.remove(0, 3);
         normalizeLineEnds(bytes);
-        return parseBlocks(Utf8Log{bytes}, NetfoxScanner::findBlocks(QByteArrayView(bytes)), since);
+        return parseBlocks(Utf8Log { bytes }, NetfoxScanner::findBlocks(QByteArrayView(bytes)), since);
     }
     QString text = QString::fromLatin1(bytes);
     bytes = QByteArray();
@@ -389,8 +388,8 @@ QString formatHitAsText(const NetworkHit &hit, const QString &datePattern)
     auto orNone = [](const QString &value) { return value.isEmpty() ? QStringLiteral("None") : value; };
     return u"--------------------------------------------------\n[Request Date] " + hit.time.toLocalTime().toString(datePattern)
         + u"\n[Request Method] " + hit.reqMethod + u' ' + hit.url + u"\n\n[Request Headers]\n" + orNone(hit.reqHeaders)
-        + u"\n\n[Request Body]\n" + orNone(hit.reqBody) + u"\n\n[Response Status] " + hit.resStatus
-        + u"\n\n[Response Headers]\n" + orNone(hit.resHeaders) + u"\n\n[Response Body]\n" + orNone(hit.resBody);
+        + u"\n\n[Request Body]\n" + orNone(hit.reqBody) + u"\n\n[Response Status] " + hit.resStatus + u"\n\n[Response Headers]\n"
+        + orNone(hit.resHeaders) + u"\n\n[Response Body]\n" + orNone(hit.resBody);
 }
 
 QString formatHitsAsText(const NetworkHitList &hits, const QString &datePattern)

@@ -14,8 +14,8 @@ namespace NetfoxReference {
 namespace {
 
 // White_Space, without the brackets so that it also fits inside a class.
-const QString kSpaceClassBody =
-    QStringLiteral("\\t-\\r\\x{20}\\x{85}\\x{A0}\\x{1680}\\x{2000}-\\x{200A}\\x{2028}\\x{2029}\\x{202F}\\x{205F}\\x{3000}");
+const QString kSpaceClassBody
+    = QStringLiteral("\\t-\\r\\x{20}\\x{85}\\x{A0}\\x{1680}\\x{2000}-\\x{200A}\\x{2028}\\x{2029}\\x{202F}\\x{205F}\\x{3000}");
 const QString kLineTerminators = QStringLiteral("\\n\\x{0B}\\f\\r\\x{85}\\x{2028}\\x{2029}");
 
 // A letter under case-insensitive matching: its two ASCII cases plus the
@@ -109,8 +109,8 @@ QRegularExpression cachedPattern(const QString &pattern, bool dotAll)
 
 // The extraction helpers exactly as the parsing rules define them: the
 // label escaped, a suffix pattern, the first match over the whole text.
-std::optional<QString> extractLabeledValue(const QString &label, const QString &text, const QString &suffix,
-                                           bool dotAll, bool (*trimmed)(char16_t))
+std::optional<QString> extractLabeledValue(
+    const QString &label, const QString &text, const QString &suffix, bool dotAll, bool (*trimmed)(char16_t))
 {
     const QRegularExpression regex = cachedPattern(QRegularExpression::escape(label) + suffix, dotAll);
     if (!regex.isValid())
@@ -148,8 +148,8 @@ std::optional<QString> extractSection(const QString &startLabel, const QString &
 
 std::optional<QString> requestIdentifier(const QString &headers)
 {
-    static const QRegularExpression regex =
-        compile(QStringLiteral("(?i)(X-Request-Id|Trace-Id|RequestId)[\\s:]*([a-zA-Z0-9\\-]+)"), false);
+    static const QRegularExpression regex
+        = compile(QStringLiteral("(?i)(X-Request-Id|Trace-Id|RequestId)[\\s:]*([a-zA-Z0-9\\-]+)"), false);
     const QRegularExpressionMatch match = regex.match(headers);
     if (!match.hasMatch())
         return std::nullopt;
@@ -176,8 +176,8 @@ NetworkHitList parseNetworkLogText(const QString &input, const std::optional<QDa
     QHash<QString, QList<Pending>> pendingByUrl;
     int sequence = 0;
 
-    const QRegularExpression requestRegex =
-        compile(QStringLiteral("-------START REQUEST -\\s+(.*?)\\s+-------\\n(.*?)-------END REQUEST"), true);
+    const QRegularExpression requestRegex
+        = compile(QStringLiteral("-------START REQUEST -\\s+(.*?)\\s+-------\\n(.*?)-------END REQUEST"), true);
     for (auto it = requestRegex.globalMatch(text); requestRegex.isValid() && it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
         if (match.lastCapturedIndex() < 2)
@@ -192,22 +192,22 @@ NetworkHitList parseNetworkLogText(const QString &input, const std::optional<QDa
         record.insert(QStringLiteral("url"), url);
         record.insert(QStringLiteral("time"), lineValue(QStringLiteral("[Request Date]"), block).value_or(QString()));
         record.insert(QStringLiteral("req_method"),
-                      lineValue(QStringLiteral("[Request Method]"), block).value_or(kDefaultMethod.toString()));
-        record.insert(QStringLiteral("req_body"),
-                      bodyValue(QStringLiteral("[Request Body]"), block).value_or(kNoRequestBody.toString()));
+            lineValue(QStringLiteral("[Request Method]"), block).value_or(kDefaultMethod.toString()));
+        record.insert(
+            QStringLiteral("req_body"), bodyValue(QStringLiteral("[Request Body]"), block).value_or(kNoRequestBody.toString()));
         record.insert(QStringLiteral("req_headers"), headers);
         record.insert(QStringLiteral("res_status"), kTimeout.toString());
         record.insert(QStringLiteral("res_body"), kNoResponseBody.toString());
         record.insert(QStringLiteral("res_headers"), kNoResponseHeaders.toString());
-        const Pending pending{record, sequence++};
+        const Pending pending { record, sequence++ };
         if (const auto identifier = requestIdentifier(headers))
             pendingById.insert(*identifier, pending);
         else
             pendingByUrl[url].append(pending);
     }
 
-    const QRegularExpression responseRegex =
-        compile(QStringLiteral("-------START RESPONSE -\\s+(.*?)\\s+-------\\n(.*?)-------END RESPONSE"), true);
+    const QRegularExpression responseRegex
+        = compile(QStringLiteral("-------START RESPONSE -\\s+(.*?)\\s+-------\\n(.*?)-------END RESPONSE"), true);
     for (auto it = responseRegex.globalMatch(text); responseRegex.isValid() && it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
         if (match.lastCapturedIndex() < 2)
@@ -216,9 +216,8 @@ NetworkHitList parseNetworkLogText(const QString &input, const std::optional<QDa
         const QString block = match.captured(2);
         if (isIgnoredTrafficUrl(url))
             continue;
-        const QString headers =
-            extractSection(QStringLiteral("[Response Headers]"), QStringLiteral("[Response Body]"), block)
-                .value_or(kNoResponseHeaders.toString());
+        const QString headers = extractSection(QStringLiteral("[Response Headers]"), QStringLiteral("[Response Body]"), block)
+                                    .value_or(kNoResponseHeaders.toString());
         std::optional<Record> partner;
         const auto identifier = requestIdentifier(headers);
         if (identifier && pendingById.contains(*identifier)) {
@@ -228,10 +227,10 @@ NetworkHitList parseNetworkLogText(const QString &input, const std::optional<QDa
         }
         if (!partner)
             continue;
-        partner->insert(QStringLiteral("res_status"),
-                        lineValue(QStringLiteral("[Response Status]"), block).value_or(kTimeout.toString()));
-        partner->insert(QStringLiteral("res_body"),
-                        bodyValue(QStringLiteral("[Response Body]"), block).value_or(kNoResponseBody.toString()));
+        partner->insert(
+            QStringLiteral("res_status"), lineValue(QStringLiteral("[Response Status]"), block).value_or(kTimeout.toString()));
+        partner->insert(
+            QStringLiteral("res_body"), bodyValue(QStringLiteral("[Response Body]"), block).value_or(kNoResponseBody.toString()));
         partner->insert(QStringLiteral("res_headers"), headers);
         results.append(*partner);
     }

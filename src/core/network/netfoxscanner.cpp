@@ -18,8 +18,7 @@ constexpr char kEndResponseTail[] = "END RESPONSE";
 constexpr qsizetype kDashCount = 7;
 constexpr qsizetype kDashLineLength = kDashCount + 1; // "-------\n"
 
-template<qsizetype N>
-constexpr qsizetype literalLength(const char (&)[N])
+template <qsizetype N> constexpr qsizetype literalLength(const char (&)[N])
 {
     return N - 1;
 }
@@ -88,8 +87,7 @@ inline bool isHorizontalSpaceCode(char32_t c)
 }
 
 // White space at `at`: its length in code units, or 0.
-template<typename Char>
-qsizetype spaceAt(const Char *data, qsizetype size, qsizetype at)
+template <typename Char> qsizetype spaceAt(const Char *data, qsizetype size, qsizetype at)
 {
     if (at >= size)
         return 0;
@@ -97,8 +95,7 @@ qsizetype spaceAt(const Char *data, qsizetype size, qsizetype at)
     return isSpaceCode(codePointAt(data, size, at, length)) ? length : 0;
 }
 
-template<typename Char>
-qsizetype spaceBefore(const Char *data, qsizetype at)
+template <typename Char> qsizetype spaceBefore(const Char *data, qsizetype at)
 {
     if (at <= 0)
         return 0;
@@ -106,8 +103,7 @@ qsizetype spaceBefore(const Char *data, qsizetype at)
     return isSpaceCode(codePointBefore(data, at, length)) ? length : 0;
 }
 
-template<typename Char, qsizetype N>
-bool asciiAt(const Char *data, qsizetype size, qsizetype at, const char (&literal)[N])
+template <typename Char, qsizetype N> bool asciiAt(const Char *data, qsizetype size, qsizetype at, const char (&literal)[N])
 {
     if (size - at < N - 1)
         return false;
@@ -130,8 +126,7 @@ struct Markers
     QList<qsizetype> dashLines; // "-------\n" right after a white-space character
 };
 
-template<typename Char>
-Markers findMarkers(const Char *data, qsizetype size)
+template <typename Char> Markers findMarkers(const Char *data, qsizetype size)
 {
     Markers markers;
     // Any run of seven or more hyphens covers a position that is 6 modulo 7,
@@ -191,9 +186,9 @@ qsizetype firstAtOrAfter(const QList<qsizetype> &positions, qsizetype from)
 // match at a start marker is decided by where the white space after the
 // marker ends (the greedy choice first, then one character shorter) and by
 // the first dash line and end marker after that, found by binary search.
-template<typename Char>
+template <typename Char>
 QList<BlockRange> matchBlocks(const Char *data, qsizetype size, const QList<qsizetype> &starts, qsizetype startLength,
-                              const QList<qsizetype> &ends, qsizetype endLength, const QList<qsizetype> &dashLines)
+    const QList<qsizetype> &ends, qsizetype endLength, const QList<qsizetype> &dashLines)
 {
     QList<BlockRange> blocks;
     qsizetype searchFrom = 0;
@@ -231,7 +226,7 @@ QList<BlockRange> matchBlocks(const Char *data, qsizetype size, const QList<qsiz
                     urlBegin += length;
                 while (urlEnd > urlBegin && isHorizontalSpaceCode(codePointBefore(data, urlEnd, length)))
                     urlEnd -= length;
-                blocks.append({urlBegin, urlEnd, bodyStart, end});
+                blocks.append({ urlBegin, urlEnd, bodyStart, end });
                 searchFrom = end + endLength;
                 continue;
             }
@@ -242,7 +237,7 @@ QList<BlockRange> matchBlocks(const Char *data, qsizetype size, const QList<qsiz
             const qsizetype bodyStart = urlStart + kDashLineLength;
             const qsizetype end = firstAtOrAfter(ends, bodyStart);
             if (end >= 0) {
-                blocks.append({urlStart, urlStart, bodyStart, end});
+                blocks.append({ urlStart, urlStart, bodyStart, end });
                 searchFrom = end + endLength;
             }
         }
@@ -250,15 +245,14 @@ QList<BlockRange> matchBlocks(const Char *data, qsizetype size, const QList<qsiz
     return blocks;
 }
 
-template<typename Char>
-BlockRanges findBlockRanges(const Char *data, qsizetype size)
+template <typename Char> BlockRanges findBlockRanges(const Char *data, qsizetype size)
 {
     const Markers markers = findMarkers(data, size);
     BlockRanges blocks;
     blocks.requests = matchBlocks(data, size, markers.requestStarts, kDashCount + literalLength(kStartRequestTail),
-                                  markers.requestEnds, kDashCount + literalLength(kEndRequestTail), markers.dashLines);
+        markers.requestEnds, kDashCount + literalLength(kEndRequestTail), markers.dashLines);
     blocks.responses = matchBlocks(data, size, markers.responseStarts, kDashCount + literalLength(kStartResponseTail),
-                                   markers.responseEnds, kDashCount + literalLength(kEndResponseTail), markers.dashLines);
+        markers.responseEnds, kDashCount + literalLength(kEndResponseTail), markers.dashLines);
     return blocks;
 }
 
@@ -342,7 +336,7 @@ std::optional<QStringView> lineValue(QStringView block, QStringView label, qsize
     // label, white space (greedy), the value (lazy, no line terminator), "\n".
     const qsizetype size = block.size();
     qsizetype terminatorFrom = -1; // memo: the first line terminator at or after
-    qsizetype terminator = -1;     // terminatorFrom (size when there is none)
+    qsizetype terminator = -1; // terminatorFrom (size when there is none)
     auto firstTerminator = [&](qsizetype from) {
         if (terminatorFrom < 0 || from < terminatorFrom || from > terminator) {
             qsizetype pos = from;
@@ -390,14 +384,14 @@ std::optional<QStringView> bodyValue(QStringView block, QStringView label, qsize
     if (size - 2 >= valueStart && block[size - 2] == u'\r' && block[size - 1] == u'\n') {
         valueEnd = size - 2;
     } else if (size - 1 >= valueStart && isLineTerminator(block[size - 1].unicode())
-               && !(block[size - 1] == u'\n' && size >= 2 && block[size - 2] == u'\r')) {
+        && !(block[size - 1] == u'\n' && size >= 2 && block[size - 2] == u'\r')) {
         valueEnd = size - 1;
     }
     return trimmedSpace(block.sliced(valueStart, valueEnd - valueStart));
 }
 
-std::optional<QStringView> section(QStringView block, QStringView startLabel, qsizetype startFirst,
-                                   QStringView endLabel, qsizetype endFirst)
+std::optional<QStringView> section(
+    QStringView block, QStringView startLabel, qsizetype startFirst, QStringView endLabel, qsizetype endFirst)
 {
     qsizetype at = startFirst;
     while (true) {
@@ -416,7 +410,7 @@ std::optional<QStringView> section(QStringView block, QStringView startLabel, qs
 
 std::optional<QStringView> requestIdentifier(QStringView headers)
 {
-    static constexpr QStringView kNames[] = {u"x-request-id", u"trace-id", u"requestid"};
+    static constexpr QStringView kNames[] = { u"x-request-id", u"trace-id", u"requestid" };
     const qsizetype size = headers.size();
     const char16_t *data = headers.utf16();
     for (qsizetype pos = 0; pos < size; ++pos) {

@@ -58,8 +58,8 @@ std::optional<QStringView> bodyValue(QStringView block, QStringView label, qsize
 
 // The text between `startLabel` plus a line feed and the next `endLabel`,
 // trimmed of white space (header sections).
-std::optional<QStringView> section(QStringView block, QStringView startLabel, qsizetype startFirst,
-                                   QStringView endLabel, qsizetype endFirst);
+std::optional<QStringView> section(
+    QStringView block, QStringView startLabel, qsizetype startFirst, QStringView endLabel, qsizetype endFirst);
 
 // The request identifier of a header section: the value after "X-Request-Id",
 // "Trace-Id" or "RequestId" (any letter case) and nothing but white space and

@@ -17,8 +17,7 @@ constexpr QStringView kIgnoredTrafficHosts[] = {
     u"firebaselogging-pa.googleapis.com",
 };
 
-template<typename Pred>
-QStringView trimmedBy(QStringView text, Pred pred)
+template <typename Pred> QStringView trimmedBy(QStringView text, Pred pred)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -156,8 +155,7 @@ QString exchangeId(const QDateTime &time, QStringView url, QStringView method, Q
 {
     // The request date has whole seconds, so the shortest decimal form of the
     // seconds is the integer with ".0".
-    return QString::number(time.toSecsSinceEpoch()) + u".0_" + url + u'_' + method + u'_'
-        + QString::number(bodyHash(body));
+    return QString::number(time.toSecsSinceEpoch()) + u".0_" + url + u'_' + method + u'_' + QString::number(bodyHash(body));
 }
 
 void makeIdsUnique(NetworkHitList &hits)

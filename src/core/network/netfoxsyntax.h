@@ -47,7 +47,7 @@ inline bool isHorizontalSpace(char16_t c)
     return QChar::category(c) == QChar::Separator_Space;
 }
 
-QStringView trimmedSpace(QStringView text);      // of isSpace
+QStringView trimmedSpace(QStringView text); // of isSpace
 QStringView trimmedHorizontal(QStringView text); // of isHorizontalSpace
 
 // Length of the run of isSpace characters starting at `from`.

@@ -13,16 +13,16 @@ QString isoTimestamp(const QDateTime &time)
 
 QJsonObject toJson(const NetworkHit &hit)
 {
-    return QJsonObject{
-        {QStringLiteral("id"), hit.id},
-        {QStringLiteral("time"), isoTimestamp(hit.time)},
-        {QStringLiteral("url"), hit.url},
-        {QStringLiteral("reqMethod"), hit.reqMethod},
-        {QStringLiteral("reqHeaders"), hit.reqHeaders},
-        {QStringLiteral("reqBody"), hit.reqBody},
-        {QStringLiteral("resStatus"), hit.resStatus},
-        {QStringLiteral("resHeaders"), hit.resHeaders},
-        {QStringLiteral("resBody"), hit.resBody},
+    return QJsonObject {
+        { QStringLiteral("id"), hit.id },
+        { QStringLiteral("time"), isoTimestamp(hit.time) },
+        { QStringLiteral("url"), hit.url },
+        { QStringLiteral("reqMethod"), hit.reqMethod },
+        { QStringLiteral("reqHeaders"), hit.reqHeaders },
+        { QStringLiteral("reqBody"), hit.reqBody },
+        { QStringLiteral("resStatus"), hit.resStatus },
+        { QStringLiteral("resHeaders"), hit.resHeaders },
+        { QStringLiteral("resBody"), hit.resBody },
     };
 }
 

@@ -14,7 +14,9 @@
 class JsonSchemaSubset final
 {
 public:
-    explicit JsonSchemaSubset(const QJsonObject &root) : m_root(root) {}
+    explicit JsonSchemaSubset(const QJsonObject &root)
+        : m_root(root)
+    { }
 
     QStringList validate(const QJsonValue &value) const
     {
@@ -82,8 +84,8 @@ private:
         if (value.isArray() && schema.contains(QLatin1String("items"))) {
             const QJsonArray array = value.toArray();
             for (qsizetype i = 0; i < array.size(); ++i)
-                check(array.at(i), schema.value(QLatin1String("items")).toObject(),
-                      path + u'[' + QString::number(i) + u']', errors);
+                check(array.at(i), schema.value(QLatin1String("items")).toObject(), path + u'[' + QString::number(i) + u']',
+                    errors);
         }
         if (value.isString() && schema.contains(QLatin1String("pattern"))) {
             const QRegularExpression pattern(schema.value(QLatin1String("pattern")).toString());

@@ -23,17 +23,19 @@ inline QString response(const QString &url, const QStringList &fields)
 
 // A typical request: method, date, headers (as given) and body.
 inline QString simpleRequest(const QString &url, const QString &method, const QString &date,
-                             const QString &headers = QStringLiteral("[:]"), const QString &body = QStringLiteral(" "))
+    const QString &headers = QStringLiteral("[:]"), const QString &body = QStringLiteral(" "))
 {
-    return request(url, {QStringLiteral("[Request Method] ") + method, QStringLiteral("[Request Date] ") + date,
-                         QStringLiteral("[Request Headers]"), headers, QStringLiteral("[Request Body]"), body});
+    return request(url,
+        { QStringLiteral("[Request Method] ") + method, QStringLiteral("[Request Date] ") + date,
+            QStringLiteral("[Request Headers]"), headers, QStringLiteral("[Request Body]"), body });
 }
 
-inline QString simpleResponse(const QString &url, const QString &status, const QString &body,
-                              const QString &headers = QStringLiteral("[:]"))
+inline QString simpleResponse(
+    const QString &url, const QString &status, const QString &body, const QString &headers = QStringLiteral("[:]"))
 {
-    return response(url, {QStringLiteral("[Response Status] ") + status, QStringLiteral("[Response Headers]"), headers,
-                          QString(), QStringLiteral("[Response Body]"), body});
+    return response(url,
+        { QStringLiteral("[Response Status] ") + status, QStringLiteral("[Response Headers]"), headers, QString(),
+            QStringLiteral("[Response Body]"), body });
 }
 
 } // namespace NetfoxLogBuilder

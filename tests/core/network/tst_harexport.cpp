@@ -28,8 +28,7 @@ QJsonObject readJson(const QString &path)
 
 QJsonObject sessionHar()
 {
-    return HarExport::document(Netfox::parseNetworkLog(kSessionLog), QStringLiteral("Kestrune"),
-                               QStringLiteral("0.1.0"));
+    return HarExport::document(Netfox::parseNetworkLog(kSessionLog), QStringLiteral("Kestrune"), QStringLiteral("0.1.0"));
 }
 
 QJsonObject entry(const QJsonObject &har, int index)
@@ -59,16 +58,17 @@ QString pythonValidate(const QJsonObject &document)
     file.write(QJsonDocument(document).toJson());
     file.close();
     QProcess process;
-    process.start(python, {QStringLiteral("-c"),
-                           QStringLiteral("import json, sys\n"
-                                          "try:\n    import jsonschema\n"
-                                          "except ImportError:\n    print('skip: no jsonschema'); sys.exit(3)\n"
-                                          "schema = json.load(open(sys.argv[1]))\n"
-                                          "jsonschema.Draft7Validator.check_schema(schema)\n"
-                                          "errors = [e.message for e in jsonschema.Draft7Validator(schema)"
-                                          ".iter_errors(json.load(open(sys.argv[2])))]\n"
-                                          "print('\\n'.join(errors)); sys.exit(1 if errors else 0)\n"),
-                           kSchemaPath, file.fileName()});
+    process.start(python,
+        { QStringLiteral("-c"),
+            QStringLiteral("import json, sys\n"
+                           "try:\n    import jsonschema\n"
+                           "except ImportError:\n    print('skip: no jsonschema'); sys.exit(3)\n"
+                           "schema = json.load(open(sys.argv[1]))\n"
+                           "jsonschema.Draft7Validator.check_schema(schema)\n"
+                           "errors = [e.message for e in jsonschema.Draft7Validator(schema)"
+                           ".iter_errors(json.load(open(sys.argv[2])))]\n"
+                           "print('\\n'.join(errors)); sys.exit(1 if errors else 0)\n"),
+            kSchemaPath, file.fileName() });
     if (!process.waitForFinished(60000))
         return QStringLiteral("python3 did not finish");
     const QString output = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError()).trimmed();
@@ -158,18 +158,17 @@ void TestHarExport::exchangeMapping()
     const QJsonObject request = login[QLatin1String("request")].toObject();
     QCOMPARE(request[QLatin1String("method")].toString(), QStringLiteral("POST"));
     QCOMPARE(pairs(request[QLatin1String("headers")]),
-             (QStringList{QStringLiteral("Content-Type=application/json"), QStringLiteral("Accept-Language=id-ID")}));
+        (QStringList { QStringLiteral("Content-Type=application/json"), QStringLiteral("Accept-Language=id-ID") }));
     QCOMPARE(pairs(request[QLatin1String("queryString")]),
-             (QStringList{QStringLiteral("user=qa@example.com"), QStringLiteral("lang=id")}));
+        (QStringList { QStringLiteral("user=qa@example.com"), QStringLiteral("lang=id") }));
     QCOMPARE(request[QLatin1String("postData")][QLatin1String("mimeType")].toString(), QStringLiteral("application/json"));
     QVERIFY(request[QLatin1String("postData")][QLatin1String("text")].toString().contains(u"\"password\" : \"••••\""));
 
     const QJsonObject response = login[QLatin1String("response")].toObject();
     QCOMPARE(response[QLatin1String("status")].toInt(), 200);
     QCOMPARE(pairs(response[QLatin1String("headers")]),
-             (QStringList{QStringLiteral("Content-Type=application/json; charset=utf-8"),
-                          QStringLiteral("Date=Sun, 06 Dec 2026 08:36:45 GMT"),
-                          QStringLiteral("Set-Cookie=session=abc; Path=/")}));
+        (QStringList { QStringLiteral("Content-Type=application/json; charset=utf-8"),
+            QStringLiteral("Date=Sun, 06 Dec 2026 08:36:45 GMT"), QStringLiteral("Set-Cookie=session=abc; Path=/") }));
     const QJsonObject content = response[QLatin1String("content")].toObject();
     QVERIFY(content[QLatin1String("text")].toString().contains(u"Dévi Ñoño 🚀"));
     QCOMPARE(content[QLatin1String("size")].toInt(), content[QLatin1String("text")].toString().toUtf8().size());
@@ -180,7 +179,7 @@ void TestHarExport::exchangeMapping()
     QVERIFY(!cart[QLatin1String("request")].toObject().contains(QLatin1String("postData")));
     QCOMPARE(cart[QLatin1String("request")][QLatin1String("bodySize")].toInt(), 0);
     QCOMPARE(cart[QLatin1String("response")][QLatin1String("redirectURL")].toString(),
-             QStringLiteral("https://api.example.com/v2/cart/1"));
+        QStringLiteral("https://api.example.com/v2/cart/1"));
 }
 
 void TestHarExport::timeoutIsStatusZero()
@@ -199,13 +198,13 @@ void TestHarExport::headerPairs_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("cleaned dictionary") << QStringLiteral("Accept: \"*/*\"\nX-Request-Id: \"5F0C\"")
-                                        << QStringList{"Accept=*/*", "X-Request-Id=5F0C"};
+                                        << QStringList { "Accept=*/*", "X-Request-Id=5F0C" };
     QTest::newRow("value with colons") << QStringLiteral("Date: Sun, 06 Dec 2026 08:36:45 GMT")
-                                       << QStringList{"Date=Sun, 06 Dec 2026 08:36:45 GMT"};
-    QTest::newRow("placeholder") << QStringLiteral("No Request Headers") << QStringList{};
-    QTest::newRow("empty dictionary") << QStringLiteral(":") << QStringList{};
-    QTest::newRow("continuation line") << QStringLiteral("Link: <a>\n <b>") << QStringList{"Link=<a>\n<b>"};
-    QTest::newRow("lone quote stays") << QStringLiteral("X: \"") << QStringList{"X=\""};
+                                       << QStringList { "Date=Sun, 06 Dec 2026 08:36:45 GMT" };
+    QTest::newRow("placeholder") << QStringLiteral("No Request Headers") << QStringList {};
+    QTest::newRow("empty dictionary") << QStringLiteral(":") << QStringList {};
+    QTest::newRow("continuation line") << QStringLiteral("Link: <a>\n <b>") << QStringList { "Link=<a>\n<b>" };
+    QTest::newRow("lone quote stays") << QStringLiteral("X: \"") << QStringList { "X=\"" };
 }
 
 void TestHarExport::headerPairs()

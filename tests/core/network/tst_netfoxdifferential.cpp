@@ -17,9 +17,8 @@ QString describe(const NetworkHit &hit)
         return u'"' + escaped + u'"';
     };
     return QStringLiteral("id=%1 time=%2 url=%3 method=%4 reqHeaders=%5 reqBody=%6 status=%7 resHeaders=%8 resBody=%9")
-        .arg(quoted(hit.id), hit.time.toString(Qt::ISODate), quoted(hit.url), quoted(hit.reqMethod),
-             quoted(hit.reqHeaders), quoted(hit.reqBody), quoted(hit.resStatus), quoted(hit.resHeaders),
-             quoted(hit.resBody));
+        .arg(quoted(hit.id), hit.time.toString(Qt::ISODate), quoted(hit.url), quoted(hit.reqMethod), quoted(hit.reqHeaders),
+            quoted(hit.reqBody), quoted(hit.resStatus), quoted(hit.resHeaders), quoted(hit.resBody));
 }
 
 // Empty when equal, else where the lists first differ.
@@ -79,7 +78,7 @@ void TestNetfoxDifferential::generatedLogs()
         file.write(log.toUtf8());
         file.close();
         for (const std::optional<QDateTime> &since :
-             {std::optional<QDateTime>(), std::optional(QDateTime::fromSecsSinceEpoch(1796546230, Qt::UTC))}) {
+            { std::optional<QDateTime>(), std::optional(QDateTime::fromSecsSinceEpoch(1796546230, Qt::UTC)) }) {
             const NetworkHitList reference = NetfoxReference::parseNetworkLogText(log, since);
             const NetworkHitList scanner = Netfox::parseNetworkLogText(log, since);
             QString diff = difference(scanner, reference);
@@ -100,37 +99,38 @@ void TestNetfoxDifferential::handPickedLogs_data()
     const QString date = QStringLiteral("[Request Date] 2026-12-06 08:36:44 +0000\n");
     QTest::newRow("empty URL, two spaces") << QStringLiteral("-------START REQUEST -  -------\n") + date
             + QStringLiteral("-------END REQUEST\n");
-    QTest::newRow("empty URL, one space, later dash line")
-        << QStringLiteral("-------START REQUEST - -------\n") + date
-               + QStringLiteral("-------END REQUEST - a -------\n-------START REQUEST -  b -------\n") + date
-               + QStringLiteral("-------END REQUEST - b -------\n");
+    QTest::newRow("empty URL, one space, later dash line") << QStringLiteral("-------START REQUEST - -------\n") + date
+            + QStringLiteral("-------END REQUEST - a -------\n-------START REQUEST -  b -------\n") + date
+            + QStringLiteral("-------END REQUEST - b -------\n");
     QTest::newRow("URL over two lines") << QStringLiteral("-------START REQUEST -  https://a/\nb -------\n") + date
             + QStringLiteral("-------END REQUEST - x -------\n");
     QTest::newRow("overlapping start markers")
         << QStringLiteral("-------START REQUEST -------START REQUEST -  https://a/ -------\n") + date
-               + QStringLiteral("-------END REQUEST\n");
+            + QStringLiteral("-------END REQUEST\n");
     QTest::newRow("many unterminated requests")
         << QStringLiteral("-------START REQUEST -  https://a/ -------\n").repeated(50) + date;
     QTest::newRow("unterminated then complete")
         << QStringLiteral("-------START REQUEST -  https://a/ -------\n[Request Body]\n x\n").repeated(20) + date
-               + QStringLiteral("-------END REQUEST\n");
+            + QStringLiteral("-------END REQUEST\n");
     QTest::newRow("body ends in CR LF") << QStringLiteral("-------START REQUEST -  https://a/ -------\n") + date
             + QStringLiteral("[Request Body]\n body \r\r\n-------END REQUEST\n");
     QTest::newRow("value ends at a vertical tab") << QStringLiteral("-------START REQUEST -  https://a/ -------\n")
             + QStringLiteral("[Request Method] GET\x0B\n") + date + QStringLiteral("-------END REQUEST\n");
     QTest::newRow("multi-byte white space around markers and values")
-        << QStringLiteral("-------START REQUEST -\u00A0\u2028https://a/\u3000\u2029 -------\n[Request Method]\u0085\u00A0PUT\u3000\n")
-               + date + QStringLiteral("[Request Body]\n\u2028 b \u00A0\u0085-------END REQUEST\n"
-                                       "-------START REQUEST -\u00A0\u00A0-------\n") + date
-               + QStringLiteral("-------END REQUEST\n");
+        << QStringLiteral(
+               "-------START REQUEST -\u00A0\u2028https://a/\u3000\u2029 -------\n[Request Method]\u0085\u00A0PUT\u3000\n")
+            + date
+            + QStringLiteral("[Request Body]\n\u2028 b \u00A0\u0085-------END REQUEST\n"
+                             "-------START REQUEST -\u00A0\u00A0-------\n")
+            + date + QStringLiteral("-------END REQUEST\n");
     QTest::newRow("identifier with long s, ligature and Kelvin sign")
         << QStringLiteral("-------START REQUEST -  https://a/ -------\n") + date
-               + QStringLiteral("[Request Headers]\nX-Requeﬅ-Id: \u212Aa1\n[Request Body]\n b\n-------END REQUEST\n"
-                                "-------START REQUEST -  https://a/ -------\n")
-               + date
-               + QStringLiteral("[Request Body]\n c\n-------END REQUEST\n"
-                                "-------START RESPONSE -  https://a/ -------\n[Response Status] 200\n"
-                                "[Response Headers]\nX-Requeſt-ID:ka1\n[Response Body]\n r\n-------END RESPONSE\n");
+            + QStringLiteral("[Request Headers]\nX-Requeﬅ-Id: \u212Aa1\n[Request Body]\n b\n-------END REQUEST\n"
+                             "-------START REQUEST -  https://a/ -------\n")
+            + date
+            + QStringLiteral("[Request Body]\n c\n-------END REQUEST\n"
+                             "-------START RESPONSE -  https://a/ -------\n[Response Status] 200\n"
+                             "[Response Headers]\nX-Requeſt-ID:ka1\n[Response Body]\n r\n-------END RESPONSE\n");
 }
 
 void TestNetfoxDifferential::handPickedLogs()
@@ -152,10 +152,21 @@ void TestNetfoxDifferential::handPickedLogs()
 void TestNetfoxDifferential::headerCleanUp()
 {
     const QList<QString> pieces = {
-        QStringLiteral("AnyHashable(\"Accept\")"), QStringLiteral(": "), QStringLiteral("\"a\""), QStringLiteral(", "),
-        QStringLiteral(",\n\t"), QStringLiteral("["), QStringLiteral("]"), QStringLiteral(" : "),
-        QStringLiteral("AnyHashable("), QStringLiteral("\""), QStringLiteral(")"), QStringLiteral("x"),
-        QStringLiteral("\u00A0"), QStringLiteral("\u2028"), QStringLiteral("No Request Headers"),
+        QStringLiteral("AnyHashable(\"Accept\")"),
+        QStringLiteral(": "),
+        QStringLiteral("\"a\""),
+        QStringLiteral(", "),
+        QStringLiteral(",\n\t"),
+        QStringLiteral("["),
+        QStringLiteral("]"),
+        QStringLiteral(" : "),
+        QStringLiteral("AnyHashable("),
+        QStringLiteral("\""),
+        QStringLiteral(")"),
+        QStringLiteral("x"),
+        QStringLiteral("\u00A0"),
+        QStringLiteral("\u2028"),
+        QStringLiteral("No Request Headers"),
     };
     QRandomGenerator random(7);
     for (int round = 0; round < 5000; ++round) {

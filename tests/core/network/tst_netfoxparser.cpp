@@ -81,8 +81,8 @@ void TestNetfoxParser::logsWithoutExchangesAreEmpty_data()
     QTest::addColumn<QString>("log");
     QTest::newRow("empty") << QString();
     QTest::newRow("no start line") << QStringLiteral("hello\n[Request Method] GET\n-------END REQUEST\n");
-    QTest::newRow("responses only") << simpleResponse(QStringLiteral("https://a.example/x"), QStringLiteral("200"),
-                                                      QStringLiteral(" {}"));
+    QTest::newRow("responses only") << simpleResponse(
+        QStringLiteral("https://a.example/x"), QStringLiteral("200"), QStringLiteral(" {}"));
     QTest::newRow("start without end") << QStringLiteral("-------START REQUEST -  https://a.example/x -------\n"
                                                          "[Request Date] 2026-12-06 08:36:44 +0000\n");
 }
@@ -108,82 +108,76 @@ void TestNetfoxParser::pairing_data()
     // find their requests by identifier, whatever the letter case and colon.
     QTest::newRow("identifier across interleaved same-URL requests")
         << req(cart, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("X-Request-Id: abc-1"))
-               + req(cart, QStringLiteral("POST"), QStringLiteral("42"), QStringLiteral("[:]"))
-               + req(cart, QStringLiteral("PUT"), QStringLiteral("43"), QStringLiteral("x-request-id def-2"))
-               + simpleResponse(cart, QStringLiteral("201"), QStringLiteral(" for-def"),
-                                QStringLiteral("X-REQUEST-ID def-2"))
-               + simpleResponse(cart, QStringLiteral("202"), QStringLiteral(" for-post"))
-               + simpleResponse(cart, QStringLiteral("200"), QStringLiteral(" for-abc"),
-                                QStringLiteral("x-Request-id:abc-1"))
-        << QStringList{u"GET " + cart + u" -> 200 | for-abc", u"POST " + cart + u" -> 202 | for-post",
-                       u"PUT " + cart + u" -> 201 | for-def"};
+            + req(cart, QStringLiteral("POST"), QStringLiteral("42"), QStringLiteral("[:]"))
+            + req(cart, QStringLiteral("PUT"), QStringLiteral("43"), QStringLiteral("x-request-id def-2"))
+            + simpleResponse(cart, QStringLiteral("201"), QStringLiteral(" for-def"), QStringLiteral("X-REQUEST-ID def-2"))
+            + simpleResponse(cart, QStringLiteral("202"), QStringLiteral(" for-post"))
+            + simpleResponse(cart, QStringLiteral("200"), QStringLiteral(" for-abc"), QStringLiteral("x-Request-id:abc-1"))
+        << QStringList { u"GET " + cart + u" -> 200 | for-abc", u"POST " + cart + u" -> 202 | for-post",
+               u"PUT " + cart + u" -> 201 | for-def" };
 
-    QTest::newRow("Trace-Id and RequestId")
-        << req(cart, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("Trace-Id: t1"))
-               + req(cart, QStringLiteral("PUT"), QStringLiteral("42"), QStringLiteral("RequestId::  r2"))
-               + simpleResponse(cart, QStringLiteral("201"), QStringLiteral(" r"), QStringLiteral("requestid r2"))
-               + simpleResponse(cart, QStringLiteral("200"), QStringLiteral(" t"), QStringLiteral("TRACE-ID\tt1"))
-        << QStringList{u"GET " + cart + u" -> 200 | t", u"PUT " + cart + u" -> 201 | r"};
+    QTest::newRow("Trace-Id and RequestId") << req(cart, QStringLiteral("GET"), QStringLiteral("41"),
+                                                   QStringLiteral("Trace-Id: t1"))
+            + req(cart, QStringLiteral("PUT"), QStringLiteral("42"), QStringLiteral("RequestId::  r2"))
+            + simpleResponse(cart, QStringLiteral("201"), QStringLiteral(" r"), QStringLiteral("requestid r2"))
+            + simpleResponse(cart, QStringLiteral("200"), QStringLiteral(" t"), QStringLiteral("TRACE-ID\tt1"))
+                                            << QStringList { u"GET " + cart + u" -> 200 | t", u"PUT " + cart + u" -> 201 | r" };
 
     QTest::newRow("first in, first out by URL")
         << req(poll, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("[:]"))
-               + req(poll, QStringLiteral("POST"), QStringLiteral("42"), QStringLiteral("[:]"))
-               + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" first"))
-               + simpleResponse(poll, QStringLiteral("500"), QStringLiteral(" second"))
-        << QStringList{u"GET " + poll + u" -> 200 | first", u"POST " + poll + u" -> 500 | second"};
+            + req(poll, QStringLiteral("POST"), QStringLiteral("42"), QStringLiteral("[:]"))
+            + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" first"))
+            + simpleResponse(poll, QStringLiteral("500"), QStringLiteral(" second"))
+        << QStringList { u"GET " + poll + u" -> 200 | first", u"POST " + poll + u" -> 500 | second" };
 
     // The quoted dictionary printout puts `"): "` between name and value, so
     // such identifiers are not seen and the exchange pairs by URL.
     QTest::newRow("dictionary printout pairs by URL")
-        << req(cart, QStringLiteral("GET"), QStringLiteral("41"),
-               QStringLiteral("[AnyHashable(\"X-Request-Id\"): \"aaa\"]"))
-               + req(cart, QStringLiteral("PUT"), QStringLiteral("42"),
-                     QStringLiteral("[AnyHashable(\"X-Request-Id\"): \"bbb\"]"))
-               + simpleResponse(cart, QStringLiteral("200"), QStringLiteral(" one"),
-                                QStringLiteral("[AnyHashable(\"X-Request-Id\"): bbb]"))
-               + simpleResponse(cart, QStringLiteral("201"), QStringLiteral(" two"))
-        << QStringList{u"GET " + cart + u" -> 200 | one", u"PUT " + cart + u" -> 201 | two"};
+        << req(cart, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("[AnyHashable(\"X-Request-Id\"): \"aaa\"]"))
+            + req(cart, QStringLiteral("PUT"), QStringLiteral("42"), QStringLiteral("[AnyHashable(\"X-Request-Id\"): \"bbb\"]"))
+            + simpleResponse(
+                cart, QStringLiteral("200"), QStringLiteral(" one"), QStringLiteral("[AnyHashable(\"X-Request-Id\"): bbb]"))
+            + simpleResponse(cart, QStringLiteral("201"), QStringLiteral(" two"))
+        << QStringList { u"GET " + cart + u" -> 200 | one", u"PUT " + cart + u" -> 201 | two" };
 
     QTest::newRow("unknown identifier falls back to URL")
         << req(poll, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("[:]"))
-               + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" ok"), QStringLiteral("X-Request-Id: zz"))
-        << QStringList{u"GET " + poll + u" -> 200 | ok"};
+            + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" ok"), QStringLiteral("X-Request-Id: zz"))
+        << QStringList { u"GET " + poll + u" -> 200 | ok" };
 
     QTest::newRow("response logged before its request still pairs")
         << simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" early"))
-               + req(poll, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("[:]"))
-        << QStringList{u"GET " + poll + u" -> 200 | early"};
+            + req(poll, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("[:]"))
+        << QStringList { u"GET " + poll + u" -> 200 | early" };
 
-    QTest::newRow("unanswered request times out")
-        << req(poll, QStringLiteral("DELETE"), QStringLiteral("41"), QStringLiteral("[:]"))
-        << QStringList{u"DELETE " + poll + u" -> TIMEOUT | No Response Body"};
+    QTest::newRow("unanswered request times out") << req(poll, QStringLiteral("DELETE"), QStringLiteral("41"),
+        QStringLiteral("[:]")) << QStringList { u"DELETE " + poll + u" -> TIMEOUT | No Response Body" };
 
-    QTest::newRow("surplus response is dropped")
-        << req(poll, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("[:]"))
-               + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" a"))
-               + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" b"))
-        << QStringList{u"GET " + poll + u" -> 200 | a"};
+    QTest::newRow("surplus response is dropped") << req(poll, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("[:]"))
+            + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" a"))
+            + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" b"))
+                                                 << QStringList { u"GET " + poll + u" -> 200 | a" };
 
     QTest::newRow("a repeated identifier replaces the earlier request")
         << req(cart, QStringLiteral("GET"), QStringLiteral("41"), QStringLiteral("X-Request-Id: same"))
-               + req(cart, QStringLiteral("PUT"), QStringLiteral("42"), QStringLiteral("X-Request-Id: same"))
-        << QStringList{u"PUT " + cart + u" -> TIMEOUT | No Response Body"};
+            + req(cart, QStringLiteral("PUT"), QStringLiteral("42"), QStringLiteral("X-Request-Id: same"))
+        << QStringList { u"PUT " + cart + u" -> TIMEOUT | No Response Body" };
 
     const QString analytics = QStringLiteral("https://app-measurement.com/a?x=1");
     const QString crashes = QStringLiteral("https://reports.crashlytics.com/sdk");
     QTest::newRow("ignored hosts drop both halves")
         << req(analytics, QStringLiteral("POST"), QStringLiteral("41"), QStringLiteral("[:]"))
-               + req(crashes, QStringLiteral("POST"), QStringLiteral("41"), QStringLiteral("[:]"))
-               + req(poll, QStringLiteral("GET"), QStringLiteral("42"), QStringLiteral("[:]"))
-               + simpleResponse(analytics, QStringLiteral("204"), QStringLiteral(" "))
-               + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" kept"))
-        << QStringList{u"GET " + poll + u" -> 200 | kept"};
+            + req(crashes, QStringLiteral("POST"), QStringLiteral("41"), QStringLiteral("[:]"))
+            + req(poll, QStringLiteral("GET"), QStringLiteral("42"), QStringLiteral("[:]"))
+            + simpleResponse(analytics, QStringLiteral("204"), QStringLiteral(" "))
+            + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" kept"))
+        << QStringList { u"GET " + poll + u" -> 200 | kept" };
 
     QTest::newRow("results ordered by request time")
         << req(poll, QStringLiteral("GET"), QStringLiteral("50"), QStringLiteral("[:]"))
-               + req(cart, QStringLiteral("GET"), QStringLiteral("40"), QStringLiteral("[:]"))
-               + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" late"))
-        << QStringList{u"GET " + cart + u" -> TIMEOUT | No Response Body", u"GET " + poll + u" -> 200 | late"};
+            + req(cart, QStringLiteral("GET"), QStringLiteral("40"), QStringLiteral("[:]"))
+            + simpleResponse(poll, QStringLiteral("200"), QStringLiteral(" late"))
+        << QStringList { u"GET " + cart + u" -> TIMEOUT | No Response Body", u"GET " + poll + u" -> 200 | late" };
 }
 
 void TestNetfoxParser::pairing()
@@ -197,12 +191,11 @@ void TestNetfoxParser::sinceBoundary_data()
 {
     QTest::addColumn<QString>("since");
     QTest::addColumn<QStringList>("expectedMethods");
-    QTest::newRow("absent keeps all") << QString() << QStringList{"A", "B", "C"};
-    QTest::newRow("equal instant kept") << QStringLiteral("2026-12-06T08:36:44Z") << QStringList{"B", "C"};
-    QTest::newRow("same instant in another zone") << QStringLiteral("2026-12-06T15:36:44+07:00")
-                                                  << QStringList{"B", "C"};
-    QTest::newRow("one second later drops it") << QStringLiteral("2026-12-06T08:36:45Z") << QStringList{"C"};
-    QTest::newRow("after everything") << QStringLiteral("2026-12-07T00:00:00Z") << QStringList{};
+    QTest::newRow("absent keeps all") << QString() << QStringList { "A", "B", "C" };
+    QTest::newRow("equal instant kept") << QStringLiteral("2026-12-06T08:36:44Z") << QStringList { "B", "C" };
+    QTest::newRow("same instant in another zone") << QStringLiteral("2026-12-06T15:36:44+07:00") << QStringList { "B", "C" };
+    QTest::newRow("one second later drops it") << QStringLiteral("2026-12-06T08:36:45Z") << QStringList { "C" };
+    QTest::newRow("after everything") << QStringLiteral("2026-12-07T00:00:00Z") << QStringList {};
 }
 
 void TestNetfoxParser::sinceBoundary()
@@ -240,39 +233,35 @@ void TestNetfoxParser::missingLabelsTakeFallbacks_data()
 
     const QString url = QStringLiteral("https://api.example.com/x");
     const QString date = QStringLiteral("[Request Date] ") + kDate;
-    QTest::newRow("no method")
-        << request(url, {date, QStringLiteral("[Request Body]"), QStringLiteral(" b")})
-        << QStringList{"GET", "No Request Headers", "b", "TIMEOUT", "No Response Headers", "No Response Body"};
-    QTest::newRow("no body")
-        << request(url, {QStringLiteral("[Request Method] POST"), date})
-        << QStringList{"POST", "No Request Headers", "No Request Body", "TIMEOUT", "No Response Headers",
-                       "No Response Body"};
+    QTest::newRow("no method") << request(url, { date, QStringLiteral("[Request Body]"), QStringLiteral(" b") })
+                               << QStringList { "GET", "No Request Headers", "b", "TIMEOUT", "No Response Headers",
+                                      "No Response Body" };
+    QTest::newRow("no body") << request(url, { QStringLiteral("[Request Method] POST"), date })
+                             << QStringList { "POST", "No Request Headers", "No Request Body", "TIMEOUT", "No Response Headers",
+                                    "No Response Body" };
     QTest::newRow("empty body is empty, not missing")
-        << request(url, {date, QStringLiteral("[Request Body]"), QStringLiteral(" ")})
-        << QStringList{"GET", "No Request Headers", "", "TIMEOUT", "No Response Headers", "No Response Body"};
+        << request(url, { date, QStringLiteral("[Request Body]"), QStringLiteral(" ") })
+        << QStringList { "GET", "No Request Headers", "", "TIMEOUT", "No Response Headers", "No Response Body" };
     QTest::newRow("headers need a following body label")
-        << request(url, {date, QStringLiteral("[Request Headers]"), QStringLiteral("A: b")})
-        << QStringList{"GET", "No Request Headers", "No Request Body", "TIMEOUT", "No Response Headers",
-                       "No Response Body"};
+        << request(url, { date, QStringLiteral("[Request Headers]"), QStringLiteral("A: b") })
+        << QStringList { "GET", "No Request Headers", "No Request Body", "TIMEOUT", "No Response Headers", "No Response Body" };
     QTest::newRow("response without status or headers")
-        << request(url, {date}) + response(url, {QStringLiteral("[Response Body]"), QStringLiteral(" r")})
-        << QStringList{"GET", "No Request Headers", "No Request Body", "TIMEOUT", "No Response Headers", "r"};
-    QTest::newRow("response without body")
-        << request(url, {date}) + response(url, {QStringLiteral("[Response Status] 404")})
-        << QStringList{"GET", "No Request Headers", "No Request Body", "404", "No Response Headers",
-                       "No Response Body"};
-    QTest::newRow("no date: dropped") << request(url, {QStringLiteral("[Request Method] GET")}) << QStringList();
+        << request(url, { date }) + response(url, { QStringLiteral("[Response Body]"), QStringLiteral(" r") })
+        << QStringList { "GET", "No Request Headers", "No Request Body", "TIMEOUT", "No Response Headers", "r" };
+    QTest::newRow("response without body") << request(url, { date }) + response(url, { QStringLiteral("[Response Status] 404") })
+                                           << QStringList { "GET", "No Request Headers", "No Request Body", "404",
+                                                  "No Response Headers", "No Response Body" };
+    QTest::newRow("no date: dropped") << request(url, { QStringLiteral("[Request Method] GET") }) << QStringList();
     QTest::newRow("zone-less date: dropped")
-        << request(url, {QStringLiteral("[Request Date] 2026-12-06 08:36:44")}) << QStringList();
-    QTest::newRow("garbage date: dropped")
-        << request(url, {QStringLiteral("[Request Date] yesterday")}) << QStringList();
+        << request(url, { QStringLiteral("[Request Date] 2026-12-06 08:36:44") }) << QStringList();
+    QTest::newRow("garbage date: dropped") << request(url, { QStringLiteral("[Request Date] yesterday") }) << QStringList();
     // The value runs to the next line feed after at least one white-space
     // character, and white space includes line breaks: an empty method takes
     // the next line.
     QTest::newRow("empty method reads the next line")
-        << request(url, {QStringLiteral("[Request Method] "), date})
-        << QStringList{"[Request Date] 2026-12-06 08:36:44 +0000", "No Request Headers", "No Request Body",
-                       "TIMEOUT", "No Response Headers", "No Response Body"};
+        << request(url, { QStringLiteral("[Request Method] "), date })
+        << QStringList { "[Request Date] 2026-12-06 08:36:44 +0000", "No Request Headers", "No Request Body", "TIMEOUT",
+               "No Response Headers", "No Response Body" };
 }
 
 void TestNetfoxParser::missingLabelsTakeFallbacks()
@@ -286,8 +275,7 @@ void TestNetfoxParser::missingLabelsTakeFallbacks()
     }
     QCOMPARE(hits.size(), 1);
     const NetworkHit &hit = hits.first();
-    QCOMPARE(QStringList({hit.reqMethod, hit.reqHeaders, hit.reqBody, hit.resStatus, hit.resHeaders, hit.resBody}),
-             expected);
+    QCOMPARE(QStringList({ hit.reqMethod, hit.reqHeaders, hit.reqBody, hit.resStatus, hit.resHeaders, hit.resBody }), expected);
     QCOMPARE(hit.url, QStringLiteral("https://api.example.com/x"));
 }
 
@@ -296,11 +284,11 @@ void TestNetfoxParser::truncatedFinalBlock_data()
     QTest::addColumn<int>("cut"); // characters removed from the end
     QTest::addColumn<QStringList>("expected");
     const QString url = QStringLiteral("https://api.example.com/x");
-    QTest::newRow("complete") << 0 << QStringList{u"GET " + url + u" -> 200 | one", u"POST " + url + u" -> 201 | two"};
+    QTest::newRow("complete") << 0 << QStringList { u"GET " + url + u" -> 200 | one", u"POST " + url + u" -> 201 | two" };
     QTest::newRow("cut inside the last response's end marker")
-        << 45 << QStringList{u"GET " + url + u" -> 200 | one", u"POST " + url + u" -> TIMEOUT | No Response Body"};
+        << 45 << QStringList { u"GET " + url + u" -> 200 | one", u"POST " + url + u" -> TIMEOUT | No Response Body" };
     QTest::newRow("cut inside the last response's body")
-        << 70 << QStringList{u"GET " + url + u" -> 200 | one", u"POST " + url + u" -> TIMEOUT | No Response Body"};
+        << 70 << QStringList { u"GET " + url + u" -> 200 | one", u"POST " + url + u" -> TIMEOUT | No Response Body" };
 }
 
 void TestNetfoxParser::truncatedFinalBlock()
@@ -321,7 +309,7 @@ void TestNetfoxParser::truncatedFinalBlock()
     // A request cut off before its end marker is not an exchange yet.
     const QString cutRequest = simpleRequest(url, QStringLiteral("GET"), QStringLiteral("2026-12-06 08:36:41 +0000"))
         + QStringLiteral("-------START REQUEST -  ") + url + QStringLiteral(" -------\n[Request Method] PUT\n[Req");
-    QCOMPARE(summary(parse(cutRequest)), QStringList{u"GET " + url + u" -> TIMEOUT | No Response Body"});
+    QCOMPARE(summary(parse(cutRequest)), QStringList { u"GET " + url + u" -> TIMEOUT | No Response Body" });
 }
 
 void TestNetfoxParser::idsAreUniqueWithinOneParse()
@@ -336,7 +324,7 @@ void TestNetfoxParser::idsAreUniqueWithinOneParse()
     QVERIFY2(QRegularExpression(QStringLiteral("^1796546204\\.0_https://api\\.example\\.com/v1/poll_GET_-?\\d+$"))
                  .match(base)
                  .hasMatch(),
-             qPrintable(base));
+        qPrintable(base));
     QCOMPARE(hits.at(1).id, base + QStringLiteral("_2"));
     QCOMPARE(hits.at(2).id, base + QStringLiteral("_3"));
     // Deterministic: the same log gives the same ids.
@@ -359,7 +347,7 @@ void TestNetfoxParser::equalTimesKeepPairingOrder()
     QStringList urls;
     for (const NetworkHit &hit : parse(log))
         urls.append(hit.url);
-    QCOMPARE(urls, (QStringList{b, a, c, d}));
+    QCOMPARE(urls, (QStringList { b, a, c, d }));
 }
 
 void TestNetfoxParser::formatHeaders_data()
@@ -373,14 +361,13 @@ void TestNetfoxParser::formatHeaders_data()
         << QStringLiteral("\n [AnyHashable(\"Date\"): Sun, 06 Dec 2026 08:36:45 GMT,\n\tAnyHashable(\"Server\") :  nginx] \n")
         << QStringLiteral("Date: Sun, 06 Dec 2026 08:36:45 GMT\nServer: nginx");
     QTest::newRow("request placeholder") << QStringLiteral("No Request Headers") << QStringLiteral("No Request Headers");
-    QTest::newRow("response placeholder") << QStringLiteral("No Response Headers")
-                                          << QStringLiteral("No Response Headers");
+    QTest::newRow("response placeholder") << QStringLiteral("No Response Headers") << QStringLiteral("No Response Headers");
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("empty dictionary") << QStringLiteral("[:]") << QStringLiteral(":");
     QTest::newRow("plain lines stay") << QStringLiteral("  X-Request-Id: abc\nAccept: */*  ")
                                       << QStringLiteral("X-Request-Id: abc\nAccept: */*");
-    QTest::newRow("empty name is not an entry") << QStringLiteral("AnyHashable(\"\"): x")
-                                                << QStringLiteral("AnyHashable(\"\"): x");
+    QTest::newRow("empty name is not an entry")
+        << QStringLiteral("AnyHashable(\"\"): x") << QStringLiteral("AnyHashable(\"\"): x");
 }
 
 void TestNetfoxParser::formatHeaders()
@@ -418,28 +405,26 @@ void TestNetfoxParser::formatHitAsText()
 void TestNetfoxParser::formatHitsAsTextJoinsWithBlankLine()
 {
     const QString url = QStringLiteral("https://api.example.com/x");
-    const NetworkHitList hits = parse(simpleRequest(url, QStringLiteral("GET"), kDate)
-                                      + simpleRequest(url, QStringLiteral("PUT"), kDate));
+    const NetworkHitList hits
+        = parse(simpleRequest(url, QStringLiteral("GET"), kDate) + simpleRequest(url, QStringLiteral("PUT"), kDate));
     QCOMPARE(hits.size(), 2);
     const QString pattern = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     QCOMPARE(Netfox::formatHitsAsText(hits, pattern),
-             Netfox::formatHitAsText(hits.at(0), pattern) + u"\n\n" + Netfox::formatHitAsText(hits.at(1), pattern));
+        Netfox::formatHitAsText(hits.at(0), pattern) + u"\n\n" + Netfox::formatHitAsText(hits.at(1), pattern));
     QCOMPARE(Netfox::formatHitsAsText({}, pattern), QString());
 }
 
 void TestNetfoxParser::fileDecoding_data()
 {
-    QTest::addColumn<QByteArray>("tail");        // appended after the log
-    QTest::addColumn<QByteArray>("bodyBytes");   // the request body
+    QTest::addColumn<QByteArray>("tail"); // appended after the log
+    QTest::addColumn<QByteArray>("bodyBytes"); // the request body
     QTest::addColumn<QString>("expectedBody");
 
     const QByteArray utf8Body = QStringLiteral("Dévi 🚀 €").toUtf8();
     QTest::newRow("valid UTF-8") << QByteArray() << utf8Body << QStringLiteral("Dévi 🚀 €");
     // The copy was taken while the app wrote a four-byte character.
-    QTest::newRow("cut inside a 4-byte character") << QByteArray("\xF0\x9F\x9A", 3) << utf8Body
-                                                   << QStringLiteral("Dévi 🚀 €");
-    QTest::newRow("cut inside a 3-byte character") << QByteArray("\xE2\x82", 2) << utf8Body
-                                                   << QStringLiteral("Dévi 🚀 €");
+    QTest::newRow("cut inside a 4-byte character") << QByteArray("\xF0\x9F\x9A", 3) << utf8Body << QStringLiteral("Dévi 🚀 €");
+    QTest::newRow("cut inside a 3-byte character") << QByteArray("\xE2\x82", 2) << utf8Body << QStringLiteral("Dévi 🚀 €");
     QTest::newRow("cut after a 2-byte lead") << QByteArray("\xC3", 1) << utf8Body << QStringLiteral("Dévi 🚀 €");
     QTest::newRow("Latin-1 file") << QByteArray() << QByteArray("D\xE9vi") << QStringLiteral("Dévi");
     QTest::newRow("invalid tail is not a cut character")
@@ -463,7 +448,7 @@ void TestNetfoxParser::fileDecoding()
     file.write(simpleRequest(url, QStringLiteral("GET"), kDate, QStringLiteral("[:]"), QStringLiteral("@BODY@"))
                    .toUtf8()
                    .replace("@BODY@", bodyBytes)
-               + tail);
+        + tail);
     file.close();
     const NetworkHitList hits = Netfox::parseNetworkLog(file.fileName());
     QCOMPARE(hits.size(), 1);
