@@ -25,6 +25,7 @@ private Q_SLOTS:
     void passingRun();
     void failingRun();
     void stopInTheMiddleLeavesNothingBehind();
+    void hierarchyOfTheCurrentScreen();
 
 private:
     struct Result
@@ -274,6 +275,37 @@ void TestE2eRun::stopInTheMiddleLeavesNothingBehind()
     QVERIFY(lines.last().startsWith(QStringLiteral("Run folder: ")));
     // Nothing of the run survives: not the shell, the runner nor its helper.
     QTRY_VERIFY2_WITH_TIMEOUT(processesOfThisCase().isEmpty(), qPrintable(processesOfThisCase().join(u'\n')), 10'000);
+}
+
+void TestE2eRun::hierarchyOfTheCurrentScreen()
+{
+    const Result result = runCli({QStringLiteral("hierarchy"), QStringLiteral("--device"), kDevice, QStringLiteral("--runner"),
+                                  m_runner, QStringLiteral("--team-id"), QStringLiteral("QA12345678")},
+                                 environment(QStringLiteral("instant")));
+    QVERIFY2(result.exitCode == 0, qPrintable(result.lines.join(u'\n')));
+    QCOMPARE(read(m_record).split(u'\n').mid(0, 8),
+             (QStringList{"--platform", "ios", "--team-id", "QA12345678", "--device", kDevice, "hierarchy", "--compact"}));
+    const qsizetype start = result.lines.indexOf(QString::fromUtf8("\U0001F680 Fetching UI Hierarchy..."));
+    const qsizetype end = result.lines.indexOf(QString::fromUtf8("\u2705 UI Hierarchy Fetched Successfully!"));
+    QVERIFY(start >= 0 && end > start);
+    // The tree: two spaces a level, never deeper than one level below the
+    // line before, no unnamed containers.
+    int previous = -2;
+    int elements = 0;
+    static const QRegularExpression element(QStringLiteral("^( *)(Application|Window|Other|Button|StaticText|TextField|Image|Cell)\\b"));
+    for (qsizetype i = start + 1; i < end; ++i) {
+        const QString &line = result.lines.at(i);
+        const QRegularExpressionMatch match = element.match(line);
+        if (!match.hasMatch())
+            continue;
+        const int indent = int(match.capturedLength(1));
+        QVERIFY2(indent % 2 == 0 && indent <= previous + 2, qPrintable(line));
+        QVERIFY2(!line.contains(QStringLiteral("Other  (")) || line.contains(QStringLiteral("id=")) || line.contains(QStringLiteral("text=")),
+                 qPrintable(line));
+        previous = indent;
+        ++elements;
+    }
+    QVERIFY(elements >= 3);
 }
 
 QTEST_GUILESS_MAIN(TestE2eRun)
