@@ -87,6 +87,11 @@ FlowRecord FlowExecutor::run(const FlowFile &flow, int index)
     scope.flowDir = QFileInfo(flow.path).absolutePath();
     m_flowKey = QFileInfo(flow.path).fileName();
 
+    if (m_firstCommand) {
+        // The first flow waits for the driver's next tick: it starts on a whole second.
+        m_clock.alignToNextSecond();
+        m_firstCommand = false;
+    }
     record.startNs = m_clock.nowNs();
     const bool ok = runList(flow.commands, &record.commands, 0, 0, scope, &record);
     record.endNs = m_clock.nowNs();
@@ -266,11 +271,6 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
     r->type = type;
     r->yaml = describe(type, arg);
     r->label = arg.isMap() ? arg.scalar(QStringLiteral("label")) : QString();
-    if (m_firstCommand) {
-        // The first command waits for the driver's next tick: its start time is on a whole second.
-        m_clock.alignToNextSecond();
-        m_firstCommand = false;
-    }
     r->startNs = m_clock.nowNs();
     const QString salt = r->id + u'/' + QString::number(topIndex) + u'/' + type;
     const QString appId = arg.isScalar() && type == QLatin1String("launchApp") ? expand(arg.text, scope)

@@ -62,7 +62,7 @@ SimAppInfo pasarStaging()
 
 SimAppInfo dompet()
 {
-    return {QStringLiteral("id.co.trellis-pay.dompet"), QStringLiteral("Dompet Kita"), QStringLiteral("2.0.1"), QStringLiteral("201"), false};
+    return {QStringLiteral("id.trellis-pay.dompet"), QStringLiteral("Dompet Kita"), QStringLiteral("2.0.1"), QStringLiteral("201"), false};
 }
 
 SimAppInfo notes()
@@ -244,7 +244,6 @@ void LabState::createContainers(bool writeOldSessions) const
         for (const SimAppInfo &a : d.apps) {
             const QString container = containerPath(d, a.bundleId);
             QDir(container).mkpath(QStringLiteral("Documents"));
-            QDir(container).mkpath(QStringLiteral("Library/Caches"));
             QDir(container).mkpath(QStringLiteral("tmp"));
             // A session from an earlier day, so live pulls see old traffic
             // that the run's start time must filter out. Rina's phone has

@@ -141,15 +141,15 @@ QList<NetfoxWriter::Exchange> NetfoxWriter::exchangesFor(const QString &event, O
         e.responseHeaders << std::pair {QStringLiteral("X-Request-Id"), e.requestHeaders.last().second};
         list << e;
     } else if (event == QLatin1String("screen:home")) {
-        list << apiCall(QStringLiteral("GET"), QStringLiteral("/v2/catalog/home"), QString(),
-                        QStringLiteral(R"({"sections":[{"title":"Rekomendasi","items":[{"sku":"A-1","name":"Kopi Gayo 250 g","price":85000,"image":"https://cdn.lumenfold.id/p/A-1.jpg"},{"sku":"B-7","name":"Teh Melati","price":23500,"image":"https://cdn.lumenfold.id/p/B-7.jpg"}]}]})"),
-                        310);
         // The cart badge is asked twice at once (tab bar and header); both
         // requests carry no identifier the parser can read.
         Exchange a = apiCall(QStringLiteral("GET"), QStringLiteral("/v2/cart/badge"), QString(), QStringLiteral(R"({"count":0})"), 90);
         Exchange b = apiCall(QStringLiteral("GET"), QStringLiteral("/v2/cart/badge"), QString(), QStringLiteral(R"({"count":0})"), 95);
         list << a << b;
         *order = Order::InterleavedInOrder;
+        list << apiCall(QStringLiteral("GET"), QStringLiteral("/v2/catalog/home"), QString(),
+                        QStringLiteral(R"({"sections":[{"title":"Rekomendasi","items":[{"sku":"A-1","name":"Kopi Gayo 250 g","price":85000,"image":"https://cdn.lumenfold.id/p/A-1.jpg"},{"sku":"B-7","name":"Teh Melati","price":23500,"image":"https://cdn.lumenfold.id/p/B-7.jpg"}]}]})"),
+                        310);
         Exchange crash;
         crash.method = QStringLiteral("GET");
         crash.url = QStringLiteral("https://firebase-settings.crashlytics.com/spi/v2/platforms/ios/gmp/1:4411:ios:9f2c/settings");
@@ -263,7 +263,8 @@ QString NetfoxWriter::render(const QList<Exchange> &exchanges, Order order, qint
     QString text;
     qint64 at = startNs;
     const qsizetype pairs = order == Order::Sequential ? 0 : 2;
-    // The first two exchanges of an interleaved event were in flight together.
+    // The first two exchanges of an interleaved event were in flight together;
+    // the rest follow one after the other.
     if (pairs == 2 && exchanges.size() >= 2) {
         const Exchange &a = exchanges[0];
         const Exchange &b = exchanges[1];

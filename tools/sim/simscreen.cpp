@@ -101,7 +101,7 @@ SimElement SimScreen::homeTree() const
             continue;
         const int x = 27 + (slot % 4) * 90;
         const int y = 90 + (slot / 4) * 100;
-        SimElement icon = el(QStringLiteral("Icon"), a.name, a.name, x, y, 64, 64);
+        SimElement icon = el(QStringLiteral("Icon"), QString(), a.name, x, y, 64, 64);
         icon.target = QStringLiteral("launch:") + a.bundleId;
         grid.children.append(icon);
         ++slot;
