@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 SimLab::SimLab()
@@ -71,3 +72,23 @@ QString SimTest::onlyReportFolder(const QString &output)
     const QStringList entries = QDir(output).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     return entries.size() == 1 ? QDir(output).filePath(entries.first()) : QString();
 }
+
+QJsonValue SimTest::withoutTimes(const QJsonValue &value)
+{
+    if (value.isObject()) {
+        QJsonObject o = value.toObject();
+        for (const char *key : {"startTime", "endTime", "lastUpdated"})
+            o.remove(QLatin1String(key));
+        for (auto it = o.begin(); it != o.end(); ++it)
+            it.value() = withoutTimes(it.value());
+        return o;
+    }
+    if (value.isArray()) {
+        QJsonArray a;
+        for (const QJsonValue &v : value.toArray())
+            a.append(withoutTimes(v));
+        return a;
+    }
+    return value;
+}
+

@@ -48,6 +48,8 @@ inline const QString emptySimulator = QStringLiteral("B1C2D3E4-F5A6-4B7C-8D9E-0F
 
 QByteArray readFile(const QString &path);
 QJsonObject readJsonObject(const QString &path);
+// The value with every startTime, endTime and lastUpdated member removed.
+QJsonValue withoutTimes(const QJsonValue &value);
 // The single report folder that a run wrote under an --output folder.
 QString onlyReportFolder(const QString &output);
 

@@ -1,7 +1,5 @@
 #include "reportpage.h"
 
-#include "runrecord.h"
-
 namespace {
 
 // The maker's logo as the runner embeds it (a JPEG data URI).
@@ -101,7 +99,7 @@ const char kScript[] = R"(        const esc = (s) => String(s == null ? '' : s).
 
 } // namespace
 
-QString ReportPage::build(const QString &dataJson, const RunInfo &)
+QString ReportPage::build(const QString &dataJson)
 {
     return QString::fromUtf8(kHead) + QString::fromUtf8(kLogo) + QString::fromUtf8(kHeaderEnd) + QStringLiteral("        let reportData = ")
         + dataJson + QStringLiteral(";\n") + QString::fromUtf8(kScript);

@@ -265,5 +265,5 @@ void ReportWriter::writeHtml(const QList<FlowRecord> &flows, qint64 nowNs)
     for (const FlowRecord &f : flows)
         details.append(flowJson(f));
     data.add(QStringLiteral("flows"), details).add(QStringLiteral("index"), indexJson(flows, nowNs));
-    writeAtomically(m_dir + QStringLiteral("/report.html"), ReportPage::build(QString::fromUtf8(data.toCompact()), m_info).toUtf8());
+    writeAtomically(m_dir + QStringLiteral("/report.html"), ReportPage::build(QString::fromUtf8(data.toCompact())).toUtf8());
 }
