@@ -5,7 +5,9 @@
 #include "simtestsupport.h"
 
 #include <QDir>
+#include <QDateTime>
 #include <QDirIterator>
+#include <QTimeZone>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -124,6 +126,7 @@ private Q_SLOTS:
     void allureAndJunit();
     void networkLogBlocks();
     void networkLogTraffic();
+    void networkLogPairsLikeTheParser();
     void runVariables();
 
 private:
@@ -132,6 +135,7 @@ private:
     QString m_report;
     QString m_sessionLog;
     qint64 m_sessionBefore = 0;
+    QDateTime m_runStart;
 };
 
 void TestSimReport::initTestCase()
@@ -140,6 +144,7 @@ void TestSimReport::initTestCase()
     QCOMPARE(m_lab.run({"xctrace", "list", "devices"}).exitCode, 0); // seeds the lab
     m_sessionLog = m_lab.home() + QStringLiteral("/devices/") + SimTest::iPhone + QStringLiteral("/AppData/com.lumenfold.pasar/tmp/NFX/session.log");
     m_sessionBefore = QFileInfo(m_sessionLog).size();
+    m_runStart = QDateTime::currentDateTimeUtc();
     m_run = m_lab.run(SimTest::runnerArguments(SimTest::iPhone, m_lab.path(QStringLiteral("out")), kThreeFlows));
     QVERIFY(m_run.finished);
     m_report = SimTest::onlyReportFolder(m_lab.path(QStringLiteral("out")));
@@ -489,6 +494,68 @@ void TestSimReport::networkLogTraffic()
     QVERIFY(newPart.contains(QLatin1String("\"image\" : \"https:\\/\\/cdn.lumenfold.id\\/p\\/A-1.jpg\"")));
     QVERIFY(newPart.contains(QLatin1String("Payment declined\r\nReason: insufficient funds\r\n")));
     QVERIFY(text.startsWith(QLatin1String("-------START REQUEST -  https://api.lumenfold.id/v2/config?platform=ios -------\n[Request Method] GET\n[Request Date] 2026-01-15 07:30:00 +0000\n")));
+}
+
+void TestSimReport::networkLogPairsLikeTheParser()
+{
+    // The reader's pairing: by request identifier when both blocks carry
+    // one, else first in, first out per URL; analytics hosts dropped.
+    const QString text = QString::fromUtf8(SimTest::readFile(m_sessionLog).mid(m_sessionBefore)).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QList<LogBlock> blocks;
+    QString problem;
+    QVERIFY(readBlocks(text, &blocks, &problem));
+    static const QRegularExpression requestDate(QStringLiteral("\\[Request Date\\] (.*)\n"));
+    QHash<QString, LogBlock> byId;
+    QHash<QString, QList<LogBlock>> byUrl;
+    QList<std::pair<LogBlock, LogBlock>> pairs;
+    int ignored = 0;
+    for (const LogBlock &b : blocks) {
+        if (b.url.contains(QLatin1String("app-measurement.com")) || b.url.contains(QLatin1String("crashlytics"))) {
+            ++ignored;
+            continue;
+        }
+        if (b.request) {
+            const QDateTime date = QDateTime::fromString(requestDate.match(b.body).captured(1).left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            QDateTime utc = date;
+            utc.setTimeZone(QTimeZone::utc());
+            // Kept by the reader's start filter (run start minus five seconds).
+            QVERIFY2(utc.secsTo(m_runStart) <= 5, qPrintable(b.url));
+            const QString id = requestId(b.body);
+            if (!id.isEmpty())
+                byId.insert(id, b);
+            else
+                byUrl[b.url].append(b);
+            continue;
+        }
+        const QString id = requestId(b.body);
+        if (!id.isEmpty() && byId.contains(id))
+            pairs.append({byId.take(id), b});
+        else if (!byUrl.value(b.url).isEmpty())
+            pairs.append({byUrl[b.url].takeFirst(), b});
+        else
+            QFAIL(qPrintable(QStringLiteral("response without a request: ") + b.url));
+    }
+    QVERIFY(ignored >= 4);
+    static const QRegularExpression qty(QStringLiteral("\"qty\":(\\d)"));
+    int cartPairs = 0;
+    for (const auto &[request, response] : pairs) {
+        QCOMPARE(request.url, response.url);
+        const QRegularExpressionMatch m = qty.match(request.body);
+        if (request.url.endsWith(QLatin1String("/v2/cart")) && m.hasMatch()) {
+            ++cartPairs;
+            QVERIFY2(response.body.contains(QStringLiteral("\"qty\" : ") + m.captured(1)), qPrintable(response.body));
+        }
+    }
+    QCOMPARE(cartPairs, 4); // two flows add to the cart twice each
+    int unanswered = 0;
+    for (const QList<LogBlock> &waiting : std::as_const(byUrl)) {
+        for (const LogBlock &b : waiting) {
+            QVERIFY2(b.url.contains(QLatin1String("/v2/recommendations")), qPrintable(b.url));
+            ++unanswered;
+        }
+    }
+    QCOMPARE(unanswered, 2);
+    QVERIFY(byId.isEmpty());
 }
 
 void TestSimReport::runVariables()

@@ -7,7 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-HelperProcess::~HelperProcess() = default;
+HelperProcess::~HelperProcess()
+{
+    // Normal returns end the helper; a stop by signal never gets here, so the
+    // helper is left to the caller's process-group stop.
+    stop();
+}
 
 bool HelperProcess::start(const QString &program, int lifetimeSeconds)
 {

@@ -18,7 +18,7 @@ public:
     HelperProcess &operator=(const HelperProcess &) = delete;
 
     bool start(const QString &program, int lifetimeSeconds);
-    // Ends the helper after a normal run.
+    // Ends the helper (also done on destruction, i.e. on every normal return).
     void stop();
     pid_t pid() const { return m_pid; }
 
