@@ -111,6 +111,8 @@ void TestSimParts::yamlErrors_data()
     QTest::newRow("tab indentation") << "- tapOn:\n\tid: x\n" << "line 2: tabs";
     QTest::newRow("deeper sibling") << "appId: x\n  name: y\n" << "line 2:";
     QTest::newRow("text where a key belongs") << "appId: x\njust words\n" << "line 2: expected \"key: value\"";
+    QTest::newRow("list after a map") << "appId: x\n- back\n" << "line 2: unexpected content";
+    QTest::newRow("sequence entry out of line") << "key:\n  - a\n  b: c\n" << "line 3: bad indentation";
 }
 
 void TestSimParts::yamlErrors()

@@ -145,7 +145,14 @@ void TestSimRunner::deviceKinds()
         QVERIFY(entries.at(0).toObject().value(QStringLiteral("error")).toString().contains(flowError));
     if (flows == QStringList {QStringLiteral("smoke")}) {
         QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries.at(0).toObject().value(QStringLiteral("status")).toString(), QStringLiteral("passed"));
         QVERIFY(r.out.contains(QStringLiteral("\u25b8 Repeat 2 times")));
+        // The conditional sub-flow whose condition does not hold is skipped, without times.
+        const QJsonArray commands = SimTest::readJsonObject(report + QStringLiteral("/flows/flow-000.json")).value(QStringLiteral("commands")).toArray();
+        const QJsonObject conditional = commands.last().toObject();
+        QCOMPARE(conditional.value(QStringLiteral("type")).toString(), QStringLiteral("runFlow"));
+        QCOMPARE(conditional.value(QStringLiteral("status")).toString(), QStringLiteral("skipped"));
+        QVERIFY(!conditional.contains(QStringLiteral("startTime")));
     }
     if (isSimulator) {
         const QString container = lab.run({"simctl", "get_app_container", udid, bundle, "data"}).out.trimmed();

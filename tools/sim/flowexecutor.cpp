@@ -205,6 +205,22 @@ SimSelector FlowExecutor::selectorOf(const YamlNode &arg, const Scope &scope, Co
     return selector;
 }
 
+bool FlowExecutor::conditionHolds(const YamlNode &arg, const Scope &scope, CommandRecord *record) const
+{
+    const YamlNode *when = arg.isMap() ? arg.value(QStringLiteral("when")) : nullptr;
+    if (!when)
+        return true;
+    if (const YamlNode *visible = when->value(QStringLiteral("visible"))) {
+        if (!m_screen.isVisible(selectorOf(*visible, scope, record)))
+            return false;
+    }
+    if (const YamlNode *notVisible = when->value(QStringLiteral("notVisible"))) {
+        if (m_screen.isVisible(selectorOf(*notVisible, scope, record)))
+            return false;
+    }
+    return true;
+}
+
 qint64 FlowExecutor::jitter(qint64 baseMs, const QString &salt)
 {
     const QByteArray hash = QCryptographicHash::hash((m_flowKey + u'|' + salt).toUtf8(), QCryptographicHash::Md5);
@@ -365,6 +381,11 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
     } else if (type == QLatin1String("back")) {
         m_screen.back(&events);
         alive = spend(jitter(baseDuration(type), salt), events, appId);
+    } else if (type == QLatin1String("runFlow") && !conditionHolds(arg, scope, r)) {
+        // "when:" not met: the sub-flow is skipped, which does not fail the flow.
+        r->status = QStringLiteral("skipped");
+        r->startNs = 0;
+        return true;
     } else if (type == QLatin1String("runFlow")) {
         const QString file = arg.isScalar() ? arg.text : arg.scalar(QStringLiteral("file"));
         Scope child = scope;

@@ -55,6 +55,8 @@ private:
     QString expand(const QString &text, const Scope &scope) const;
     SimSelector selectorOf(const YamlNode &arg, const Scope &scope, CommandRecord *record) const;
     QString describe(const QString &type, const YamlNode &arg) const;
+    // A runFlow's "when:" (visible / notVisible); true when there is none.
+    bool conditionHolds(const YamlNode &arg, const Scope &scope, CommandRecord *record) const;
     qint64 jitter(qint64 baseMs, const QString &salt);
     bool spend(qint64 ms, const QStringList &events, const QString &appId);
     bool waitFor(const SimSelector &selector, qint64 timeoutMs, bool wantVisible, qint64 *waited);

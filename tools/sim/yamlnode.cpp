@@ -130,6 +130,7 @@ public:
     }
 
     bool atEnd() const { return m_pos >= m_lines.size(); }
+    int currentLine() const { return atEnd() ? 0 : m_lines[m_pos].number; }
 
     YamlNode parseBlock(int indent)
     {
@@ -331,7 +332,7 @@ bool YamlReader::parseDocuments(const QString &text, QList<YamlNode> *documents,
         if (!error->isEmpty())
             return false;
         if (!parser.atEnd()) {
-            *error = QStringLiteral("line %1: unexpected content").arg(chunk.first().number);
+            *error = QStringLiteral("line %1: unexpected content").arg(parser.currentLine());
             return false;
         }
         documents->append(doc);
