@@ -157,6 +157,10 @@ void TestSimRunner::deviceKinds()
     if (isSimulator) {
         const QString container = lab.run({"simctl", "get_app_container", udid, bundle, "data"}).out.trimmed();
         QVERIFY(SimTest::readFile(container + QStringLiteral("/tmp/NFX/session.log")).contains("/v2/auth/login"));
+        // The device keeps showing the screen the run ended on.
+        const SimResult tree = lab.run({"--platform", "ios", "--device", udid, "hierarchy", "--compact"});
+        QCOMPARE(tree.exitCode, 0);
+        QVERIFY2(tree.out.contains(QLatin1String("StaticText  text=\"Keranjang kosong\"")), qPrintable(tree.out));
     }
 }
 
