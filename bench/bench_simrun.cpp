@@ -32,11 +32,13 @@ int main(int argc, char *argv[])
         process.setStandardErrorFile(QProcess::nullDevice());
         QElapsedTimer timer;
         timer.start();
-        process.start(sim, {QStringLiteral("--platform"), QStringLiteral("ios"), QStringLiteral("--team-id"), QStringLiteral("K7QX2M9R4T"),
-                            QStringLiteral("--device"), QStringLiteral("00008130-001E39811A12001C"), QStringLiteral("-e"),
-                            QStringLiteral("BUNDLE_ID=com.lumenfold.pasar"), QStringLiteral("--artifacts"), QStringLiteral("on-failure"),
-                            QStringLiteral("--output"), dir.filePath(QStringLiteral("out")), workspace + QStringLiteral("/login.yaml"),
-                            workspace + QStringLiteral("/checkout/cart_and_checkout.yaml"), workspace + QStringLiteral("/checkout/payment.yaml")});
+        process.start(sim,
+            { QStringLiteral("--platform"), QStringLiteral("ios"), QStringLiteral("--team-id"), QStringLiteral("K7QX2M9R4T"),
+                QStringLiteral("--device"), QStringLiteral("00008130-001E39811A12001C"), QStringLiteral("-e"),
+                QStringLiteral("BUNDLE_ID=com.lumenfold.pasar"), QStringLiteral("--artifacts"), QStringLiteral("on-failure"),
+                QStringLiteral("--output"), dir.filePath(QStringLiteral("out")), workspace + QStringLiteral("/login.yaml"),
+                workspace + QStringLiteral("/checkout/cart_and_checkout.yaml"),
+                workspace + QStringLiteral("/checkout/payment.yaml") });
         if (!process.waitForFinished(600000)) {
             out << "run " << i << " did not finish\n";
             return 1;
@@ -45,7 +47,7 @@ int main(int argc, char *argv[])
         out << "run " << i + 1 << ": " << times.last() << " ms (exit " << process.exitCode() << ")\n";
     }
     std::sort(times.begin(), times.end());
-    out << "three-flow run, speed " << speed << ": min " << times.first() << " ms, median " << times.at(times.size() / 2) << " ms, max "
-        << times.last() << " ms over " << runs << " runs\n";
+    out << "three-flow run, speed " << speed << ": min " << times.first() << " ms, median " << times.at(times.size() / 2)
+        << " ms, max " << times.last() << " ms over " << runs << " runs\n";
     return 0;
 }

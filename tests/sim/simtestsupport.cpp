@@ -45,12 +45,14 @@ QString SimTest::demoWorkspace()
     return QStringLiteral(KESTRUNE_SOURCE_DIR "/demo/workspace");
 }
 
-QStringList SimTest::runnerArguments(const QString &device, const QString &output, const QStringList &flows, const QString &bundle)
+QStringList SimTest::runnerArguments(
+    const QString &device, const QString &output, const QStringList &flows, const QString &bundle)
 {
-    QStringList args {QStringLiteral("--platform"), QStringLiteral("ios"), QStringLiteral("--team-id"), QStringLiteral("K7QX2M9R4T"),
-                      QStringLiteral("--device"),   device,                QStringLiteral("-e"),        QStringLiteral("BUNDLE_ID=") + bundle,
-                      QStringLiteral("-e"),         QStringLiteral("PASSWORD=a=b c"), QStringLiteral("-e"), QStringLiteral("SEARCH_TERM=Kopi"),
-                      QStringLiteral("--artifacts"), QStringLiteral("on-failure"), QStringLiteral("--output"), output};
+    QStringList args { QStringLiteral("--platform"), QStringLiteral("ios"), QStringLiteral("--team-id"),
+        QStringLiteral("K7QX2M9R4T"), QStringLiteral("--device"), device, QStringLiteral("-e"),
+        QStringLiteral("BUNDLE_ID=") + bundle, QStringLiteral("-e"), QStringLiteral("PASSWORD=a=b c"), QStringLiteral("-e"),
+        QStringLiteral("SEARCH_TERM=Kopi"), QStringLiteral("--artifacts"), QStringLiteral("on-failure"),
+        QStringLiteral("--output"), output };
     for (const QString &flow : flows)
         args << demoWorkspace() + u'/' + flow;
     return args;
@@ -77,7 +79,7 @@ QJsonValue SimTest::withoutTimes(const QJsonValue &value)
 {
     if (value.isObject()) {
         QJsonObject o = value.toObject();
-        for (const char *key : {"startTime", "endTime", "lastUpdated"})
+        for (const char *key : { "startTime", "endTime", "lastUpdated" })
             o.remove(QLatin1String(key));
         for (auto it = o.begin(); it != o.end(); ++it)
             it.value() = withoutTimes(it.value());
@@ -91,4 +93,3 @@ QJsonValue SimTest::withoutTimes(const QJsonValue &value)
     }
     return value;
 }
-

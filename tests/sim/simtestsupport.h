@@ -37,7 +37,7 @@ QString demoWorkspace();
 
 // The test-run command line the application builds, for the demo workspace.
 QStringList runnerArguments(const QString &device, const QString &output, const QStringList &flows,
-                            const QString &bundle = QStringLiteral("com.lumenfold.pasar"));
+    const QString &bundle = QStringLiteral("com.lumenfold.pasar"));
 
 inline const QString iPhone = QStringLiteral("00008130-001E39811A12001C");
 inline const QString iPhoneWithoutLog = QStringLiteral("00008110-000A1C2E0E91801E");

@@ -21,8 +21,10 @@ namespace {
 QString dump(const YamlNode &node)
 {
     switch (node.kind) {
-    case YamlNode::Kind::Null: return QStringLiteral("~");
-    case YamlNode::Kind::Scalar: return node.quoted ? u'\'' + node.text + u'\'' : node.text;
+    case YamlNode::Kind::Null:
+        return QStringLiteral("~");
+    case YamlNode::Kind::Scalar:
+        return node.quoted ? u'\'' + node.text + u'\'' : node.text;
     case YamlNode::Kind::Map: {
         QStringList parts;
         for (const auto &[k, v] : node.entries)
@@ -75,20 +77,26 @@ void TestSimParts::yamlDocuments_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("scalar and map commands") << "- launchApp\n- tapOn: Masuk\n- tapOn:\n    id: loginButton\n"
                                              << "[[launchApp, {tapOn: Masuk}, {tapOn: {id: loginButton}}]]";
-    QTest::newRow("header and commands") << "appId: ${BUNDLE_ID}\nname: Login\n---\n- back\n" << "[{appId: ${BUNDLE_ID}, name: Login}, [back]]";
+    QTest::newRow("header and commands") << "appId: ${BUNDLE_ID}\nname: Login\n---\n- back\n"
+                                         << "[{appId: ${BUNDLE_ID}, name: Login}, [back]]";
     QTest::newRow("flow-style map and list") << "- tapOn: {id: \"cart\", index: 2}\n- tags: [a, 'b, c']\n"
                                              << "[[{tapOn: {id: 'cart', index: 2}}, {tags: [a, 'b, c']}]]";
     QTest::newRow("quotes keep colons and hashes") << "- inputText: \"a: b # not a comment\"\n- tapOn: 'it''s'\n"
                                                    << "[[{inputText: 'a: b # not a comment'}, {tapOn: 'it's'}]]";
-    QTest::newRow("comments dropped") << "# heading\n- back # go back\n\n  # indented comment\n- hideKeyboard\n" << "[[back, hideKeyboard]]";
+    QTest::newRow("comments dropped") << "# heading\n- back # go back\n\n  # indented comment\n- hideKeyboard\n"
+                                      << "[[back, hideKeyboard]]";
     QTest::newRow("list under key at same indentation") << "- repeat:\n    times: 2\n    commands:\n    - back\n    - back\n"
                                                         << "[[{repeat: {times: 2, commands: [back, back]}}]]";
     QTest::newRow("nested list items") << "- retry:\n    commands:\n      - tapOn:\n          id: x\n      - back\n"
                                        << "[[{retry: {commands: [{tapOn: {id: x}}, back]}}]]";
-    QTest::newRow("block scalar") << "- evalScript: |\n    a = 1\n    b = 2\n- back\n" << "[[{evalScript: 'a = 1\nb = 2'}, back]]";
-    QTest::newRow("CRLF line ends") << "appId: x\r\n---\r\n- back\r\n" << "[{appId: x}, [back]]";
-    QTest::newRow("empty value is null") << "- runFlow:\n- back\n" << "[[{runFlow: ~}, back]]";
-    QTest::newRow("double-quoted escapes") << "- inputText: \"line\\nnext \\\"q\\\"\"\n" << "[[{inputText: 'line\nnext \"q\"'}]]";
+    QTest::newRow("block scalar") << "- evalScript: |\n    a = 1\n    b = 2\n- back\n"
+                                  << "[[{evalScript: 'a = 1\nb = 2'}, back]]";
+    QTest::newRow("CRLF line ends") << "appId: x\r\n---\r\n- back\r\n"
+                                    << "[{appId: x}, [back]]";
+    QTest::newRow("empty value is null") << "- runFlow:\n- back\n"
+                                         << "[[{runFlow: ~}, back]]";
+    QTest::newRow("double-quoted escapes") << "- inputText: \"line\\nnext \\\"q\\\"\"\n"
+                                           << "[[{inputText: 'line\nnext \"q\"'}]]";
 }
 
 void TestSimParts::yamlDocuments()
@@ -108,11 +116,16 @@ void TestSimParts::yamlErrors_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
-    QTest::newRow("tab indentation") << "- tapOn:\n\tid: x\n" << "line 2: tabs";
-    QTest::newRow("deeper sibling") << "appId: x\n  name: y\n" << "line 2:";
-    QTest::newRow("text where a key belongs") << "appId: x\njust words\n" << "line 2: expected \"key: value\"";
-    QTest::newRow("list after a map") << "appId: x\n- back\n" << "line 2: unexpected content";
-    QTest::newRow("sequence entry out of line") << "key:\n  - a\n  b: c\n" << "line 3: bad indentation";
+    QTest::newRow("tab indentation") << "- tapOn:\n\tid: x\n"
+                                     << "line 2: tabs";
+    QTest::newRow("deeper sibling") << "appId: x\n  name: y\n"
+                                    << "line 2:";
+    QTest::newRow("text where a key belongs") << "appId: x\njust words\n"
+                                              << "line 2: expected \"key: value\"";
+    QTest::newRow("list after a map") << "appId: x\n- back\n"
+                                      << "line 2: unexpected content";
+    QTest::newRow("sequence entry out of line") << "key:\n  - a\n  b: c\n"
+                                                << "line 3: bad indentation";
 }
 
 void TestSimParts::yamlErrors()
@@ -129,11 +142,12 @@ void TestSimParts::flowHeader()
 {
     FlowFile flow;
     QString error;
-    QVERIFY(FlowReader::parse(QStringLiteral("appId: ${BUNDLE_ID}\ntags:\n  - smoke\nenv:\n  EMAIL: a@b.c\n---\n- launchApp\n- runFlow: sub.yaml\n"),
-                              QStringLiteral("/w/login.yaml"), &flow, &error));
+    QVERIFY(FlowReader::parse(
+        QStringLiteral("appId: ${BUNDLE_ID}\ntags:\n  - smoke\nenv:\n  EMAIL: a@b.c\n---\n- launchApp\n- runFlow: sub.yaml\n"),
+        QStringLiteral("/w/login.yaml"), &flow, &error));
     QCOMPARE(flow.appId, QStringLiteral("${BUNDLE_ID}"));
     QCOMPARE(flow.name, QStringLiteral("login")); // no name: the file name
-    QCOMPARE(flow.tags, QStringList {QStringLiteral("smoke")});
+    QCOMPARE(flow.tags, QStringList { QStringLiteral("smoke") });
     QCOMPARE(flow.env.size(), 1);
     QCOMPARE(flow.commands.size(), 2);
     QCOMPARE(FlowReader::commandParts(flow.commands[1]).first, QStringLiteral("runFlow"));
@@ -146,13 +160,18 @@ void TestSimParts::goJsonEscaping_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("html characters") << "<b>A & B</b>" << "\"\\u003cb\\u003eA \\u0026 B\\u003c/b\\u003e\"";
-    QTest::newRow("quotes and backslash") << "say \"hi\" \\" << "\"say \\\"hi\\\" \\\\\"";
-    QTest::newRow("line breaks and tab") << "a\nb\r\tc" << "\"a\\nb\\r\\tc\"";
+    QTest::newRow("html characters") << "<b>A & B</b>"
+                                     << "\"\\u003cb\\u003eA \\u0026 B\\u003c/b\\u003e\"";
+    QTest::newRow("quotes and backslash") << "say \"hi\" \\"
+                                          << "\"say \\\"hi\\\" \\\\\"";
+    QTest::newRow("line breaks and tab") << "a\nb\r\tc"
+                                         << "\"a\\nb\\r\\tc\"";
     QTest::newRow("control character") << QString(QChar(0x01)) << "\"\\u0001\"";
     QTest::newRow("line separator") << QString(QChar(0x2028)) << "\"\\u2028\"";
-    QTest::newRow("non-ASCII kept") << "Lab\u2019s\u00a0iPhone" << "\"Lab\u2019s\u00a0iPhone\"";
-    QTest::newRow("slash kept") << "a/b" << "\"a/b\"";
+    QTest::newRow("non-ASCII kept") << "Lab\u2019s\u00a0iPhone"
+                                    << "\"Lab\u2019s\u00a0iPhone\"";
+    QTest::newRow("slash kept") << "a/b"
+                                << "\"a/b\"";
 }
 
 void TestSimParts::goJsonEscaping()
@@ -167,9 +186,12 @@ void TestSimParts::goJsonLayout()
     GoJson inner = GoJson::object();
     inner.add(QStringLiteral("z"), 1).add(QStringLiteral("a"), true);
     GoJson root = GoJson::object();
-    root.add(QStringLiteral("b"), inner).add(QStringLiteral("empty"), GoJson::array()).add(QStringLiteral("none"), GoJson::null());
+    root.add(QStringLiteral("b"), inner)
+        .add(QStringLiteral("empty"), GoJson::array())
+        .add(QStringLiteral("none"), GoJson::null());
     QCOMPARE(root.toCompact(), QByteArray(R"({"b":{"z":1,"a":true},"empty":[],"none":null})"));
-    QCOMPARE(root.toIndented(), QByteArray("{\n  \"b\": {\n    \"z\": 1,\n    \"a\": true\n  },\n  \"empty\": [],\n  \"none\": null\n}"));
+    QCOMPARE(root.toIndented(),
+        QByteArray("{\n  \"b\": {\n    \"z\": 1,\n    \"a\": true\n  },\n  \"empty\": [],\n  \"none\": null\n}"));
 }
 
 void TestSimParts::rfc3339_data()
@@ -209,7 +231,7 @@ void TestSimParts::pngIsValid()
             idat += typed.mid(4);
         at += 12 + length;
     }
-    QCOMPARE(chunks, (QStringList {"IHDR", "IDAT", "IEND"}));
+    QCOMPARE(chunks, (QStringList { "IHDR", "IDAT", "IEND" }));
     // zlib checks the stream and its Adler-32; qUncompress wants the length in front.
     QByteArray sized(4, '\0');
     qToBigEndian<quint32>(2 * (1 + 3 * 3), sized.data());
@@ -224,13 +246,15 @@ void TestSimParts::runnerArguments_data()
     QTest::addColumn<QStringList>("env");
     QTest::addColumn<QString>("output");
     QTest::newRow("the application's command line")
-        << QStringList {"--platform", "ios", "--team-id", "T", "--device", "U", "-e", "BUNDLE_ID=b.c.d", "-e", "K=a=b", "--artifacts", "on-failure",
-                        "--output", "/r", "/s/flow.yaml"}
-        << QStringList {"/s/flow.yaml"} << QStringList {"BUNDLE_ID=b.c.d", "K=a=b"} << "/r";
-    QTest::newRow("options after the flow are paths") << QStringList {"--device", "U", "a.yaml", "--output", "x"}
-                                                      << QStringList {"a.yaml", "--output", "x"} << QStringList {} << "reports";
-    QTest::newRow("inline values and test word") << QStringList {"--output=/o", "test", "f.yaml"} << QStringList {"f.yaml"} << QStringList {} << "/o";
-    QTest::newRow("empty value kept") << QStringList {"-e", "EMPTY=", "f.yaml"} << QStringList {"f.yaml"} << QStringList {"EMPTY="} << "reports";
+        << QStringList { "--platform", "ios", "--team-id", "T", "--device", "U", "-e", "BUNDLE_ID=b.c.d", "-e", "K=a=b",
+               "--artifacts", "on-failure", "--output", "/r", "/s/flow.yaml" }
+        << QStringList { "/s/flow.yaml" } << QStringList { "BUNDLE_ID=b.c.d", "K=a=b" } << "/r";
+    QTest::newRow("options after the flow are paths") << QStringList { "--device", "U", "a.yaml", "--output", "x" }
+                                                      << QStringList { "a.yaml", "--output", "x" } << QStringList {} << "reports";
+    QTest::newRow("inline values and test word")
+        << QStringList { "--output=/o", "test", "f.yaml" } << QStringList { "f.yaml" } << QStringList {} << "/o";
+    QTest::newRow("empty value kept") << QStringList { "-e", "EMPTY=", "f.yaml" } << QStringList { "f.yaml" }
+                                      << QStringList { "EMPTY=" } << "reports";
 }
 
 void TestSimParts::runnerArguments()

@@ -4,23 +4,22 @@
 
 #include "simtestsupport.h"
 
-#include <QDir>
 #include <QDateTime>
+#include <QDir>
 #include <QDirIterator>
-#include <QTimeZone>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimeZone>
 #include <QXmlStreamReader>
-
 
 namespace {
 
-const QStringList kThreeFlows {QStringLiteral("login.yaml"), QStringLiteral("checkout/cart_and_checkout.yaml"),
-                               QStringLiteral("checkout/payment.yaml")};
+const QStringList kThreeFlows { QStringLiteral("login.yaml"), QStringLiteral("checkout/cart_and_checkout.yaml"),
+    QStringLiteral("checkout/payment.yaml") };
 
 const QRegularExpression &rfc3339()
 {
@@ -36,7 +35,8 @@ void collectTimes(const QJsonValue &value, QStringList *times, int *nulls)
     if (value.isObject()) {
         const QJsonObject o = value.toObject();
         for (auto it = o.begin(); it != o.end(); ++it) {
-            if (it.key() == QLatin1String("startTime") || it.key() == QLatin1String("endTime") || it.key() == QLatin1String("lastUpdated"))
+            if (it.key() == QLatin1String("startTime") || it.key() == QLatin1String("endTime")
+                || it.key() == QLatin1String("lastUpdated"))
                 times->append(it.value().toString(QStringLiteral("<not a string>")));
             collectTimes(it.value(), times, nulls);
         }
@@ -80,7 +80,7 @@ bool readBlocks(const QString &text, QList<LogBlock> *blocks, QString *problem)
                 *problem = QStringLiteral("block at line %1 not closed").arg(open->position);
                 return false;
             }
-            open = LogBlock {s.captured(1) == QLatin1String("REQUEST"), s.captured(2), QString(), i + 1};
+            open = LogBlock { s.captured(1) == QLatin1String("REQUEST"), s.captured(2), QString(), i + 1 };
         } else if (e.hasMatch()) {
             if (!open || open->url != e.captured(2) || open->request != (e.captured(1) == QLatin1String("REQUEST"))) {
                 *problem = QStringLiteral("unmatched end line %1").arg(i + 1);
@@ -141,8 +141,9 @@ private:
 void TestSimReport::initTestCase()
 {
     QVERIFY(m_lab.isValid());
-    QCOMPARE(m_lab.run({"xctrace", "list", "devices"}).exitCode, 0); // seeds the lab
-    m_sessionLog = m_lab.home() + QStringLiteral("/devices/") + SimTest::iPhone + QStringLiteral("/AppData/com.lumenfold.pasar/tmp/NFX/session.log");
+    QCOMPARE(m_lab.run({ "xctrace", "list", "devices" }).exitCode, 0); // seeds the lab
+    m_sessionLog = m_lab.home() + QStringLiteral("/devices/") + SimTest::iPhone
+        + QStringLiteral("/AppData/com.lumenfold.pasar/tmp/NFX/session.log");
     m_sessionBefore = QFileInfo(m_sessionLog).size();
     m_runStart = QDateTime::currentDateTimeUtc();
     m_run = m_lab.run(SimTest::runnerArguments(SimTest::iPhone, m_lab.path(QStringLiteral("out")), kThreeFlows));
@@ -186,18 +187,21 @@ void TestSimReport::consoleOutput()
     QVERIFY(m_run.out.contains(QRegularExpression(QStringLiteral("\n\u2717 Payment with QRIS \\d+\\.\\ds\n"))));
     QVERIFY(m_run.out.contains(QLatin1String("  TOTAL")));
     // The device library's lines go to stderr, where the console filter drops them.
-    static const QRegularExpression pattern1(QStringLiteral(R"(time="[^"]+" level=error msg="Error accepting new connection accept tcp \[::\]:8138: use of closed network connection")"));
+    static const QRegularExpression pattern1(QStringLiteral(
+        R"(time="[^"]+" level=error msg="Error accepting new connection accept tcp \[::\]:8138: use of closed network connection")"));
     QVERIFY(m_run.err.contains(pattern1));
-    static const QRegularExpression pattern2(QStringLiteral(R"(time="[^"]+" level=info msg="closed listener successfully" phonePort=8138)"));
+    static const QRegularExpression pattern2(
+        QStringLiteral(R"(time="[^"]+" level=info msg="closed listener successfully" phonePort=8138)"));
     QVERIFY(m_run.err.contains(pattern2));
 }
 
 void TestSimReport::reportFolderFiles_data()
 {
     QTest::addColumn<QString>("file");
-    for (const char *f : {"report.json", "report.html", "flows/flow-000.json", "flows/flow-001.json", "flows/flow-002.json", "junit-report.xml",
-                          "maestro-runner.log", "allure-results/flow-000-result.json", "allure-results/flow-002-result.json",
-                          "allure-results/categories.json", "allure-results/environment.properties", "allure-results/executor.json"})
+    for (const char *f :
+        { "report.json", "report.html", "flows/flow-000.json", "flows/flow-001.json", "flows/flow-002.json", "junit-report.xml",
+            "maestro-runner.log", "allure-results/flow-000-result.json", "allure-results/flow-002-result.json",
+            "allure-results/categories.json", "allure-results/environment.properties", "allure-results/executor.json" })
         QTest::newRow(f) << QString::fromLatin1(f);
 }
 
@@ -208,7 +212,7 @@ void TestSimReport::reportFolderFiles()
     QVERIFY(QFileInfo(m_report).fileName().contains(pattern3));
     QVERIFY2(QFileInfo(m_report + u'/' + file).size() > 0, qPrintable(file));
     QVERIFY(!QFileInfo::exists(m_report + QStringLiteral("/report.json.tmp")));
-    for (const QString &flow : {QStringLiteral("flow-000"), QStringLiteral("flow-001"), QStringLiteral("flow-002")})
+    for (const QString &flow : { QStringLiteral("flow-000"), QStringLiteral("flow-001"), QStringLiteral("flow-002") })
         QVERIFY(QFileInfo(m_report + QStringLiteral("/assets/") + flow).isDir());
 }
 
@@ -217,23 +221,32 @@ void TestSimReport::reportJsonKeys_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("path"); // "" for the top level, "flows/0" for the first flow entry, "commands/0" ...
     QTest::addColumn<QStringList>("keys");
-    QTest::newRow("index") << "report.json" << ""
-                           << QStringList {"version", "updateSeq", "status", "startTime", "endTime", "lastUpdated", "device", "app",
-                                           "maestroRunner", "summary", "flows"};
-    QTest::newRow("index device") << "report.json" << "device" << QStringList {"id", "name", "platform", "osVersion", "model", "isSimulator"};
-    QTest::newRow("index app") << "report.json" << "app" << QStringList {"id", "name", "version", "build"};
-    QTest::newRow("index runner") << "report.json" << "maestroRunner" << QStringList {"version", "driver"};
-    QTest::newRow("index summary") << "report.json" << "summary" << QStringList {"total", "passed", "failed", "skipped", "running", "pending"};
-    QTest::newRow("flow entry") << "report.json" << "flows/2"
-                                << QStringList {"index", "id", "name", "sourceFile", "tags", "dataFile", "assetsDir", "status", "updateSeq",
-                                                "endTime", "duration", "commands", "attempts", "error"};
-    QTest::newRow("detail") << "flows/flow-002.json" << ""
-                            << QStringList {"id", "name", "sourceFile", "tags", "device", "startTime", "endTime", "duration", "commands",
-                                            "stepLatency", "artifacts"};
-    QTest::newRow("sub-flow command") << "flows/flow-002.json" << "commands/0"
-                                      << QStringList {"id", "index", "type", "yaml", "status", "startTime", "endTime", "duration", "artifacts",
-                                                      "subCommands"};
-    QTest::newRow("skipped command") << "flows/flow-002.json" << "commands/9" << QStringList {"id", "index", "type", "yaml", "status", "artifacts"};
+    QTest::newRow("index") << "report.json"
+                           << ""
+                           << QStringList { "version", "updateSeq", "status", "startTime", "endTime", "lastUpdated", "device",
+                                  "app", "maestroRunner", "summary", "flows" };
+    QTest::newRow("index device") << "report.json"
+                                  << "device" << QStringList { "id", "name", "platform", "osVersion", "model", "isSimulator" };
+    QTest::newRow("index app") << "report.json"
+                               << "app" << QStringList { "id", "name", "version", "build" };
+    QTest::newRow("index runner") << "report.json"
+                                  << "maestroRunner" << QStringList { "version", "driver" };
+    QTest::newRow("index summary") << "report.json"
+                                   << "summary" << QStringList { "total", "passed", "failed", "skipped", "running", "pending" };
+    QTest::newRow("flow entry") << "report.json"
+                                << "flows/2"
+                                << QStringList { "index", "id", "name", "sourceFile", "tags", "dataFile", "assetsDir", "status",
+                                       "updateSeq", "endTime", "duration", "commands", "attempts", "error" };
+    QTest::newRow("detail") << "flows/flow-002.json"
+                            << ""
+                            << QStringList { "id", "name", "sourceFile", "tags", "device", "startTime", "endTime", "duration",
+                                   "commands", "stepLatency", "artifacts" };
+    QTest::newRow("sub-flow command") << "flows/flow-002.json"
+                                      << "commands/0"
+                                      << QStringList { "id", "index", "type", "yaml", "status", "startTime", "endTime",
+                                             "duration", "artifacts", "subCommands" };
+    QTest::newRow("skipped command") << "flows/flow-002.json"
+                                     << "commands/9" << QStringList { "id", "index", "type", "yaml", "status", "artifacts" };
 }
 
 void TestSimReport::reportJsonKeys()
@@ -259,8 +272,8 @@ void TestSimReport::timesAndEscaping()
 {
     QStringList times;
     int nulls = 0;
-    for (const QString &file : {QStringLiteral("report.json"), QStringLiteral("flows/flow-000.json"), QStringLiteral("flows/flow-001.json"),
-                                QStringLiteral("flows/flow-002.json")}) {
+    for (const QString &file : { QStringLiteral("report.json"), QStringLiteral("flows/flow-000.json"),
+             QStringLiteral("flows/flow-001.json"), QStringLiteral("flows/flow-002.json") }) {
         const QByteArray raw = SimTest::readFile(m_report + u'/' + file);
         // The runner's encoder writes &, < and > as \u0026, \u003c, \u003e.
         QVERIFY2(!raw.contains('&') && !raw.contains('<') && !raw.contains('>'), qPrintable(file));
@@ -269,7 +282,7 @@ void TestSimReport::timesAndEscaping()
     QCOMPARE(nulls, 0); // absent, never null
     QVERIFY(SimTest::readFile(m_report + QStringLiteral("/report.json")).contains("Cart \\u0026 checkout"));
     QCOMPARE(SimTest::readJsonObject(m_report + QStringLiteral("/flows/flow-001.json")).value(QStringLiteral("name")).toString(),
-             QStringLiteral("Cart & checkout"));
+        QStringLiteral("Cart & checkout"));
     int wholeSeconds = 0, nineDigits = 0;
     for (const QString &t : times) {
         const QRegularExpressionMatch m = rfc3339().match(t);
@@ -285,8 +298,8 @@ void TestSimReport::timesAndEscaping()
 void TestSimReport::embeddedReportData()
 {
     const QString html = QString::fromUtf8(SimTest::readFile(m_report + QStringLiteral("/report.html")));
-    static const QRegularExpression statement(QStringLiteral("let reportData = (\\{.*?\\});\\n"),
-                                              QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression statement(
+        QStringLiteral("let reportData = (\\{.*?\\});\\n"), QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch m = statement.match(html);
     QVERIFY(m.hasMatch());
     const qsizetype lineStart = html.lastIndexOf(u'\n', m.capturedStart()) + 1;
@@ -295,17 +308,18 @@ void TestSimReport::embeddedReportData()
     const QJsonDocument data = QJsonDocument::fromJson(m.captured(1).toUtf8(), &error);
     QVERIFY2(data.isObject(), qPrintable(error.errorString()));
     QStringList keys = data.object().keys();
-    QCOMPARE(keys, (QStringList {"flows", "index"}));
+    QCOMPARE(keys, (QStringList { "flows", "index" }));
     QCOMPARE(SimTest::withoutTimes(data.object().value(QStringLiteral("index"))),
-             SimTest::withoutTimes(SimTest::readJsonObject(m_report + QStringLiteral("/report.json"))));
+        SimTest::withoutTimes(SimTest::readJsonObject(m_report + QStringLiteral("/report.json"))));
     const QJsonArray flows = data.object().value(QStringLiteral("flows")).toArray();
     QCOMPARE(flows.size(), 3);
     for (int i = 0; i < 3; ++i)
         QCOMPARE(flows.at(i).toObject(), SimTest::readJsonObject(m_report + QStringLiteral("/flows/flow-00%1.json").arg(i)));
-    for (const char *brand : {"<span class=\"brand-name\">maestro-runner</span>",
-                              "<span class=\"brand-by\">by <a href=\"https://devicelab.dev/\" target=\"_blank\" class=\"brand-link\">DeviceLab</a></span>",
-                              "<a href=\"https://github.com/devicelab-dev/maestro-runner\" target=\"_blank\" class=\"github-star\">",
-                              "alt=\"DeviceLab\" style=\"width:32px;height:32px;\" />", "--accent: #06b6d4;", "--running: #06b6d4;"})
+    for (const char *brand : { "<span class=\"brand-name\">maestro-runner</span>",
+             "<span class=\"brand-by\">by <a href=\"https://devicelab.dev/\" target=\"_blank\" "
+             "class=\"brand-link\">DeviceLab</a></span>",
+             "<a href=\"https://github.com/devicelab-dev/maestro-runner\" target=\"_blank\" class=\"github-star\">",
+             "alt=\"DeviceLab\" style=\"width:32px;height:32px;\" />", "--accent: #06b6d4;", "--running: #06b6d4;" })
         QVERIFY2(html.contains(QString::fromUtf8(brand)), brand);
     static const QRegularExpression pattern4(QStringLiteral(R"(<img src="data:image/jpeg;base64,[^"]+" alt="DeviceLab")"));
     QVERIFY(html.contains(pattern4));
@@ -320,7 +334,8 @@ void TestSimReport::failedStepArtifacts()
     QVERIFY(entry.value(QStringLiteral("error")).toString().contains(QLatin1String("Pembayaran berhasil")));
     QCOMPARE(index.value(QStringLiteral("status")).toString(), QStringLiteral("failed"));
 
-    const QJsonArray commands = SimTest::readJsonObject(m_report + QStringLiteral("/flows/flow-002.json")).value(QStringLiteral("commands")).toArray();
+    const QJsonArray commands
+        = SimTest::readJsonObject(m_report + QStringLiteral("/flows/flow-002.json")).value(QStringLiteral("commands")).toArray();
     int failedAt = -1;
     for (int i = 0; i < commands.size(); ++i) {
         const QJsonObject c = commands.at(i).toObject();
@@ -361,9 +376,11 @@ void TestSimReport::screenshotsPartlyReferenced()
     for (int i = 0; i < 3; ++i) {
         const QString id = QStringLiteral("flow-00%1").arg(i);
         QStringList artifacts;
-        collectArtifacts(SimTest::readJsonObject(m_report + QStringLiteral("/flows/") + id + QStringLiteral(".json")).value(QStringLiteral("commands")).toArray(),
-                         &artifacts);
-        for (const QString &png : QDir(m_report + QStringLiteral("/assets/") + id).entryList({QStringLiteral("*.png")})) {
+        collectArtifacts(SimTest::readJsonObject(m_report + QStringLiteral("/flows/") + id + QStringLiteral(".json"))
+                             .value(QStringLiteral("commands"))
+                             .toArray(),
+            &artifacts);
+        for (const QString &png : QDir(m_report + QStringLiteral("/assets/") + id).entryList({ QStringLiteral("*.png") })) {
             static const QRegularExpression pattern5(QStringLiteral(R"(^cmd-\d{3}-.+\.png$)"));
             QVERIFY2(png.contains(pattern5), qPrintable(png));
             const QByteArray bytes = SimTest::readFile(m_report + QStringLiteral("/assets/") + id + u'/' + png);
@@ -396,12 +413,12 @@ void TestSimReport::allureAndJunit()
             walk(step.value(QStringLiteral("steps")).toArray());
         }
     };
-    const QStringList results = QDir(m_report + QStringLiteral("/allure-results")).entryList({QStringLiteral("*-result.json")});
-    QCOMPARE(results, (QStringList {"flow-000-result.json", "flow-001-result.json", "flow-002-result.json"}));
+    const QStringList results = QDir(m_report + QStringLiteral("/allure-results")).entryList({ QStringLiteral("*-result.json") });
+    QCOMPARE(results, (QStringList { "flow-000-result.json", "flow-001-result.json", "flow-002-result.json" }));
     for (const QString &file : results) {
         const QJsonObject r = SimTest::readJsonObject(m_report + QStringLiteral("/allure-results/") + file);
-        for (const char *key : {"uuid", "historyId", "fullName", "name", "status", "stage", "statusDetails", "steps", "attachments",
-                                "parameters", "labels", "links", "start", "stop"})
+        for (const char *key : { "uuid", "historyId", "fullName", "name", "status", "stage", "statusDetails", "steps",
+                 "attachments", "parameters", "labels", "links", "start", "stop" })
             QVERIFY2(r.contains(QLatin1String(key)), key);
         QVERIFY(r.value(QStringLiteral("stop")).toDouble() >= r.value(QStringLiteral("start")).toDouble());
         walk(r.value(QStringLiteral("steps")).toArray());
@@ -453,7 +470,8 @@ void TestSimReport::networkLogTraffic()
 
     // A request left unanswered.
     const auto count = [&](const QString &url, bool request) {
-        return std::count_if(blocks.begin(), blocks.end(), [&](const LogBlock &b) { return b.url == url && b.request == request; });
+        return std::count_if(
+            blocks.begin(), blocks.end(), [&](const LogBlock &b) { return b.url == url && b.request == request; });
     };
     const QString recommendations = QStringLiteral("https://api.lumenfold.id/v2/recommendations?sku=A-1");
     QVERIFY(count(recommendations, true) >= 1);
@@ -477,7 +495,8 @@ void TestSimReport::networkLogTraffic()
     for (const LogBlock &b : blocks) {
         if (b.url == cart && b.body.contains(QLatin1String("[Request Method] POST")))
             cartBlocks << b;
-        else if (b.url == cart && !b.request && b.body.contains(QLatin1String("\"qty\"")) && !b.body.contains(QLatin1String("currency")))
+        else if (b.url == cart && !b.request && b.body.contains(QLatin1String("\"qty\""))
+            && !b.body.contains(QLatin1String("currency")))
             cartBlocks << b;
     }
     QVERIFY(cartBlocks.size() >= 4);
@@ -493,14 +512,16 @@ void TestSimReport::networkLogTraffic()
     // Pretty JSON bodies with escaped slashes, a CRLF body, the earlier session kept in front.
     QVERIFY(newPart.contains(QLatin1String("\"image\" : \"https:\\/\\/cdn.lumenfold.id\\/p\\/A-1.jpg\"")));
     QVERIFY(newPart.contains(QLatin1String("Payment declined\r\nReason: insufficient funds\r\n")));
-    QVERIFY(text.startsWith(QLatin1String("-------START REQUEST -  https://api.lumenfold.id/v2/config?platform=ios -------\n[Request Method] GET\n[Request Date] 2026-01-15 07:30:00 +0000\n")));
+    QVERIFY(text.startsWith(QLatin1String("-------START REQUEST -  https://api.lumenfold.id/v2/config?platform=ios "
+                                          "-------\n[Request Method] GET\n[Request Date] 2026-01-15 07:30:00 +0000\n")));
 }
 
 void TestSimReport::networkLogPairsLikeTheParser()
 {
     // The reader's pairing: by request identifier when both blocks carry
     // one, else first in, first out per URL; analytics hosts dropped.
-    const QString text = QString::fromUtf8(SimTest::readFile(m_sessionLog).mid(m_sessionBefore)).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    const QString text = QString::fromUtf8(SimTest::readFile(m_sessionLog).mid(m_sessionBefore))
+                             .replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QList<LogBlock> blocks;
     QString problem;
     QVERIFY(readBlocks(text, &blocks, &problem));
@@ -515,7 +536,8 @@ void TestSimReport::networkLogPairsLikeTheParser()
             continue;
         }
         if (b.request) {
-            const QDateTime date = QDateTime::fromString(requestDate.match(b.body).captured(1).left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            const QDateTime date
+                = QDateTime::fromString(requestDate.match(b.body).captured(1).left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             QDateTime utc = date;
             utc.setTimeZone(QTimeZone::utc());
             // Kept by the reader's start filter (run start minus five seconds).
@@ -529,9 +551,9 @@ void TestSimReport::networkLogPairsLikeTheParser()
         }
         const QString id = requestId(b.body);
         if (!id.isEmpty() && byId.contains(id))
-            pairs.append({byId.take(id), b});
+            pairs.append({ byId.take(id), b });
         else if (!byUrl.value(b.url).isEmpty())
-            pairs.append({byUrl[b.url].takeFirst(), b});
+            pairs.append({ byUrl[b.url].takeFirst(), b });
         else
             QFAIL(qPrintable(QStringLiteral("response without a request: ") + b.url));
     }
@@ -560,7 +582,8 @@ void TestSimReport::networkLogPairsLikeTheParser()
 
 void TestSimReport::runVariables()
 {
-    const QJsonArray commands = SimTest::readJsonObject(m_report + QStringLiteral("/flows/flow-000.json")).value(QStringLiteral("commands")).toArray();
+    const QJsonArray commands
+        = SimTest::readJsonObject(m_report + QStringLiteral("/flows/flow-000.json")).value(QStringLiteral("commands")).toArray();
     const QJsonArray login = commands.at(0).toObject().value(QStringLiteral("subCommands")).toArray();
     QStringList typed;
     QStringList yaml;
@@ -571,18 +594,15 @@ void TestSimReport::runVariables()
         }
     }
     // The sub-flow's own EMAIL default, then -e PASSWORD split at its first "=".
-    QCOMPARE(typed, (QStringList {"qa@lumenfold.id", "a=b c"}));
-    QCOMPARE(yaml, (QStringList {"inputText: \"${EMAIL}\"", "inputText: \"${PASSWORD}\""}));
-    QCOMPARE(SimTest::readJsonObject(m_report + QStringLiteral("/report.json")).value(QStringLiteral("app")).toObject().value(QStringLiteral("id")).toString(),
-             QStringLiteral("com.lumenfold.pasar"));
+    QCOMPARE(typed, (QStringList { "qa@lumenfold.id", "a=b c" }));
+    QCOMPARE(yaml, (QStringList { "inputText: \"${EMAIL}\"", "inputText: \"${PASSWORD}\"" }));
+    QCOMPARE(SimTest::readJsonObject(m_report + QStringLiteral("/report.json"))
+                 .value(QStringLiteral("app"))
+                 .toObject()
+                 .value(QStringLiteral("id"))
+                 .toString(),
+        QStringLiteral("com.lumenfold.pasar"));
 }
-
-
-
-
-
-
-
 
 QTEST_GUILESS_MAIN(TestSimReport)
 #include "tst_simreport.moc"

@@ -17,12 +17,13 @@
 
 namespace {
 
-const QStringList kThreeFlows {QStringLiteral("login.yaml"), QStringLiteral("checkout/cart_and_checkout.yaml"),
-                               QStringLiteral("checkout/payment.yaml")};
+const QStringList kThreeFlows { QStringLiteral("login.yaml"), QStringLiteral("checkout/cart_and_checkout.yaml"),
+    QStringLiteral("checkout/payment.yaml") };
 
 QString maskLogTimes(QString text)
 {
-    static const QRegularExpression dates(QStringLiteral(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+0000|\] \d{1,2}:\d\d\n|\w{3}, \d\d \w{3} \d{4} \d\d:\d\d:\d\d GMT)"));
+    static const QRegularExpression dates(
+        QStringLiteral(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+0000|\] \d{1,2}:\d\d\n|\w{3}, \d\d \w{3} \d{4} \d\d:\d\d:\d\d GMT)"));
     return text.replace(dates, QStringLiteral("<time>"));
 }
 
@@ -71,16 +72,18 @@ void TestSimRunner::argumentErrors_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
     const QString flow = SimTest::demoWorkspace() + QStringLiteral("/login.yaml");
-    QTest::newRow("unknown device") << QStringList {"--platform", "ios", "--device", "NOPE", flow} << "device NOPE not found";
-    QTest::newRow("offline device") << QStringList {"--platform", "ios", "--device", SimTest::offlinePhone, flow} << "is offline";
-    QTest::newRow("host Mac") << QStringList {"--platform", "ios", "--device", SimTest::hostMac, flow} << "not found";
-    QTest::newRow("missing flow file") << QStringList {"--platform", "ios", "--device", SimTest::iPhone, "/nonexistent/flow.yaml"}
-                                       << "flow file not found";
-    QTest::newRow("unknown flag") << QStringList {"--platform", "ios", "--bogus", flow} << "unknown flag: --bogus";
-    QTest::newRow("env without equals") << QStringList {"--platform", "ios", "-e", "JUSTKEY", flow} << "invalid env format";
-    QTest::newRow("no flow") << QStringList {"--platform", "ios", "--device", SimTest::iPhone} << "no flow files given";
-    QTest::newRow("flag without value") << QStringList {"--platform", "ios", "--device"} << "flag needs an argument: --device";
-    QTest::newRow("folder without flows") << QStringList {"--platform", "ios", "--device", SimTest::iPhone, SimTest::demoWorkspace() + "/node_modules"}
+    QTest::newRow("unknown device") << QStringList { "--platform", "ios", "--device", "NOPE", flow } << "device NOPE not found";
+    QTest::newRow("offline device") << QStringList { "--platform", "ios", "--device", SimTest::offlinePhone, flow }
+                                    << "is offline";
+    QTest::newRow("host Mac") << QStringList { "--platform", "ios", "--device", SimTest::hostMac, flow } << "not found";
+    QTest::newRow("missing flow file") << QStringList { "--platform", "ios", "--device", SimTest::iPhone,
+        "/nonexistent/flow.yaml" } << "flow file not found";
+    QTest::newRow("unknown flag") << QStringList { "--platform", "ios", "--bogus", flow } << "unknown flag: --bogus";
+    QTest::newRow("env without equals") << QStringList { "--platform", "ios", "-e", "JUSTKEY", flow } << "invalid env format";
+    QTest::newRow("no flow") << QStringList { "--platform", "ios", "--device", SimTest::iPhone } << "no flow files given";
+    QTest::newRow("flag without value") << QStringList { "--platform", "ios", "--device" } << "flag needs an argument: --device";
+    QTest::newRow("folder without flows") << QStringList { "--platform", "ios", "--device", SimTest::iPhone,
+        SimTest::demoWorkspace() + "/node_modules" }
                                           << "no flows found";
 }
 
@@ -104,11 +107,12 @@ void TestSimRunner::deviceKinds_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<bool>("isSimulator");
     QTest::addColumn<QString>("flowError");
-    QTest::newRow("simulator") << SimTest::simulator << "com.lumenfold.pasar" << QStringList {"login.yaml"} << 0 << true << "";
-    QTest::newRow("app not installed") << SimTest::iPhone << "com.example.absent" << QStringList {"login.yaml"} << 1 << false
+    QTest::newRow("simulator") << SimTest::simulator << "com.lumenfold.pasar" << QStringList { "login.yaml" } << 0 << true << "";
+    QTest::newRow("app not installed") << SimTest::iPhone << "com.example.absent" << QStringList { "login.yaml" } << 1 << false
                                        << "App com.example.absent is not installed";
-    QTest::newRow("bad yaml gives no report") << SimTest::iPhone << "com.lumenfold.pasar" << QStringList {"BAD"} << 1 << false << "";
-    QTest::newRow("folder of flows") << SimTest::iPhone << "com.lumenfold.pasar" << QStringList {"smoke"} << 0 << false << "";
+    QTest::newRow("bad yaml gives no report")
+        << SimTest::iPhone << "com.lumenfold.pasar" << QStringList { "BAD" } << 1 << false << "";
+    QTest::newRow("folder of flows") << SimTest::iPhone << "com.lumenfold.pasar" << QStringList { "smoke" } << 0 << false << "";
 }
 
 void TestSimRunner::deviceKinds()
@@ -121,7 +125,7 @@ void TestSimRunner::deviceKinds()
     QFETCH(QString, flowError);
     SimLab lab;
     QStringList args = SimTest::runnerArguments(udid, lab.path(QStringLiteral("out")), flows, bundle);
-    if (flows == QStringList {QStringLiteral("BAD")}) {
+    if (flows == QStringList { QStringLiteral("BAD") }) {
         QFile bad(lab.path(QStringLiteral("bad.yaml")));
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("appId: x\n---\n- tapOn:\n\t  id: tabbed\n");
@@ -130,7 +134,7 @@ void TestSimRunner::deviceKinds()
     }
     const SimResult r = lab.run(args);
     QCOMPARE(r.exitCode, exitCode);
-    if (flows == QStringList {QStringLiteral("BAD")}) {
+    if (flows == QStringList { QStringLiteral("BAD") }) {
         QVERIFY2(r.err.contains(QLatin1String("Error: failed to parse flow")), qPrintable(r.err));
         QVERIFY(r.err.contains(QLatin1String("line 4")));
         QVERIFY(!QFileInfo::exists(lab.path(QStringLiteral("out"))));
@@ -143,22 +147,24 @@ void TestSimRunner::deviceKinds()
     const QJsonArray entries = index.value(QStringLiteral("flows")).toArray();
     if (!flowError.isEmpty())
         QVERIFY(entries.at(0).toObject().value(QStringLiteral("error")).toString().contains(flowError));
-    if (flows == QStringList {QStringLiteral("smoke")}) {
+    if (flows == QStringList { QStringLiteral("smoke") }) {
         QCOMPARE(entries.size(), 1);
         QCOMPARE(entries.at(0).toObject().value(QStringLiteral("status")).toString(), QStringLiteral("passed"));
         QVERIFY(r.out.contains(QStringLiteral("\u25b8 Repeat 2 times")));
         // The conditional sub-flow whose condition does not hold is skipped, without times.
-        const QJsonArray commands = SimTest::readJsonObject(report + QStringLiteral("/flows/flow-000.json")).value(QStringLiteral("commands")).toArray();
+        const QJsonArray commands = SimTest::readJsonObject(report + QStringLiteral("/flows/flow-000.json"))
+                                        .value(QStringLiteral("commands"))
+                                        .toArray();
         const QJsonObject conditional = commands.last().toObject();
         QCOMPARE(conditional.value(QStringLiteral("type")).toString(), QStringLiteral("runFlow"));
         QCOMPARE(conditional.value(QStringLiteral("status")).toString(), QStringLiteral("skipped"));
         QVERIFY(!conditional.contains(QStringLiteral("startTime")));
     }
     if (isSimulator) {
-        const QString container = lab.run({"simctl", "get_app_container", udid, bundle, "data"}).out.trimmed();
+        const QString container = lab.run({ "simctl", "get_app_container", udid, bundle, "data" }).out.trimmed();
         QVERIFY(SimTest::readFile(container + QStringLiteral("/tmp/NFX/session.log")).contains("/v2/auth/login"));
         // The device keeps showing the screen the run ended on.
-        const SimResult tree = lab.run({"--platform", "ios", "--device", udid, "hierarchy", "--compact"});
+        const SimResult tree = lab.run({ "--platform", "ios", "--device", udid, "hierarchy", "--compact" });
         QCOMPARE(tree.exitCode, 0);
         QVERIFY2(tree.out.contains(QLatin1String("StaticText  text=\"Keranjang kosong\"")), qPrintable(tree.out));
     }
@@ -167,23 +173,29 @@ void TestSimRunner::deviceKinds()
 void TestSimRunner::sameStateSameRun()
 {
     SimLab a, b;
-    const QStringList flows {QStringLiteral("login.yaml"), QStringLiteral("checkout/payment.yaml")};
+    const QStringList flows { QStringLiteral("login.yaml"), QStringLiteral("checkout/payment.yaml") };
     const SimResult ra = a.run(SimTest::runnerArguments(SimTest::iPhone, a.path(QStringLiteral("out")), flows));
     const SimResult rb = b.run(SimTest::runnerArguments(SimTest::iPhone, b.path(QStringLiteral("out")), flows));
     QCOMPARE(ra.exitCode, rb.exitCode);
-    const auto withoutReportLine = [](QString out) { return out.remove(QRegularExpression(QStringLiteral("\nReport: [^\n]*\n"))); };
+    const auto withoutReportLine
+        = [](QString out) { return out.remove(QRegularExpression(QStringLiteral("\nReport: [^\n]*\n"))); };
     QCOMPARE(withoutReportLine(rb.out), withoutReportLine(ra.out));
     const QString reportA = SimTest::onlyReportFolder(a.path(QStringLiteral("out")));
     const QString reportB = SimTest::onlyReportFolder(b.path(QStringLiteral("out")));
-    for (const QString &file : {QStringLiteral("report.json"), QStringLiteral("flows/flow-000.json"), QStringLiteral("flows/flow-001.json")})
-        QCOMPARE(SimTest::withoutTimes(SimTest::readJsonObject(reportB + u'/' + file)), SimTest::withoutTimes(SimTest::readJsonObject(reportA + u'/' + file)));
-    QCOMPARE(QDir(reportB + QStringLiteral("/assets/flow-001")).entryList(QDir::Files), QDir(reportA + QStringLiteral("/assets/flow-001")).entryList(QDir::Files));
-    const QString log = QStringLiteral("/devices/") + SimTest::iPhone + QStringLiteral("/AppData/com.lumenfold.pasar/tmp/NFX/session.log");
+    for (const QString &file :
+        { QStringLiteral("report.json"), QStringLiteral("flows/flow-000.json"), QStringLiteral("flows/flow-001.json") })
+        QCOMPARE(SimTest::withoutTimes(SimTest::readJsonObject(reportB + u'/' + file)),
+            SimTest::withoutTimes(SimTest::readJsonObject(reportA + u'/' + file)));
+    QCOMPARE(QDir(reportB + QStringLiteral("/assets/flow-001")).entryList(QDir::Files),
+        QDir(reportA + QStringLiteral("/assets/flow-001")).entryList(QDir::Files));
+    const QString log
+        = QStringLiteral("/devices/") + SimTest::iPhone + QStringLiteral("/AppData/com.lumenfold.pasar/tmp/NFX/session.log");
     const QString logA = maskLogTimes(QString::fromUtf8(SimTest::readFile(a.home() + log)));
     QCOMPARE(maskLogTimes(QString::fromUtf8(SimTest::readFile(b.home() + log))), logA);
 
     // A second run on the lab that has moved on sends new request identifiers.
-    const SimResult again = a.run(SimTest::runnerArguments(SimTest::iPhone, a.path(QStringLiteral("out2")), {QStringLiteral("login.yaml")}));
+    const SimResult again
+        = a.run(SimTest::runnerArguments(SimTest::iPhone, a.path(QStringLiteral("out2")), { QStringLiteral("login.yaml") }));
     QCOMPARE(again.exitCode, 0);
     const QString grown = QString::fromUtf8(SimTest::readFile(a.home() + log));
     static const QRegularExpression ids(QStringLiteral("X-Request-Id: ([0-9A-F-]{36})"));
@@ -192,7 +204,8 @@ void TestSimRunner::sameStateSameRun()
     int requestsWithIds = 0;
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
-        if (grown.lastIndexOf(QLatin1String("-------START REQUEST"), m.capturedStart()) > grown.lastIndexOf(QLatin1String("-------START RESPONSE"), m.capturedStart())) {
+        if (grown.lastIndexOf(QLatin1String("-------START REQUEST"), m.capturedStart())
+            > grown.lastIndexOf(QLatin1String("-------START RESPONSE"), m.capturedStart())) {
             ++requestsWithIds;
             seen.insert(m.captured(1));
         }
@@ -237,7 +250,8 @@ void TestSimRunner::stopBySigterm()
     QVERIFY(kill(wholeGroup ? -pid : pid, SIGTERM) == 0);
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit); // ended by the signal
-    const QJsonObject index = SimTest::readJsonObject(SimTest::onlyReportFolder(lab.path(QStringLiteral("out"))) + QStringLiteral("/report.json"));
+    const QJsonObject index
+        = SimTest::readJsonObject(SimTest::onlyReportFolder(lab.path(QStringLiteral("out"))) + QStringLiteral("/report.json"));
     QCOMPARE(index.value(QStringLiteral("status")).toString(), QStringLiteral("failed"));
     QVERIFY(index.contains(QStringLiteral("endTime")));
 

@@ -40,7 +40,7 @@ QList<ParsedDevice> parseDeviceList(const QString &text)
         const QString name = m.captured(1).trimmed();
         if (m.captured(2).contains(u':') || name.toLower().contains(QLatin1String("mac")))
             continue;
-        devices.append({m.captured(2), name});
+        devices.append({ m.captured(2), name });
     }
     return devices;
 }
@@ -89,7 +89,7 @@ QString maskClock(QString text)
 // indented less is the parent; a child sits two spaces deeper than it.
 QList<int> reindent(const QStringList &lines)
 {
-    QList<std::pair<int, int>> stack {{-1, -2}};
+    QList<std::pair<int, int>> stack { { -1, -2 } };
     QList<int> result;
     for (const QString &line : lines) {
         int raw = 0;
@@ -103,7 +103,7 @@ QList<int> reindent(const QStringList &lines)
             }
             stack.removeLast();
         }
-        stack.append({raw, parent + 2});
+        stack.append({ raw, parent + 2 });
         result << parent + 2;
     }
     return result;
@@ -140,13 +140,15 @@ private:
 void TestSimXcrun::deviceListHasTheRealSections()
 {
     const SimLab &lab = m_lab; // read-only use of the shared lab
-    const SimResult r = lab.run({QStringLiteral("xctrace"), QStringLiteral("list"), QStringLiteral("devices")});
+    const SimResult r = lab.run({ QStringLiteral("xctrace"), QStringLiteral("list"), QStringLiteral("devices") });
     QVERIFY(r.finished);
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.err.contains(QLatin1String("simulated device lab")), qPrintable(r.err));
     QVERIFY(!r.out.contains(QLatin1String("simulated")));
     const QStringList headers = r.out.split(u'\n').filter(QRegularExpression(QStringLiteral("^== .* ==$")));
-    QCOMPARE(headers, (QStringList {QStringLiteral("== Devices =="), QStringLiteral("== Devices Offline =="), QStringLiteral("== Simulators ==")}));
+    QCOMPARE(headers,
+        (QStringList {
+            QStringLiteral("== Devices =="), QStringLiteral("== Devices Offline =="), QStringLiteral("== Simulators ==") }));
 
     const QStringList devices = sectionLines(r.out, QStringLiteral("== Devices =="));
     // The host Mac once without a version part, once with one.
@@ -164,7 +166,7 @@ void TestSimXcrun::deviceListHasTheRealSections()
     QStringList ids;
     for (const ParsedDevice &d : parsed)
         ids << d.id;
-    QCOMPARE(ids, (QStringList {SimTest::iPhone, SimTest::iPhoneWithoutLog, QStringLiteral("00008103-001A2B3C4D5E6F70")}));
+    QCOMPARE(ids, (QStringList { SimTest::iPhone, SimTest::iPhoneWithoutLog, QStringLiteral("00008103-001A2B3C4D5E6F70") }));
 }
 
 void TestSimXcrun::deviceListLines_data()
@@ -173,11 +175,16 @@ void TestSimXcrun::deviceListLines_data()
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("name");
     QTest::newRow("apostrophe in name") << SimTest::iPhone << "== Devices ==" << QStringLiteral("QA Lab\u2019s iPhone 15 Pro");
-    QTest::newRow("no-break space in name") << SimTest::iPhoneWithoutLog << "== Devices ==" << QStringLiteral("iPhone\u00a014 Rina");
-    QTest::newRow("iPad") << "00008103-001A2B3C4D5E6F70" << "== Devices ==" << "iPad Pro 11-inch QA";
-    QTest::newRow("offline") << SimTest::offlinePhone << "== Devices Offline ==" << "iPhone SE Kasir";
-    QTest::newRow("simulator with parentheses in name") << "8E788B42-658C-47F3-A314-68CA670B7CFC" << "== Simulators =="
-                                                         << "iPad (A16) Simulator";
+    QTest::newRow("no-break space in name") << SimTest::iPhoneWithoutLog
+                                            << "== Devices ==" << QStringLiteral("iPhone\u00a014 Rina");
+    QTest::newRow("iPad") << "00008103-001A2B3C4D5E6F70"
+                          << "== Devices =="
+                          << "iPad Pro 11-inch QA";
+    QTest::newRow("offline") << SimTest::offlinePhone << "== Devices Offline =="
+                             << "iPhone SE Kasir";
+    QTest::newRow("simulator with parentheses in name") << "8E788B42-658C-47F3-A314-68CA670B7CFC"
+                                                        << "== Simulators =="
+                                                        << "iPad (A16) Simulator";
 }
 
 void TestSimXcrun::deviceListLines()
@@ -186,7 +193,7 @@ void TestSimXcrun::deviceListLines()
     QFETCH(QString, section);
     QFETCH(QString, name);
     const SimLab &lab = m_lab; // read-only use of the shared lab
-    const SimResult r = lab.run({QStringLiteral("xctrace"), QStringLiteral("list"), QStringLiteral("devices")});
+    const SimResult r = lab.run({ QStringLiteral("xctrace"), QStringLiteral("list"), QStringLiteral("devices") });
     const QStringList lines = sectionLines(r.out, section).filter(QStringLiteral("(") + udid + u')');
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().startsWith(name + QStringLiteral(" (")), qPrintable(lines.first()));
@@ -196,8 +203,8 @@ void TestSimXcrun::deviceListLines()
 void TestSimXcrun::appTableColumns()
 {
     const SimLab &lab = m_lab; // read-only use of the shared lab
-    const SimResult r = lab.run({QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("info"), QStringLiteral("apps"),
-                                 QStringLiteral("--device"), SimTest::iPhone});
+    const SimResult r = lab.run({ QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("info"),
+        QStringLiteral("apps"), QStringLiteral("--device"), SimTest::iPhone });
     QCOMPARE(r.exitCode, 0);
     QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
     // Progress lines with a clock first, then the table.
@@ -208,8 +215,8 @@ void TestSimXcrun::appTableColumns()
     const QString header = lines.at(start + 1);
     const QString dashes = lines.at(start + 2);
     QVERIFY(header.startsWith(QLatin1String("Name ")));
-    QList<qsizetype> columns {0, header.indexOf(QLatin1String("Bundle Identifier")), header.indexOf(QLatin1String("Version")),
-                              header.indexOf(QLatin1String("Bundle Version"))};
+    QList<qsizetype> columns { 0, header.indexOf(QLatin1String("Bundle Identifier")), header.indexOf(QLatin1String("Version")),
+        header.indexOf(QLatin1String("Bundle Version")) };
     for (qsizetype c = 1; c < columns.size(); ++c) {
         QVERIFY(columns[c] > columns[c - 1]);
         QCOMPARE(header.mid(columns[c] - 3, 3), QStringLiteral("   ")); // at least three spaces between columns
@@ -217,9 +224,10 @@ void TestSimXcrun::appTableColumns()
         QCOMPARE(dashes.at(columns[c] - 1), u' ');
     }
     const QList<QStringList> expectedRows {
-        {QStringLiteral("Pasar"), QStringLiteral("com.lumenfold.pasar"), QStringLiteral("3.14.0"), QStringLiteral("3140")},
-        {QStringLiteral("Rina\u2019s Notes"), QStringLiteral("io.rinalabs.notes"), QStringLiteral("1.2"), QStringLiteral("12")},
-        {QStringLiteral("Safari"), QStringLiteral("com.apple.mobilesafari"), QStringLiteral("18.6"), QStringLiteral("8621.3.11.10.3")},
+        { QStringLiteral("Pasar"), QStringLiteral("com.lumenfold.pasar"), QStringLiteral("3.14.0"), QStringLiteral("3140") },
+        { QStringLiteral("Rina\u2019s Notes"), QStringLiteral("io.rinalabs.notes"), QStringLiteral("1.2"), QStringLiteral("12") },
+        { QStringLiteral("Safari"), QStringLiteral("com.apple.mobilesafari"), QStringLiteral("18.6"),
+            QStringLiteral("8621.3.11.10.3") },
     };
     int appleApps = 0;
     for (qsizetype i = start + 3; i < lines.size(); ++i) {
@@ -241,11 +249,12 @@ void TestSimXcrun::appListParsesToUserApps_data()
     QTest::addColumn<QString>("udid");
     QTest::addColumn<QStringList>("apps");
     QTest::newRow("lab iPhone") << SimTest::iPhone
-                                << QStringList {"com.facebook.WebDriverAgentRunner.xctrunner", "com.lumenfold.pasar",
-                                                "com.lumenfold.pasar.staging", "id.trellis-pay.dompet", "io.rinalabs.notes"};
+                                << QStringList { "com.facebook.WebDriverAgentRunner.xctrunner", "com.lumenfold.pasar",
+                                       "com.lumenfold.pasar.staging", "id.trellis-pay.dompet", "io.rinalabs.notes" };
     QTest::newRow("iPhone 14") << SimTest::iPhoneWithoutLog
-                               << QStringList {"com.facebook.WebDriverAgentRunner.xctrunner", "com.lumenfold.pasar", "id.trellis-pay.dompet"};
-    QTest::newRow("iPad") << "00008103-001A2B3C4D5E6F70" << QStringList {"com.lumenfold.pasar", "io.rinalabs.notes"};
+                               << QStringList { "com.facebook.WebDriverAgentRunner.xctrunner", "com.lumenfold.pasar",
+                                      "id.trellis-pay.dompet" };
+    QTest::newRow("iPad") << "00008103-001A2B3C4D5E6F70" << QStringList { "com.lumenfold.pasar", "io.rinalabs.notes" };
 }
 
 void TestSimXcrun::appListParsesToUserApps()
@@ -253,8 +262,8 @@ void TestSimXcrun::appListParsesToUserApps()
     QFETCH(QString, udid);
     QFETCH(QStringList, apps);
     const SimLab &lab = m_lab; // read-only use of the shared lab
-    const SimResult r = lab.run({QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("info"), QStringLiteral("apps"),
-                                 QStringLiteral("--device"), udid});
+    const SimResult r = lab.run({ QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("info"),
+        QStringLiteral("apps"), QStringLiteral("--device"), udid });
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(parseAppList(r.out), apps);
 }
@@ -264,29 +273,28 @@ void TestSimXcrun::failures_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
-    const auto apps = [](const QString &udid) {
-        return QStringList {"devicectl", "device", "info", "apps", "--device", udid};
-    };
+    const auto apps = [](const QString &udid) { return QStringList { "devicectl", "device", "info", "apps", "--device", udid }; };
     const auto copy = [](const QString &udid, const QString &bundle, const QString &domain = QStringLiteral("appDataContainer")) {
-        return QStringList {"devicectl", "device", "copy", "from", "--device", udid, "--domain-type", domain, "--domain-identifier", bundle,
-                            "--source", "tmp/NFX/session.log", "--destination", "copied.log"};
+        return QStringList { "devicectl", "device", "copy", "from", "--device", udid, "--domain-type", domain,
+            "--domain-identifier", bundle, "--source", "tmp/NFX/session.log", "--destination", "copied.log" };
     };
     QTest::newRow("apps of an unknown device") << apps("0000-NOPE") << 1 << "ERROR: The specified device was not found";
     QTest::newRow("apps of a simulator") << apps(SimTest::simulator) << 1 << "ERROR: The specified device was not found";
     QTest::newRow("apps of the host Mac") << apps(SimTest::hostMac) << 1 << "ERROR: The specified device was not found";
     QTest::newRow("apps of an offline device") << apps(SimTest::offlinePhone) << 1 << "not currently connected";
-    QTest::newRow("copy from an app not installed") << copy(SimTest::iPhone, "com.example.absent") << 1 << "Failed to find the app container";
+    QTest::newRow("copy from an app not installed")
+        << copy(SimTest::iPhone, "com.example.absent") << 1 << "Failed to find the app container";
     QTest::newRow("copy a log not written yet") << copy(SimTest::iPhoneWithoutLog, "com.lumenfold.pasar") << 1 << "no such file";
     QTest::newRow("copy from an app without the logger") << copy(SimTest::iPhone, "id.trellis-pay.dompet") << 1 << "no such file";
-    QTest::newRow("copy from another domain") << copy(SimTest::iPhone, "com.lumenfold.pasar", "systemCrashLogs") << 1 << "not supported";
-    QTest::newRow("container of an unknown simulator") << QStringList {"simctl", "get_app_container", "NOPE", "com.lumenfold.pasar", "data"}
-                                                       << 148 << "Invalid device: NOPE";
-    QTest::newRow("container on a physical device") << QStringList {"simctl", "get_app_container", SimTest::iPhone, "com.lumenfold.pasar", "data"}
-                                                    << 148 << "Invalid device";
-    QTest::newRow("container of an app not installed")
-        << QStringList {"simctl", "get_app_container", SimTest::emptySimulator, "com.lumenfold.pasar", "data"} << 2
-        << "Failed to get the data container for com.lumenfold.pasar";
-    QTest::newRow("unknown xctrace command") << QStringList {"xctrace", "record"} << 64 << "unsupported arguments";
+    QTest::newRow("copy from another domain")
+        << copy(SimTest::iPhone, "com.lumenfold.pasar", "systemCrashLogs") << 1 << "not supported";
+    QTest::newRow("container of an unknown simulator")
+        << QStringList { "simctl", "get_app_container", "NOPE", "com.lumenfold.pasar", "data" } << 148 << "Invalid device: NOPE";
+    QTest::newRow("container on a physical device") << QStringList { "simctl", "get_app_container", SimTest::iPhone,
+        "com.lumenfold.pasar", "data" } << 148 << "Invalid device";
+    QTest::newRow("container of an app not installed") << QStringList { "simctl", "get_app_container", SimTest::emptySimulator,
+        "com.lumenfold.pasar", "data" } << 2 << "Failed to get the data container for com.lumenfold.pasar";
+    QTest::newRow("unknown xctrace command") << QStringList { "xctrace", "record" } << 64 << "unsupported arguments";
 }
 
 void TestSimXcrun::failures()
@@ -310,12 +318,14 @@ void TestSimXcrun::copyFromDevice()
     QVERIFY(stale.open(QIODevice::WriteOnly));
     stale.write("stale copy from an earlier pull");
     stale.close();
-    const QStringList args {"devicectl", "device", "copy", "from", "--device", SimTest::iPhone, "--domain-type", "appDataContainer",
-                            "--domain-identifier", "com.lumenfold.pasar", "--source", "tmp/NFX/session.log", "--destination", destination};
+    const QStringList args { "devicectl", "device", "copy", "from", "--device", SimTest::iPhone, "--domain-type",
+        "appDataContainer", "--domain-identifier", "com.lumenfold.pasar", "--source", "tmp/NFX/session.log", "--destination",
+        destination };
     const SimResult r = lab.run(args);
     QCOMPARE(r.exitCode, 0);
     const QByteArray copied = SimTest::readFile(destination);
-    const QString source = lab.home() + QStringLiteral("/devices/") + SimTest::iPhone + QStringLiteral("/AppData/com.lumenfold.pasar/tmp/NFX/session.log");
+    const QString source = lab.home() + QStringLiteral("/devices/") + SimTest::iPhone
+        + QStringLiteral("/AppData/com.lumenfold.pasar/tmp/NFX/session.log");
     QCOMPARE(copied, SimTest::readFile(source));
     QVERIFY(copied.startsWith("-------START REQUEST -  https://"));
     // A source outside the container is refused.
@@ -327,7 +337,7 @@ void TestSimXcrun::copyFromDevice()
 void TestSimXcrun::simulatorContainer()
 {
     const SimLab &lab = m_lab; // read-only use of the shared lab
-    const SimResult r = lab.run({"simctl", "get_app_container", SimTest::simulator, "com.lumenfold.pasar", "data"});
+    const SimResult r = lab.run({ "simctl", "get_app_container", SimTest::simulator, "com.lumenfold.pasar", "data" });
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.endsWith(u'\n'));
     const QString path = r.out.trimmed();
@@ -339,10 +349,11 @@ void TestSimXcrun::simulatorContainer()
 void TestSimXcrun::answersAreTheSameForTheSameState_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("xctrace") << QStringList {"xctrace", "list", "devices"};
-    QTest::newRow("devicectl apps") << QStringList {"devicectl", "device", "info", "apps", "--device", SimTest::iPhone};
-    QTest::newRow("simctl") << QStringList {"simctl", "get_app_container", SimTest::simulator, "com.lumenfold.pasar.staging", "data"};
-    QTest::newRow("hierarchy") << QStringList {"--platform", "ios", "--device", SimTest::iPhone, "hierarchy", "--compact"};
+    QTest::newRow("xctrace") << QStringList { "xctrace", "list", "devices" };
+    QTest::newRow("devicectl apps") << QStringList { "devicectl", "device", "info", "apps", "--device", SimTest::iPhone };
+    QTest::newRow("simctl") << QStringList { "simctl", "get_app_container", SimTest::simulator, "com.lumenfold.pasar.staging",
+        "data" };
+    QTest::newRow("hierarchy") << QStringList { "--platform", "ios", "--device", SimTest::iPhone, "hierarchy", "--compact" };
 }
 
 void TestSimXcrun::answersAreTheSameForTheSameState()
@@ -355,13 +366,14 @@ void TestSimXcrun::answersAreTheSameForTheSameState()
     QCOMPARE(a.exitCode, 0);
     QCOMPARE(maskClock(b.out), maskClock(a.out));
     // Another lab folder seeded from scratch gives the same answer, apart from its own path.
-    QCOMPARE(maskClock(c.out).replace(second.home(), QStringLiteral("HOME")), maskClock(a.out).replace(first.home(), QStringLiteral("HOME")));
+    QCOMPARE(maskClock(c.out).replace(second.home(), QStringLiteral("HOME")),
+        maskClock(a.out).replace(first.home(), QStringLiteral("HOME")));
 }
 
 void TestSimXcrun::labStateIsReadFromItsFolder()
 {
     SimLab lab;
-    QCOMPARE(lab.run({"xctrace", "list", "devices"}).exitCode, 0);
+    QCOMPARE(lab.run({ "xctrace", "list", "devices" }).exitCode, 0);
     const QString file = lab.home() + QStringLiteral("/lab.json");
     QJsonObject root = QJsonDocument::fromJson(SimTest::readFile(file)).object();
     QJsonArray devices = root.value(QStringLiteral("devices")).toArray();
@@ -376,7 +388,7 @@ void TestSimXcrun::labStateIsReadFromItsFolder()
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(QJsonDocument(root).toJson());
     out.close();
-    const SimResult r = lab.run({"xctrace", "list", "devices"});
+    const SimResult r = lab.run({ "xctrace", "list", "devices" });
     QVERIFY(!r.out.contains(QLatin1String("== Devices Offline ==")));
     QVERIFY(r.out.contains(QLatin1String("== Simulators ==")));
 }
@@ -394,7 +406,7 @@ void TestSimXcrun::hierarchyShape()
     QFETCH(QString, udid);
     QFETCH(QString, expectedText);
     const SimLab &lab = m_lab; // read-only use of the shared lab
-    const SimResult r = lab.run({"--platform", "ios", "--team-id", "K7QX2M9R4T", "--device", udid, "hierarchy", "--compact"});
+    const SimResult r = lab.run({ "--platform", "ios", "--team-id", "K7QX2M9R4T", "--device", udid, "hierarchy", "--compact" });
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.err.contains(QLatin1String("simulated device lab")), qPrintable(r.err));
     QVERIFY(r.err.contains(QLatin1String("Starting WebDriverAgent")));
@@ -416,7 +428,8 @@ void TestSimXcrun::hierarchyShape()
         if (indent > previous)
             steps.insert(indent - std::max(previous, 0));
         previous = indent;
-        if (line.contains(QLatin1String("Other  (")) && !line.contains(QLatin1String("id=")) && !line.contains(QLatin1String("text=")))
+        if (line.contains(QLatin1String("Other  (")) && !line.contains(QLatin1String("id="))
+            && !line.contains(QLatin1String("text=")))
             ++bareOthers;
     }
     QVERIFY(bareOthers >= 2);
@@ -433,7 +446,7 @@ void TestSimXcrun::hierarchyShape()
 void TestSimXcrun::hierarchyUnknownDevice()
 {
     const SimLab &lab = m_lab; // read-only use of the shared lab
-    const SimResult r = lab.run({"--platform", "ios", "--device", "NOPE", "hierarchy", "--compact"});
+    const SimResult r = lab.run({ "--platform", "ios", "--device", "NOPE", "hierarchy", "--compact" });
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.startsWith(QLatin1String("Error: device NOPE not found")));
     QVERIFY(r.out.isEmpty());

@@ -33,7 +33,8 @@ void save(const QString &path, const QByteArray &data)
     }
 }
 
-GoJson stepJson(const CommandRecord &c, qint64 fallbackNs, const QString &resultsDir, const QString &reportDir, const QString &prefix)
+GoJson stepJson(
+    const CommandRecord &c, qint64 fallbackNs, const QString &resultsDir, const QString &reportDir, const QString &prefix)
 {
     GoJson step = GoJson::object();
     step.add(QStringLiteral("name"), c.displayText().isEmpty() ? c.type : c.displayText());
@@ -58,7 +59,9 @@ GoJson stepJson(const CommandRecord &c, qint64 fallbackNs, const QString &result
         if (QFile::copy(reportDir + u'/' + path, resultsDir + u'/' + source)) {
             attachments = GoJson::array();
             GoJson a = GoJson::object();
-            a.add(QStringLiteral("name"), "Screenshot").add(QStringLiteral("source"), source).add(QStringLiteral("type"), "image/png");
+            a.add(QStringLiteral("name"), "Screenshot")
+                .add(QStringLiteral("source"), source)
+                .add(QStringLiteral("type"), "image/png");
             attachments.append(a);
         }
     }
@@ -92,11 +95,13 @@ void AllureWriter::writeAllure(const QString &reportDir, const QList<FlowRecord>
     QDir().mkpath(dir);
     for (const FlowRecord &f : flows) {
         const QByteArray seed = (f.sourceFile + u'#' + f.id + u'#' + QString::number(f.startNs)).toUtf8();
-        const QString uuid = QUuid::fromRfc4122(QCryptographicHash::hash(seed, QCryptographicHash::Md5)).toString(QUuid::WithoutBraces);
+        const QString uuid
+            = QUuid::fromRfc4122(QCryptographicHash::hash(seed, QCryptographicHash::Md5)).toString(QUuid::WithoutBraces);
         GoJson result = GoJson::object();
         result.add(QStringLiteral("uuid"), uuid);
         result.add(QStringLiteral("historyId"),
-                   QString::fromLatin1(QCryptographicHash::hash(QFileInfo(f.sourceFile).fileName().toUtf8(), QCryptographicHash::Md5).toHex()));
+            QString::fromLatin1(
+                QCryptographicHash::hash(QFileInfo(f.sourceFile).fileName().toUtf8(), QCryptographicHash::Md5).toHex()));
         result.add(QStringLiteral("fullName"), f.sourceFile);
         result.add(QStringLiteral("name"), f.name);
         result.add(QStringLiteral("status"), allureStatus(f.status));
@@ -135,15 +140,18 @@ void AllureWriter::writeAllure(const QString &reportDir, const QList<FlowRecord>
         GoJson c = GoJson::object();
         GoJson statuses = GoJson::array();
         statuses.append(GoJson::string(QStringLiteral("failed")));
-        c.add(QStringLiteral("name"), name).add(QStringLiteral("matchedStatuses"), statuses).add(QStringLiteral("messageRegex"), regex);
+        c.add(QStringLiteral("name"), name)
+            .add(QStringLiteral("matchedStatuses"), statuses)
+            .add(QStringLiteral("messageRegex"), regex);
         categories.append(c);
     };
     category(QStringLiteral("Element not found"), QStringLiteral(".*Element not found.*"));
     category(QStringLiteral("Assertion failures"), QStringLiteral(".*Assertion is false.*"));
     save(dir + QStringLiteral("/categories.json"), categories.toIndented());
 
-    const QString environment = QStringLiteral("Platform=ios\nDevice=%1\nDevice.Id=%2\nOS.Version=%3\nApp=%4\nRunner=maestro-runner %5\n")
-                                    .arg(info.deviceName, info.deviceId, info.osVersion, info.appId, info.runnerVersion);
+    const QString environment
+        = QStringLiteral("Platform=ios\nDevice=%1\nDevice.Id=%2\nOS.Version=%3\nApp=%4\nRunner=maestro-runner %5\n")
+              .arg(info.deviceName, info.deviceId, info.osVersion, info.appId, info.runnerVersion);
     save(dir + QStringLiteral("/environment.properties"), environment.toUtf8());
 
     GoJson executor = GoJson::object();
@@ -161,7 +169,8 @@ void AllureWriter::writeJunit(const QString &reportDir, const QList<FlowRecord> 
     for (const FlowRecord &f : flows) {
         total += std::max<qint64>(0, f.durationMs);
         cases += QStringLiteral("    <testcase name=\"%1\" classname=\"%2\" time=\"%3\" file=\"%4\">\n")
-                     .arg(xmlEscape(f.name), xmlEscape(QFileInfo(f.sourceFile).fileName()), seconds(f.durationMs), xmlEscape(f.sourceFile));
+                     .arg(xmlEscape(f.name), xmlEscape(QFileInfo(f.sourceFile).fileName()), seconds(f.durationMs),
+                         xmlEscape(f.sourceFile));
         if (f.status == QLatin1String("failed")) {
             ++failures;
             cases += QStringLiteral("      <failure message=\"%1\" type=\"failure\">%1</failure>\n").arg(xmlEscape(f.error));
@@ -180,8 +189,9 @@ void AllureWriter::writeJunit(const QString &reportDir, const QList<FlowRecord> 
     xml += QStringLiteral("<testsuites name=\"maestro-runner\" %1>\n").arg(counts);
     xml += QStringLiteral("  <testsuite name=\"%1\" %2 timestamp=\"%3\">\n")
                .arg(xmlEscape(info.deviceName), counts, SimClock::formatRfc3339(info.startNs));
-    xml += QStringLiteral("    <properties>\n      <property name=\"platform\" value=\"ios\"/>\n"
-                          "      <property name=\"device\" value=\"%1\"/>\n      <property name=\"app\" value=\"%2\"/>\n    </properties>\n")
+    xml += QStringLiteral(
+        "    <properties>\n      <property name=\"platform\" value=\"ios\"/>\n"
+        "      <property name=\"device\" value=\"%1\"/>\n      <property name=\"app\" value=\"%2\"/>\n    </properties>\n")
                .arg(xmlEscape(info.deviceId), xmlEscape(info.appId));
     xml += cases;
     xml += QStringLiteral("  </testsuite>\n</testsuites>\n");

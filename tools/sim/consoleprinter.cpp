@@ -64,10 +64,11 @@ void ConsolePrinter::step(int depth, const CommandRecord &command) const
     const QString duration = formatDuration(std::max<qint64>(0, command.durationMs));
     if (command.status == QLatin1String("passed")) {
         const bool slow = command.durationMs >= kSlowStepMs && command.subCommands.isEmpty();
-        SimOutput::out(indent + (slow ? QStringLiteral("\u26a0 ") : QStringLiteral("\u2713 ")) + command.displayText() + QStringLiteral(" (")
-                       + duration + QStringLiteral(")\n"));
+        SimOutput::out(indent + (slow ? QStringLiteral("\u26a0 ") : QStringLiteral("\u2713 ")) + command.displayText()
+            + QStringLiteral(" (") + duration + QStringLiteral(")\n"));
     } else if (command.status == QLatin1String("failed")) {
-        QString text = indent + QStringLiteral("\u2717 ") + command.displayText() + QStringLiteral(" (") + duration + QStringLiteral(")\n");
+        QString text = indent + QStringLiteral("\u2717 ") + command.displayText() + QStringLiteral(" (") + duration
+            + QStringLiteral(")\n");
         if (!command.errorMessage.isEmpty())
             text += indent + QStringLiteral("  \u2570\u2500 ") + command.errorMessage + u'\n';
         SimOutput::out(text);
@@ -98,8 +99,8 @@ void ConsolePrinter::summary(const QList<FlowRecord> &flows, qint64 totalMs, con
     if (skipped > 0)
         text += QStringLiteral("  %1 steps skipped\n").arg(skipped);
     text += u'\n' + rule(116, QStringLiteral("\u2550")) + u'\n';
-    const auto row = [](const QString &name, const QString &status, int steps, int pass, int fail, int skip, const QString &duration,
-                        const QString &device) -> QString {
+    const auto row = [](const QString &name, const QString &status, int steps, int pass, int fail, int skip,
+                         const QString &duration, const QString &device) -> QString {
         return QStringLiteral("  %1 %2 %3 %4 %5 %6 %7  %8")
                    .arg(fit(name, 30), -30)
                    .arg(status, 6)
@@ -124,15 +125,15 @@ void ConsolePrinter::summary(const QList<FlowRecord> &flows, qint64 totalMs, con
                 .arg(QStringLiteral("Device"));
     text += rule(116) + u'\n';
     for (const FlowRecord &f : flows) {
-        const QString status = f.status == QLatin1String("passed")   ? QStringLiteral("\u2713 PASS")
-            : f.status == QLatin1String("failed")                    ? QStringLiteral("\u2717 FAIL")
-                                                                     : QStringLiteral("- SKIP");
+        const QString status = f.status == QLatin1String("passed") ? QStringLiteral("\u2713 PASS")
+            : f.status == QLatin1String("failed")                  ? QStringLiteral("\u2717 FAIL")
+                                                                   : QStringLiteral("- SKIP");
         text += row(f.name, status, int(f.commands.size()), f.count(QStringLiteral("passed")), f.count(QStringLiteral("failed")),
-                    f.count(QStringLiteral("skipped")), formatDuration(std::max<qint64>(0, f.durationMs)), fit(deviceLabel, 30));
+            f.count(QStringLiteral("skipped")), formatDuration(std::max<qint64>(0, f.durationMs)), fit(deviceLabel, 30));
     }
     text += rule(116) + u'\n';
-    text += row(QStringLiteral("TOTAL"), QStringLiteral("%1/%2").arg(passedFlows).arg(flows.size()), total, passed, failed, skipped,
-                formatDuration(totalMs), QString());
+    text += row(QStringLiteral("TOTAL"), QStringLiteral("%1/%2").arg(passedFlows).arg(flows.size()), total, passed, failed,
+        skipped, formatDuration(totalMs), QString());
     text += rule(116, QStringLiteral("\u2550")) + u'\n';
     SimOutput::out(text);
 }

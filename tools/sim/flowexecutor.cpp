@@ -21,9 +21,9 @@ bool isCompound(const QString &type)
 
 bool quotesArgument(const QString &type)
 {
-    static const QStringList types {QStringLiteral("tapOn"),        QStringLiteral("doubleTapOn"),     QStringLiteral("longPressOn"),
-                                    QStringLiteral("assertVisible"), QStringLiteral("assertNotVisible"), QStringLiteral("inputText"),
-                                    QStringLiteral("copyTextFrom")};
+    static const QStringList types { QStringLiteral("tapOn"), QStringLiteral("doubleTapOn"), QStringLiteral("longPressOn"),
+        QStringLiteral("assertVisible"), QStringLiteral("assertNotVisible"), QStringLiteral("inputText"),
+        QStringLiteral("copyTextFrom") };
     return types.contains(type);
 }
 
@@ -46,13 +46,26 @@ bool writeFile(const QString &path, const QByteArray &data)
 qint64 baseDuration(const QString &type)
 {
     static const QHash<QString, qint64> table {
-        {QStringLiteral("launchApp"), 1850},    {QStringLiteral("stopApp"), 420},       {QStringLiteral("clearState"), 930},
-        {QStringLiteral("tapOn"), 480},         {QStringLiteral("doubleTapOn"), 640},   {QStringLiteral("longPressOn"), 1300},
-        {QStringLiteral("eraseText"), 520},     {QStringLiteral("assertVisible"), 260}, {QStringLiteral("assertNotVisible"), 310},
-        {QStringLiteral("takeScreenshot"), 720}, {QStringLiteral("scroll"), 940},        {QStringLiteral("swipe"), 710},
-        {QStringLiteral("back"), 380},          {QStringLiteral("hideKeyboard"), 290},  {QStringLiteral("pressKey"), 210},
-        {QStringLiteral("waitForAnimationToEnd"), 1240}, {QStringLiteral("openLink"), 1530}, {QStringLiteral("evalScript"), 40},
-        {QStringLiteral("runScript"), 160},     {QStringLiteral("scrollUntilVisible"), 1650},
+        { QStringLiteral("launchApp"), 1850 },
+        { QStringLiteral("stopApp"), 420 },
+        { QStringLiteral("clearState"), 930 },
+        { QStringLiteral("tapOn"), 480 },
+        { QStringLiteral("doubleTapOn"), 640 },
+        { QStringLiteral("longPressOn"), 1300 },
+        { QStringLiteral("eraseText"), 520 },
+        { QStringLiteral("assertVisible"), 260 },
+        { QStringLiteral("assertNotVisible"), 310 },
+        { QStringLiteral("takeScreenshot"), 720 },
+        { QStringLiteral("scroll"), 940 },
+        { QStringLiteral("swipe"), 710 },
+        { QStringLiteral("back"), 380 },
+        { QStringLiteral("hideKeyboard"), 290 },
+        { QStringLiteral("pressKey"), 210 },
+        { QStringLiteral("waitForAnimationToEnd"), 1240 },
+        { QStringLiteral("openLink"), 1530 },
+        { QStringLiteral("evalScript"), 40 },
+        { QStringLiteral("runScript"), 160 },
+        { QStringLiteral("scrollUntilVisible"), 1650 },
     };
     return table.value(type, 300);
 }
@@ -64,8 +77,7 @@ FlowExecutor::FlowExecutor(SimClock &clock, SimScreen &screen, const ConsolePrin
     , m_screen(screen)
     , m_console(console)
     , m_options(options)
-{
-}
+{ }
 
 FlowRecord FlowExecutor::run(const FlowFile &flow, int index)
 {
@@ -113,8 +125,8 @@ FlowRecord FlowExecutor::run(const FlowFile &flow, int index)
     return record;
 }
 
-bool FlowExecutor::runList(const QList<YamlNode> &commands, QList<CommandRecord> *records, int depth, int topIndex,
-                           const Scope &scope, FlowRecord *flow)
+bool FlowExecutor::runList(
+    const QList<YamlNode> &commands, QList<CommandRecord> *records, int depth, int topIndex, const Scope &scope, FlowRecord *flow)
 {
     const int indexBase = depth == 0 ? 0 : int(records->size());
     for (qsizetype i = 0; i < commands.size(); ++i) {
@@ -135,8 +147,8 @@ bool FlowExecutor::runList(const QList<YamlNode> &commands, QList<CommandRecord>
     return true;
 }
 
-void FlowExecutor::skipRest(const QList<YamlNode> &commands, qsizetype from, QList<CommandRecord> *records, int depth,
-                            int indexBase, const Scope &)
+void FlowExecutor::skipRest(
+    const QList<YamlNode> &commands, qsizetype from, QList<CommandRecord> *records, int depth, int indexBase, const Scope &)
 {
     for (qsizetype i = from; i < commands.size(); ++i) {
         const auto [type, arg] = FlowReader::commandParts(commands[i]);
@@ -173,7 +185,8 @@ QString FlowExecutor::describe(const QString &type, const YamlNode &arg) const
     if (arg.isNull())
         return type;
     if (arg.isScalar())
-        return quotesArgument(type) ? QStringLiteral("%1: \"%2\"").arg(type, arg.text) : QStringLiteral("%1: %2").arg(type, arg.text);
+        return quotesArgument(type) ? QStringLiteral("%1: \"%2\"").arg(type, arg.text)
+                                    : QStringLiteral("%1: %2").arg(type, arg.text);
     if (arg.isList())
         return type;
     QStringList parts;
@@ -194,11 +207,11 @@ SimSelector FlowExecutor::selectorOf(const YamlNode &arg, const Scope &scope, Co
 {
     SimSelector selector;
     if (arg.isScalar()) {
-        selector = {QStringLiteral("text"), expand(arg.text, scope)};
+        selector = { QStringLiteral("text"), expand(arg.text, scope) };
     } else if (arg.isMap() && arg.value(QStringLiteral("id"))) {
-        selector = {QStringLiteral("id"), expand(arg.scalar(QStringLiteral("id")), scope)};
+        selector = { QStringLiteral("id"), expand(arg.scalar(QStringLiteral("id")), scope) };
     } else if (arg.isMap()) {
-        selector = {QStringLiteral("text"), expand(arg.scalar(QStringLiteral("text")), scope)};
+        selector = { QStringLiteral("text"), expand(arg.scalar(QStringLiteral("text")), scope) };
     }
     record->selectorType = selector.kind;
     record->selectorValue = selector.value;
@@ -231,7 +244,8 @@ qint64 FlowExecutor::jitter(qint64 baseMs, const QString &salt)
 
 bool FlowExecutor::spend(qint64 ms, const QStringList &events, const QString &appId)
 {
-    const QByteArray hash = QCryptographicHash::hash(QByteArray(QByteArray::number(ms) + m_flowKey.toUtf8()), QCryptographicHash::Md5);
+    const QByteArray hash
+        = QCryptographicHash::hash(QByteArray(QByteArray::number(ms) + m_flowKey.toUtf8()), QCryptographicHash::Md5);
     // The sub-millisecond part; every so often it is zero at some digits, as real clocks are.
     int subNs = int((quint8(hash[2]) | quint32(quint8(hash[3])) << 8 | quint32(quint8(hash[4])) << 16) % 1000000);
     if (quint8(hash[5]) % 3 == 0)
@@ -261,8 +275,8 @@ bool FlowExecutor::waitFor(const SimSelector &selector, qint64 timeoutMs, bool w
     return *waited == 0;
 }
 
-void FlowExecutor::fail(CommandRecord *record, const QString &type, const QString &message, const QString &details,
-                        const QString &suggestion) const
+void FlowExecutor::fail(
+    CommandRecord *record, const QString &type, const QString &message, const QString &details, const QString &suggestion) const
 {
     record->status = QStringLiteral("failed");
     record->errorType = type;
@@ -276,12 +290,13 @@ void FlowExecutor::saveFailureArtifacts(CommandRecord *record, int topIndex, con
     const QString stem = flow.assetsDir() + QStringLiteral("/cmd-%1-").arg(topIndex, 3, 10, QLatin1Char('0'));
     const SimElement tree = m_screen.tree();
     if (writeFile(m_options.reportDir + u'/' + stem + QStringLiteral("after.png"), PngWriter::screenshot(tree)))
-        record->artifacts.append({QStringLiteral("screenshotAfter"), stem + QStringLiteral("after.png")});
+        record->artifacts.append({ QStringLiteral("screenshotAfter"), stem + QStringLiteral("after.png") });
     if (writeFile(m_options.reportDir + u'/' + stem + QStringLiteral("hierarchy.xml"), HierarchyPrinter::xml(tree).toUtf8()))
-        record->artifacts.append({QStringLiteral("viewHierarchy"), stem + QStringLiteral("hierarchy.xml")});
+        record->artifacts.append({ QStringLiteral("viewHierarchy"), stem + QStringLiteral("hierarchy.xml") });
 }
 
-bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth, int topIndex, const Scope &scope, FlowRecord *flow)
+bool FlowExecutor::runCommand(
+    const YamlNode &item, CommandRecord *r, int depth, int topIndex, const Scope &scope, FlowRecord *flow)
 {
     const auto [type, arg] = FlowReader::commandParts(item);
     r->type = type;
@@ -290,8 +305,8 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
     r->startNs = m_clock.nowNs();
     const QString salt = r->id + u'/' + QString::number(topIndex) + u'/' + type;
     const QString appId = arg.isScalar() && type == QLatin1String("launchApp") ? expand(arg.text, scope)
-        : arg.isMap() && arg.value(QStringLiteral("appId"))                    ? expand(arg.scalar(QStringLiteral("appId")), scope)
-                                                                               : scope.appId;
+        : arg.isMap() && arg.value(QStringLiteral("appId")) ? expand(arg.scalar(QStringLiteral("appId")), scope)
+                                                            : scope.appId;
     bool ok = true;
     bool alive = true;
     QStringList events;
@@ -302,7 +317,7 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
         if (!m_screen.launch(appId, clear, &events, &error)) {
             alive = m_clock.advance(jitter(900, salt));
             fail(r, QStringLiteral("app_crash"), error, QStringLiteral("The app must be installed on the device before the run"),
-                 QStringLiteral("Install the app or check the bundle identifier (appId)"));
+                QStringLiteral("Install the app or check the bundle identifier (appId)"));
             ok = false;
         } else {
             alive = spend(jitter(clear ? 5400 : baseDuration(type), salt), events, appId);
@@ -321,8 +336,8 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
             alive = m_clock.advance(jitter(waited, salt));
             r->hasElement = true;
             fail(r, QStringLiteral("element_not_found"), QStringLiteral("Element not found: ") + selector.describe(),
-                 QStringLiteral("No element matched on screen \"%1\" within %2ms").arg(m_screen.screen()).arg(waited),
-                 QStringLiteral("Check the selector, or wait for the screen to load before this step"));
+                QStringLiteral("No element matched on screen \"%1\" within %2ms").arg(m_screen.screen()).arg(waited),
+                QStringLiteral("Check the selector, or wait for the screen to load before this step"));
             ok = false;
         } else {
             r->hasElement = r->elementFound = true;
@@ -338,7 +353,7 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
         m_screen.eraseText();
         alive = spend(jitter(baseDuration(type), salt), {}, appId);
     } else if (type == QLatin1String("assertVisible") || type == QLatin1String("assertNotVisible")
-               || type == QLatin1String("extendedWaitUntil") || type == QLatin1String("scrollUntilVisible")) {
+        || type == QLatin1String("extendedWaitUntil") || type == QLatin1String("scrollUntilVisible")) {
         bool wantVisible = type != QLatin1String("assertNotVisible");
         YamlNode target = arg;
         qint64 timeout = type.startsWith(QLatin1String("assert")) ? 5000 : 10000;
@@ -358,8 +373,8 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
             alive = m_clock.advance(jitter(waited, salt));
             const QString what = wantVisible ? QStringLiteral("is visible") : QStringLiteral("is not visible");
             fail(r, QStringLiteral("assertion"), QStringLiteral("Assertion is false: \"%1\" %2").arg(selector.describe(), what),
-                 QStringLiteral("Screen \"%1\" did not change within %2ms").arg(m_screen.screen()).arg(waited),
-                 QStringLiteral("Check the expected text against the screen's element tree"));
+                QStringLiteral("Screen \"%1\" did not change within %2ms").arg(m_screen.screen()).arg(waited),
+                QStringLiteral("Check the expected text against the screen's element tree"));
             ok = false;
         } else {
             SimElement element;
@@ -371,12 +386,13 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
         }
     } else if (type == QLatin1String("takeScreenshot")) {
         const QString name = arg.isScalar() ? expand(arg.text, scope) : expand(arg.scalar(QStringLiteral("path")), scope);
-        const QString file = flow->assetsDir() + QStringLiteral("/cmd-%1-%2.png").arg(topIndex, 3, 10, QLatin1Char('0')).arg(fileSafe(name));
+        const QString file
+            = flow->assetsDir() + QStringLiteral("/cmd-%1-%2.png").arg(topIndex, 3, 10, QLatin1Char('0')).arg(fileSafe(name));
         const bool written = writeFile(m_options.reportDir + u'/' + file, PngWriter::screenshot(m_screen.tree()));
         // Top-level screenshots are not linked from the report (the runner's
         // older behaviour); those taken inside sub-flows are.
         if (written && depth > 0)
-            r->artifacts.append({QStringLiteral("screenshotAfter"), file});
+            r->artifacts.append({ QStringLiteral("screenshotAfter"), file });
         alive = spend(jitter(baseDuration(type), salt), {}, appId);
     } else if (type == QLatin1String("back")) {
         m_screen.back(&events);
@@ -417,11 +433,13 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
             ok = runList(commands, &r->subCommands, depth + 1, topIndex, child, flow);
     } else if (type == QLatin1String("repeat") || type == QLatin1String("retry")) {
         const bool isRepeat = type == QLatin1String("repeat");
-        const int times = std::max(1, (isRepeat ? arg.scalar(QStringLiteral("times"), QStringLiteral("1"))
-                                                : arg.scalar(QStringLiteral("maxRetries"), QStringLiteral("1")))
-                                          .toInt());
+        const int times = std::max(1,
+            (isRepeat ? arg.scalar(QStringLiteral("times"), QStringLiteral("1"))
+                      : arg.scalar(QStringLiteral("maxRetries"), QStringLiteral("1")))
+                .toInt());
         const YamlNode *body = arg.value(QStringLiteral("commands"));
-        m_console.nestedStarted(depth, isRepeat ? QStringLiteral("Repeat %1 times").arg(times) : QStringLiteral("Retry up to %1 times").arg(times));
+        m_console.nestedStarted(
+            depth, isRepeat ? QStringLiteral("Repeat %1 times").arg(times) : QStringLiteral("Retry up to %1 times").arg(times));
         for (int n = 0; n < times && body; ++n) {
             ok = runList(body->items, &r->subCommands, depth + 1, topIndex, scope, flow);
             if (m_interrupted || (isRepeat ? !ok : ok))
@@ -436,7 +454,8 @@ bool FlowExecutor::runCommand(const YamlNode &item, CommandRecord *r, int depth,
     if (!alive || m_interrupted) {
         m_interrupted = true;
         if (ok)
-            fail(r, QStringLiteral("unknown"), QStringLiteral("Execution interrupted"), QStringLiteral("The runner received a stop signal"), QString());
+            fail(r, QStringLiteral("unknown"), QStringLiteral("Execution interrupted"),
+                QStringLiteral("The runner received a stop signal"), QString());
         ok = false;
     }
     r->endNs = m_clock.nowNs();

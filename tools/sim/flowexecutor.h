@@ -50,7 +50,7 @@ private:
     };
 
     bool runList(const QList<YamlNode> &commands, QList<CommandRecord> *records, int depth, int topIndex, const Scope &scope,
-                 FlowRecord *flow);
+        FlowRecord *flow);
     bool runCommand(const YamlNode &item, CommandRecord *record, int depth, int topIndex, const Scope &scope, FlowRecord *flow);
     QString expand(const QString &text, const Scope &scope) const;
     SimSelector selectorOf(const YamlNode &arg, const Scope &scope, CommandRecord *record) const;
@@ -61,10 +61,10 @@ private:
     bool spend(qint64 ms, const QStringList &events, const QString &appId);
     bool waitFor(const SimSelector &selector, qint64 timeoutMs, bool wantVisible, qint64 *waited);
     void fail(CommandRecord *record, const QString &type, const QString &message, const QString &details,
-              const QString &suggestion) const;
+        const QString &suggestion) const;
     void saveFailureArtifacts(CommandRecord *record, int topIndex, const FlowRecord &flow) const;
     void skipRest(const QList<YamlNode> &commands, qsizetype from, QList<CommandRecord> *records, int depth, int topIndexBase,
-                  const Scope &scope);
+        const Scope &scope);
 
     SimClock &m_clock;
     SimScreen &m_screen;

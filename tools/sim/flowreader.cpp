@@ -45,7 +45,7 @@ bool FlowReader::parse(const QString &text, const QString &path, FlowFile *flow,
         }
         if (const YamlNode *env = header->value(QStringLiteral("env"))) {
             for (const auto &[k, v] : env->entries)
-                flow->env.append({k, v.text});
+                flow->env.append({ k, v.text });
         }
     }
     if (!commands || !commands->isList()) {
@@ -68,8 +68,8 @@ bool FlowReader::parse(const QString &text, const QString &path, FlowFile *flow,
 std::pair<QString, YamlNode> FlowReader::commandParts(const YamlNode &item)
 {
     if (item.isScalar() && !item.quoted)
-        return {item.text, YamlNode {}};
+        return { item.text, YamlNode {} };
     if (item.isMap() && !item.entries.isEmpty())
-        return {item.entries.first().first, item.entries.first().second};
+        return { item.entries.first().first, item.entries.first().second };
     return {};
 }

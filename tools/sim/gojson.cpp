@@ -40,7 +40,7 @@ GoJson GoJson::array()
 
 GoJson &GoJson::add(const QString &key, const GoJson &value)
 {
-    m_members.append({key, value});
+    m_members.append({ key, value });
     return *this;
 }
 
@@ -73,11 +73,21 @@ QString GoJson::escapeString(const QString &text)
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         switch (u) {
-        case u'"': out += QLatin1String("\\\""); break;
-        case u'\\': out += QLatin1String("\\\\"); break;
-        case u'\n': out += QLatin1String("\\n"); break;
-        case u'\r': out += QLatin1String("\\r"); break;
-        case u'\t': out += QLatin1String("\\t"); break;
+        case u'"':
+            out += QLatin1String("\\\"");
+            break;
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
         default:
             // Control characters, the HTML-significant three and the two
             // Unicode line separators are written as \u00XX / \u20XX.
@@ -105,10 +115,18 @@ void GoJson::write(QString &out, int indent, bool pretty) const
         out += QString(level * 2, u' ');
     };
     switch (m_kind) {
-    case Kind::Null: out += QLatin1String("null"); break;
-    case Kind::Bool: out += m_bool ? QLatin1String("true") : QLatin1String("false"); break;
-    case Kind::Int: out += QString::number(m_int); break;
-    case Kind::String: out += escapeString(m_string); break;
+    case Kind::Null:
+        out += QLatin1String("null");
+        break;
+    case Kind::Bool:
+        out += m_bool ? QLatin1String("true") : QLatin1String("false");
+        break;
+    case Kind::Int:
+        out += QString::number(m_int);
+        break;
+    case Kind::String:
+        out += escapeString(m_string);
+        break;
     case Kind::Object:
         if (m_members.isEmpty()) {
             out += QLatin1String("{}");

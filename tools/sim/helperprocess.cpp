@@ -25,8 +25,8 @@ bool HelperProcess::start(const QString &program, int lifetimeSeconds)
         // Default signal handling, whatever the parent had installed.
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGINT, SIG_DFL);
-        char *argv[] = {const_cast<char *>(path.constData()), const_cast<char *>("--helper"), const_cast<char *>(lifetime.constData()),
-                        nullptr};
+        char *argv[] = { const_cast<char *>(path.constData()), const_cast<char *>("--helper"),
+            const_cast<char *>(lifetime.constData()), nullptr };
         execv(path.constData(), argv);
         _exit(127);
     }
@@ -53,7 +53,7 @@ int HelperProcess::runHelper(const QStringList &arguments)
 {
     const int lifetime = std::clamp(arguments.value(1).toInt(), 1, 600);
     for (int tick = 0; tick < lifetime * 10; ++tick) {
-        timespec ts {0, 100000000};
+        timespec ts { 0, 100000000 };
         nanosleep(&ts, nullptr);
     }
     return 0;

@@ -42,9 +42,10 @@ void xmlElement(const SimElement &e, int depth, int index, QString &out)
         out += QStringLiteral(" name=\"") + attribute(e.id) + u'"';
     if (!e.text.isEmpty())
         out += QStringLiteral(" label=\"") + attribute(e.text) + u'"';
-    out += QStringLiteral(" enabled=\"%1\" visible=\"true\" accessible=\"%2\" x=\"%3\" y=\"%4\" width=\"%5\" height=\"%6\" index=\"%7\"")
+    out += QStringLiteral(
+        " enabled=\"%1\" visible=\"true\" accessible=\"%2\" x=\"%3\" y=\"%4\" width=\"%5\" height=\"%6\" index=\"%7\"")
                .arg(e.disabled ? QStringLiteral("false") : QStringLiteral("true"),
-                    e.id.isEmpty() && e.text.isEmpty() ? QStringLiteral("false") : QStringLiteral("true"))
+                   e.id.isEmpty() && e.text.isEmpty() ? QStringLiteral("false") : QStringLiteral("true"))
                .arg(e.x)
                .arg(e.y)
                .arg(e.width)
@@ -65,7 +66,7 @@ void xmlElement(const SimElement &e, int depth, int index, QString &out)
 int HierarchyPrinter::indentForDepth(int depth)
 {
     // Steps between consecutive depths: 2, 2, 4, 3, 2, 2, ...
-    static const int steps[] = {2, 2, 4, 3};
+    static const int steps[] = { 2, 2, 4, 3 };
     int indent = 0;
     for (int d = 0; d < depth; ++d)
         indent += d < 4 ? steps[d] : 2;

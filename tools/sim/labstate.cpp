@@ -19,10 +19,14 @@ const QString kLabFile = QStringLiteral("lab.json");
 QString kindName(SimDevice::Kind kind)
 {
     switch (kind) {
-    case SimDevice::Kind::Host: return QStringLiteral("host");
-    case SimDevice::Kind::Device: return QStringLiteral("device");
-    case SimDevice::Kind::Offline: return QStringLiteral("offline");
-    case SimDevice::Kind::Simulator: return QStringLiteral("simulator");
+    case SimDevice::Kind::Host:
+        return QStringLiteral("host");
+    case SimDevice::Kind::Device:
+        return QStringLiteral("device");
+    case SimDevice::Kind::Offline:
+        return QStringLiteral("offline");
+    case SimDevice::Kind::Simulator:
+        return QStringLiteral("simulator");
     }
     return {};
 }
@@ -41,39 +45,43 @@ SimDevice::Kind kindFromName(const QString &name)
 QList<SimAppInfo> appleApps()
 {
     return {
-        {QStringLiteral("com.apple.mobilesafari"), QStringLiteral("Safari"), QStringLiteral("18.6"), QStringLiteral("8621.3.11.10.3")},
-        {QStringLiteral("com.apple.Preferences"), QStringLiteral("Settings"), QStringLiteral("1.0"), QStringLiteral("1")},
-        {QStringLiteral("com.apple.MobileSMS"), QStringLiteral("Messages"), QStringLiteral("1.0"), QStringLiteral("1.0")},
-        {QStringLiteral("com.apple.mobileslideshow"), QStringLiteral("Photos"), QStringLiteral("1.0"), QStringLiteral("1.0")},
-        {QStringLiteral("com.apple.TestFlight"), QStringLiteral("TestFlight"), QStringLiteral("3.7.1"), QStringLiteral("92")},
+        { QStringLiteral("com.apple.mobilesafari"), QStringLiteral("Safari"), QStringLiteral("18.6"),
+            QStringLiteral("8621.3.11.10.3") },
+        { QStringLiteral("com.apple.Preferences"), QStringLiteral("Settings"), QStringLiteral("1.0"), QStringLiteral("1") },
+        { QStringLiteral("com.apple.MobileSMS"), QStringLiteral("Messages"), QStringLiteral("1.0"), QStringLiteral("1.0") },
+        { QStringLiteral("com.apple.mobileslideshow"), QStringLiteral("Photos"), QStringLiteral("1.0"), QStringLiteral("1.0") },
+        { QStringLiteral("com.apple.TestFlight"), QStringLiteral("TestFlight"), QStringLiteral("3.7.1"), QStringLiteral("92") },
     };
 }
 
 SimAppInfo pasar()
 {
-    return {QStringLiteral("com.lumenfold.pasar"), QStringLiteral("Pasar"), QStringLiteral("3.14.0"), QStringLiteral("3140"), true};
+    return { QStringLiteral("com.lumenfold.pasar"), QStringLiteral("Pasar"), QStringLiteral("3.14.0"), QStringLiteral("3140"),
+        true };
 }
 
 SimAppInfo pasarStaging()
 {
-    return {QStringLiteral("com.lumenfold.pasar.staging"), QStringLiteral("Pasar Staging"), QStringLiteral("3.15.0-rc.2"),
-            QStringLiteral("3151"), true};
+    return { QStringLiteral("com.lumenfold.pasar.staging"), QStringLiteral("Pasar Staging"), QStringLiteral("3.15.0-rc.2"),
+        QStringLiteral("3151"), true };
 }
 
 SimAppInfo dompet()
 {
-    return {QStringLiteral("id.trellis-pay.dompet"), QStringLiteral("Dompet Kita"), QStringLiteral("2.0.1"), QStringLiteral("201"), false};
+    return { QStringLiteral("id.trellis-pay.dompet"), QStringLiteral("Dompet Kita"), QStringLiteral("2.0.1"),
+        QStringLiteral("201"), false };
 }
 
 SimAppInfo notes()
 {
-    return {QStringLiteral("io.rinalabs.notes"), QStringLiteral("Rina\u2019s Notes"), QStringLiteral("1.2"), QStringLiteral("12"), false};
+    return { QStringLiteral("io.rinalabs.notes"), QStringLiteral("Rina\u2019s Notes"), QStringLiteral("1.2"),
+        QStringLiteral("12"), false };
 }
 
 SimAppInfo wdaRunner()
 {
-    return {QStringLiteral("com.facebook.WebDriverAgentRunner.xctrunner"), QStringLiteral("WebDriverAgentRunner-Runner"),
-            QStringLiteral("1.0"), QStringLiteral("1"), false};
+    return { QStringLiteral("com.facebook.WebDriverAgentRunner.xctrunner"), QStringLiteral("WebDriverAgentRunner-Runner"),
+        QStringLiteral("1.0"), QStringLiteral("1"), false };
 }
 
 } // namespace
@@ -97,33 +105,34 @@ QString LabState::homeFromEnvironment()
 
 LabState::LabState(const QString &home)
     : m_home(home)
-{
-}
+{ }
 
 void LabState::seed()
 {
     using K = SimDevice::Kind;
     const QList<SimAppInfo> apple = appleApps();
     m_devices = {
-        {QStringLiteral("305FB8F6-801F-5FD2-BE49-BE799A13D773"), QStringLiteral("QA Lab\u2019s MacBook Pro"), QString(),
-         QStringLiteral("Mac15,7"), K::Host, {}, {}, {}},
-        {QStringLiteral("00006001-001C35E21E38801E"), QStringLiteral("QA Lab\u2019s Mac Studio"), QStringLiteral("26.1"),
-         QStringLiteral("Mac14,13"), K::Host, {}, {}, {}},
-        {QStringLiteral("00008130-001E39811A12001C"), QStringLiteral("QA Lab\u2019s iPhone 15 Pro"), QStringLiteral("18.6"),
-         QStringLiteral("iPhone16,1"), K::Device, apple + QList<SimAppInfo>{pasar(), pasarStaging(), dompet(), notes(), wdaRunner()},
-         pasar().bundleId, QStringLiteral("login")},
-        {QStringLiteral("00008110-000A1C2E0E91801E"), QStringLiteral("iPhone\u00a014 Rina"), QStringLiteral("17.7"),
-         QStringLiteral("iPhone14,7"), K::Device, apple + QList<SimAppInfo>{pasar(), dompet(), wdaRunner()}, {}, {}},
-        {QStringLiteral("00008103-001A2B3C4D5E6F70"), QStringLiteral("iPad Pro 11-inch QA"), QStringLiteral("18.5"),
-         QStringLiteral("iPad13,4"), K::Device, apple + QList<SimAppInfo>{pasar(), notes()}, {}, {}},
-        {QStringLiteral("00008030-0011223344556677"), QStringLiteral("iPhone SE Kasir"), QStringLiteral("17.5"),
-         QStringLiteral("iPhone12,8"), K::Offline, apple + QList<SimAppInfo>{pasar()}, {}, {}},
-        {QStringLiteral("45D578D6-0267-467B-BA25-3CF08BCFE468"), QStringLiteral("iPhone 16 Pro Simulator"), QStringLiteral("18.6"),
-         QStringLiteral("iPhone17,1"), K::Simulator, apple + QList<SimAppInfo>{pasar(), pasarStaging()}, {}, {}},
-        {QStringLiteral("8E788B42-658C-47F3-A314-68CA670B7CFC"), QStringLiteral("iPad (A16) Simulator"), QStringLiteral("18.6"),
-         QStringLiteral("iPad15,7"), K::Simulator, apple + QList<SimAppInfo>{pasar()}, {}, {}},
-        {QStringLiteral("B1C2D3E4-F5A6-4B7C-8D9E-0F1A2B3C4D5E"), QStringLiteral("iPhone SE (3rd generation) Simulator"),
-         QStringLiteral("17.5"), QStringLiteral("iPhone14,6"), K::Simulator, apple, {}, {}},
+        { QStringLiteral("305FB8F6-801F-5FD2-BE49-BE799A13D773"), QStringLiteral("QA Lab\u2019s MacBook Pro"), QString(),
+            QStringLiteral("Mac15,7"), K::Host, {}, {}, {} },
+        { QStringLiteral("00006001-001C35E21E38801E"), QStringLiteral("QA Lab\u2019s Mac Studio"), QStringLiteral("26.1"),
+            QStringLiteral("Mac14,13"), K::Host, {}, {}, {} },
+        { QStringLiteral("00008130-001E39811A12001C"), QStringLiteral("QA Lab\u2019s iPhone 15 Pro"), QStringLiteral("18.6"),
+            QStringLiteral("iPhone16,1"), K::Device,
+            apple + QList<SimAppInfo> { pasar(), pasarStaging(), dompet(), notes(), wdaRunner() }, pasar().bundleId,
+            QStringLiteral("login") },
+        { QStringLiteral("00008110-000A1C2E0E91801E"), QStringLiteral("iPhone\u00a014 Rina"), QStringLiteral("17.7"),
+            QStringLiteral("iPhone14,7"), K::Device, apple + QList<SimAppInfo> { pasar(), dompet(), wdaRunner() }, {}, {} },
+        { QStringLiteral("00008103-001A2B3C4D5E6F70"), QStringLiteral("iPad Pro 11-inch QA"), QStringLiteral("18.5"),
+            QStringLiteral("iPad13,4"), K::Device, apple + QList<SimAppInfo> { pasar(), notes() }, {}, {} },
+        { QStringLiteral("00008030-0011223344556677"), QStringLiteral("iPhone SE Kasir"), QStringLiteral("17.5"),
+            QStringLiteral("iPhone12,8"), K::Offline, apple + QList<SimAppInfo> { pasar() }, {}, {} },
+        { QStringLiteral("45D578D6-0267-467B-BA25-3CF08BCFE468"), QStringLiteral("iPhone 16 Pro Simulator"),
+            QStringLiteral("18.6"), QStringLiteral("iPhone17,1"), K::Simulator,
+            apple + QList<SimAppInfo> { pasar(), pasarStaging() }, {}, {} },
+        { QStringLiteral("8E788B42-658C-47F3-A314-68CA670B7CFC"), QStringLiteral("iPad (A16) Simulator"), QStringLiteral("18.6"),
+            QStringLiteral("iPad15,7"), K::Simulator, apple + QList<SimAppInfo> { pasar() }, {}, {} },
+        { QStringLiteral("B1C2D3E4-F5A6-4B7C-8D9E-0F1A2B3C4D5E"), QStringLiteral("iPhone SE (3rd generation) Simulator"),
+            QStringLiteral("17.5"), QStringLiteral("iPhone14,6"), K::Simulator, apple, {}, {} },
     };
     m_runCount = 0;
 }
@@ -166,9 +175,9 @@ bool LabState::load(QString *error)
         d.screen = o.value(QLatin1String("screen")).toString();
         for (const QJsonValue &av : o.value(QLatin1String("apps")).toArray()) {
             const QJsonObject a = av.toObject();
-            d.apps.append({a.value(QLatin1String("bundleId")).toString(), a.value(QLatin1String("name")).toString(),
-                           a.value(QLatin1String("version")).toString(), a.value(QLatin1String("build")).toString(),
-                           a.value(QLatin1String("netfox")).toBool()});
+            d.apps.append({ a.value(QLatin1String("bundleId")).toString(), a.value(QLatin1String("name")).toString(),
+                a.value(QLatin1String("version")).toString(), a.value(QLatin1String("build")).toString(),
+                a.value(QLatin1String("netfox")).toBool() });
         }
         if (!d.udid.isEmpty())
             m_devices.append(d);
@@ -183,20 +192,20 @@ bool LabState::save(QString *error) const
     for (const SimDevice &d : m_devices) {
         QJsonArray apps;
         for (const SimAppInfo &a : d.apps) {
-            apps.append(QJsonObject {{QStringLiteral("bundleId"), a.bundleId}, {QStringLiteral("name"), a.name},
-                                     {QStringLiteral("version"), a.version}, {QStringLiteral("build"), a.build},
-                                     {QStringLiteral("netfox"), a.writesNetfoxLog}});
+            apps.append(QJsonObject { { QStringLiteral("bundleId"), a.bundleId }, { QStringLiteral("name"), a.name },
+                { QStringLiteral("version"), a.version }, { QStringLiteral("build"), a.build },
+                { QStringLiteral("netfox"), a.writesNetfoxLog } });
         }
-        QJsonObject o {{QStringLiteral("udid"), d.udid}, {QStringLiteral("name"), d.name},
-                       {QStringLiteral("osVersion"), d.osVersion}, {QStringLiteral("model"), d.model},
-                       {QStringLiteral("kind"), kindName(d.kind)}, {QStringLiteral("apps"), apps}};
+        QJsonObject o { { QStringLiteral("udid"), d.udid }, { QStringLiteral("name"), d.name },
+            { QStringLiteral("osVersion"), d.osVersion }, { QStringLiteral("model"), d.model },
+            { QStringLiteral("kind"), kindName(d.kind) }, { QStringLiteral("apps"), apps } };
         if (!d.foregroundApp.isEmpty())
             o.insert(QStringLiteral("foregroundApp"), d.foregroundApp);
         if (!d.screen.isEmpty())
             o.insert(QStringLiteral("screen"), d.screen);
         devices.append(o);
     }
-    const QJsonObject root {{QStringLiteral("runCount"), m_runCount}, {QStringLiteral("devices"), devices}};
+    const QJsonObject root { { QStringLiteral("runCount"), m_runCount }, { QStringLiteral("devices"), devices } };
     QSaveFile file(QDir(m_home).filePath(kLabFile));
     if (!file.open(QIODevice::WriteOnly)) {
         *error = QStringLiteral("cannot write %1").arg(file.fileName());

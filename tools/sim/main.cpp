@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
         SimOutput::out(QString::fromUtf8(kUsage));
         return args.isEmpty() ? 64 : 0;
     }
-    if (args == QStringList {QStringLiteral("-version")}) {
+    if (args == QStringList { QStringLiteral("-version") }) {
         // Called as xcodebuild.
         SimOutput::err(SimOutput::headerLine());
         SimOutput::out(QStringLiteral("Xcode 16.4\nBuild version 16F6\n"));

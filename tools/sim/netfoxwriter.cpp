@@ -28,7 +28,7 @@ QString prettyJson(const QJsonValue &value, int indent)
             return QStringLiteral("{\n\n%1}").arg(pad);
         QStringList parts;
         for (auto it = o.begin(); it != o.end(); ++it) {
-            QString key = QString::fromUtf8(QJsonDocument(QJsonArray {it.key()}).toJson(QJsonDocument::Compact));
+            QString key = QString::fromUtf8(QJsonDocument(QJsonArray { it.key() }).toJson(QJsonDocument::Compact));
             key = key.mid(1, key.size() - 2).replace(u'/', QLatin1String("\\/"));
             parts << inner + key + QStringLiteral(" : ") + prettyJson(it.value(), indent + 1);
         }
@@ -43,7 +43,7 @@ QString prettyJson(const QJsonValue &value, int indent)
             parts << inner + prettyJson(v, indent + 1);
         return QStringLiteral("[\n") + parts.join(QStringLiteral(",\n")) + u'\n' + pad + u']';
     }
-    QString scalar = QString::fromUtf8(QJsonDocument(QJsonArray {value}).toJson(QJsonDocument::Compact));
+    QString scalar = QString::fromUtf8(QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact));
     scalar = scalar.mid(1, scalar.size() - 2);
     return scalar.replace(u'/', QLatin1String("\\/"));
 }
@@ -85,10 +85,9 @@ NetfoxWriter::NetfoxWriter(const QString &logPath, const QString &bundleId, int 
     : m_logPath(logPath)
     , m_bundleId(bundleId)
     , m_apiHost(bundleId.endsWith(QLatin1String(".staging")) ? QStringLiteral("https://api-staging.lumenfold.id")
-                                                              : QStringLiteral("https://api.lumenfold.id"))
+                                                             : QStringLiteral("https://api.lumenfold.id"))
     , m_runCount(runCount)
-{
-}
+{ }
 
 QString NetfoxWriter::nextRequestId()
 {
@@ -96,20 +95,20 @@ QString NetfoxWriter::nextRequestId()
     return QUuid::fromRfc4122(QCryptographicHash::hash(seed, QCryptographicHash::Md5)).toString(QUuid::WithoutBraces).toUpper();
 }
 
-NetfoxWriter::Exchange NetfoxWriter::apiCall(const QString &method, const QString &path, const QString &body,
-                                             const QString &response, qint64 latencyMs)
+NetfoxWriter::Exchange NetfoxWriter::apiCall(
+    const QString &method, const QString &path, const QString &body, const QString &response, qint64 latencyMs)
 {
     Exchange e;
     e.method = method;
     e.url = m_apiHost + path;
-    e.requestHeaders = {{QStringLiteral("Accept"), QStringLiteral("application/json")},
-                        {QStringLiteral("Accept-Language"), QStringLiteral("id-ID, en;q=0.8")},
-                        {QStringLiteral("X-Request-Id"), nextRequestId()}};
+    e.requestHeaders = { { QStringLiteral("Accept"), QStringLiteral("application/json") },
+        { QStringLiteral("Accept-Language"), QStringLiteral("id-ID, en;q=0.8") },
+        { QStringLiteral("X-Request-Id"), nextRequestId() } };
     if (!body.isEmpty())
-        e.requestHeaders.insert(1, {QStringLiteral("Content-Type"), QStringLiteral("application/json")});
+        e.requestHeaders.insert(1, { QStringLiteral("Content-Type"), QStringLiteral("application/json") });
     e.requestBody = body;
-    e.responseHeaders = {{QStringLiteral("Content-Type"), QStringLiteral("application/json; charset=utf-8")},
-                         {QStringLiteral("Cache-Control"), QStringLiteral("no-cache, private")}};
+    e.responseHeaders = { { QStringLiteral("Content-Type"), QStringLiteral("application/json; charset=utf-8") },
+        { QStringLiteral("Cache-Control"), QStringLiteral("no-cache, private") } };
     e.responseBody = response;
     e.latencyMs = latencyMs;
     return e;
@@ -121,12 +120,13 @@ QList<NetfoxWriter::Exchange> NetfoxWriter::exchangesFor(const QString &event, O
     QList<Exchange> list;
     if (event == QLatin1String("launch")) {
         list << apiCall(QStringLiteral("GET"), QStringLiteral("/v2/config?platform=ios"), QString(),
-                        QStringLiteral(R"({"minVersion":"3.0.0","cdn":"https://cdn.lumenfold.id/assets/","features":{"wallet":true,"chat":false}})"),
-                        180);
+            QStringLiteral(
+                R"({"minVersion":"3.0.0","cdn":"https://cdn.lumenfold.id/assets/","features":{"wallet":true,"chat":false}})"),
+            180);
         Exchange analytics;
         analytics.method = QStringLiteral("POST");
         analytics.url = QStringLiteral("https://app-measurement.com/a");
-        analytics.requestHeaders = {{QStringLiteral("Content-Type"), QStringLiteral("application/x-www-form-urlencoded")}};
+        analytics.requestHeaders = { { QStringLiteral("Content-Type"), QStringLiteral("application/x-www-form-urlencoded") } };
         analytics.requestBody = QStringLiteral("gmp_version=110400&uptime_ms=512&event=app_open");
         analytics.status = 204;
         analytics.responseType = QStringLiteral("text/plain");
@@ -134,22 +134,26 @@ QList<NetfoxWriter::Exchange> NetfoxWriter::exchangesFor(const QString &event, O
         list << analytics;
     } else if (event == QLatin1String("tap:loginButton")) {
         Exchange e = apiCall(QStringLiteral("POST"), QStringLiteral("/v2/auth/login"),
-                             QStringLiteral(R"({"email":"qa@lumenfold.id","password":"********"})"),
-                             QStringLiteral(R"({"token":"eyJhbGciOiJIUzI1NiJ9.cWE.c2ln","user":{"id":42,"name":"QA Lumen","avatar":"https://cdn.lumenfold.id/u/42.png"}})"),
-                             420);
+            QStringLiteral(R"({"email":"qa@lumenfold.id","password":"********"})"),
+            QStringLiteral(
+                R"({"token":"eyJhbGciOiJIUzI1NiJ9.cWE.c2ln","user":{"id":42,"name":"QA Lumen","avatar":"https://cdn.lumenfold.id/u/42.png"}})"),
+            420);
         e.plainHeaders = true;
-        e.responseHeaders << std::pair {QStringLiteral("X-Request-Id"), e.requestHeaders.last().second};
+        e.responseHeaders << std::pair { QStringLiteral("X-Request-Id"), e.requestHeaders.last().second };
         list << e;
     } else if (event == QLatin1String("screen:home")) {
         // The cart badge is asked twice at once (tab bar and header); both
         // requests carry no identifier the parser can read.
-        Exchange a = apiCall(QStringLiteral("GET"), QStringLiteral("/v2/cart/badge"), QString(), QStringLiteral(R"({"count":0})"), 90);
-        Exchange b = apiCall(QStringLiteral("GET"), QStringLiteral("/v2/cart/badge"), QString(), QStringLiteral(R"({"count":0})"), 95);
+        Exchange a
+            = apiCall(QStringLiteral("GET"), QStringLiteral("/v2/cart/badge"), QString(), QStringLiteral(R"({"count":0})"), 90);
+        Exchange b
+            = apiCall(QStringLiteral("GET"), QStringLiteral("/v2/cart/badge"), QString(), QStringLiteral(R"({"count":0})"), 95);
         list << a << b;
         *order = Order::InterleavedInOrder;
         list << apiCall(QStringLiteral("GET"), QStringLiteral("/v2/catalog/home"), QString(),
-                        QStringLiteral(R"({"sections":[{"title":"Rekomendasi","items":[{"sku":"A-1","name":"Kopi Gayo 250 g","price":85000,"image":"https://cdn.lumenfold.id/p/A-1.jpg"},{"sku":"B-7","name":"Teh Melati","price":23500,"image":"https://cdn.lumenfold.id/p/B-7.jpg"}]}]})"),
-                        310);
+            QStringLiteral(
+                R"({"sections":[{"title":"Rekomendasi","items":[{"sku":"A-1","name":"Kopi Gayo 250 g","price":85000,"image":"https://cdn.lumenfold.id/p/A-1.jpg"},{"sku":"B-7","name":"Teh Melati","price":23500,"image":"https://cdn.lumenfold.id/p/B-7.jpg"}]}]})"),
+            310);
         Exchange crash;
         crash.method = QStringLiteral("GET");
         crash.url = QStringLiteral("https://firebase-settings.crashlytics.com/spi/v2/platforms/ios/gmp/1:4411:ios:9f2c/settings");
@@ -159,37 +163,40 @@ QList<NetfoxWriter::Exchange> NetfoxWriter::exchangesFor(const QString &event, O
         list << crash;
     } else if (event == QLatin1String("screen:product")) {
         list << apiCall(QStringLiteral("GET"), QStringLiteral("/v2/products/A-1"), QString(),
-                        QStringLiteral(R"({"sku":"A-1","name":"Kopi Gayo 250 g","price":85000,"description":"<b>Arabika</b> & robusta","images":["https://cdn.lumenfold.id/p/A-1.jpg"]})"),
-                        260);
+            QStringLiteral(
+                R"({"sku":"A-1","name":"Kopi Gayo 250 g","price":85000,"description":"<b>Arabika</b> & robusta","images":["https://cdn.lumenfold.id/p/A-1.jpg"]})"),
+            260);
         Exchange lost = apiCall(QStringLiteral("GET"), QStringLiteral("/v2/recommendations?sku=A-1"), QString(), QString(), 0);
         lost.answered = false; // cancelled when the screen changed
         list << lost;
     } else if (event == QLatin1String("tap:addToCartButton")) {
         // A double tap sends two cart updates; the second answer arrives first.
         Exchange a = apiCall(QStringLiteral("POST"), QStringLiteral("/v2/cart"), QStringLiteral(R"({"sku":"A-1","qty":1})"),
-                             QStringLiteral(R"({"items":[{"sku":"A-1","qty":1}],"total":85000})"), 380);
+            QStringLiteral(R"({"items":[{"sku":"A-1","qty":1}],"total":85000})"), 380);
         Exchange b = apiCall(QStringLiteral("POST"), QStringLiteral("/v2/cart"), QStringLiteral(R"({"sku":"A-1","qty":2})"),
-                             QStringLiteral(R"({"items":[{"sku":"A-1","qty":2}],"total":170000})"), 210);
-        for (Exchange *e : {&a, &b}) {
+            QStringLiteral(R"({"items":[{"sku":"A-1","qty":2}],"total":170000})"), 210);
+        for (Exchange *e : { &a, &b }) {
             e->plainHeaders = true;
-            e->responseHeaders << std::pair {QStringLiteral("X-Request-Id"), e->requestHeaders.last().second};
+            e->responseHeaders << std::pair { QStringLiteral("X-Request-Id"), e->requestHeaders.last().second };
         }
         list << a << b;
         *order = Order::InterleavedReversed;
     } else if (event == QLatin1String("screen:cart")) {
         list << apiCall(QStringLiteral("GET"), QStringLiteral("/v2/cart"), QString(),
-                        QStringLiteral(R"({"items":[{"sku":"A-1","name":"Kopi Gayo 250 g","qty":2,"price":85000}],"total":170000,"currency":"IDR"})"),
-                        150);
+            QStringLiteral(
+                R"({"items":[{"sku":"A-1","name":"Kopi Gayo 250 g","qty":2,"price":85000}],"total":170000,"currency":"IDR"})"),
+            150);
     } else if (event == QLatin1String("screen:checkout")) {
         list << apiCall(QStringLiteral("GET"), QStringLiteral("/v2/payment/methods"), QString(),
-                        QStringLiteral(R"({"methods":[{"id":"va-bca","label":"Virtual Account BCA"},{"id":"qris","label":"QRIS"}]})"), 200);
+            QStringLiteral(R"({"methods":[{"id":"va-bca","label":"Virtual Account BCA"},{"id":"qris","label":"QRIS"}]})"), 200);
     } else if (event == QLatin1String("tap:payButton")) {
-        Exchange e = apiCall(QStringLiteral("POST"), QStringLiteral("/v2/orders"), QStringLiteral(R"({"method":"qris","total":170000})"),
-                             QStringLiteral("Payment declined\r\nReason: insufficient funds\r\n"), 640);
+        Exchange e
+            = apiCall(QStringLiteral("POST"), QStringLiteral("/v2/orders"), QStringLiteral(R"({"method":"qris","total":170000})"),
+                QStringLiteral("Payment declined\r\nReason: insufficient funds\r\n"), 640);
         e.status = 402;
         e.responseType = QStringLiteral("text/plain");
-        e.responseHeaders = {{QStringLiteral("Content-Type"), QStringLiteral("text/plain; charset=utf-8")},
-                             {QStringLiteral("Retry-After"), QStringLiteral("30")}};
+        e.responseHeaders = { { QStringLiteral("Content-Type"), QStringLiteral("text/plain; charset=utf-8") },
+            { QStringLiteral("Retry-After"), QStringLiteral("30") } };
         list << e;
     }
     return list;
@@ -231,7 +238,7 @@ QString NetfoxWriter::responseBlock(const Exchange &e, qint64 endNs) const
 {
     QList<std::pair<QString, QString>> responseHeaders = e.responseHeaders;
     if (!responseHeaders.isEmpty())
-        responseHeaders << std::pair {QStringLiteral("Date"), httpDate(endNs)};
+        responseHeaders << std::pair { QStringLiteral("Date"), httpDate(endNs) };
     QString headers;
     if (responseHeaders.isEmpty()) {
         headers = QStringLiteral("[:]");
@@ -302,7 +309,7 @@ void NetfoxWriter::writeEarlierSession()
 {
     Order order;
     QString text;
-    for (const QString &event : {QStringLiteral("launch"), QStringLiteral("screen:cart")}) {
+    for (const QString &event : { QStringLiteral("launch"), QStringLiteral("screen:cart") }) {
         const QList<Exchange> exchanges = exchangesFor(event, &order);
         text += render(exchanges, order, kEarlierSessionNs + text.size() * 1000000LL);
     }

@@ -46,8 +46,7 @@ private:
 
     QList<Exchange> exchangesFor(const QString &event, Order *order);
     QString nextRequestId();
-    Exchange apiCall(const QString &method, const QString &path, const QString &body, const QString &response,
-                     qint64 latencyMs);
+    Exchange apiCall(const QString &method, const QString &path, const QString &body, const QString &response, qint64 latencyMs);
     QString requestBlock(const Exchange &e, qint64 startNs) const;
     QString responseBlock(const Exchange &e, qint64 endNs) const;
     QString render(const QList<Exchange> &exchanges, Order order, qint64 startNs) const;

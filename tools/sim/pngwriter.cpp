@@ -143,7 +143,7 @@ QByteArray PngWriter::encode(int width, int height, const QByteArray &rgb)
 
 QByteArray PngWriter::screenshot(const SimElement &root)
 {
-    Canvas canvas {std::max(1, root.width / kScale), std::max(1, root.height / kScale), {}};
+    Canvas canvas { std::max(1, root.width / kScale), std::max(1, root.height / kScale), {} };
     canvas.rgb = QByteArray(canvas.width * canvas.height * 3, char(0xFF));
     canvas.fill(0, 0, canvas.width, 47 / kScale, 0x1C1C1E); // status bar
     paint(canvas, root);

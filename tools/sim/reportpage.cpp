@@ -3,8 +3,9 @@
 namespace {
 
 // The maker's logo as the runner embeds it (a JPEG data URI).
-const char kLogo[] = "data:image/jpeg;base64,/9j/2wBDAAMCAgICAgMCAgIDAwMDBAYEBAQEBAgGBgUGCQgKCgkICQkKDA8MCgsOCwkJDRENDg8QEBEQCgwSExIQEw8QEBD/"
-                     "yQALCAABAAEBAREA/8wABgAQEAX/2gAIAQEAAD8A0s8g/9k=";
+const char kLogo[]
+    = "data:image/jpeg;base64,/9j/2wBDAAMCAgICAgMCAgIDAwMDBAYEBAQEBAgGBgUGCQgKCgkICQkKDA8MCgsOCwkJDRENDg8QEBEQCgwSExIQEw8QEBD/"
+      "yQALCAABAAEBAREA/8wABgAQEAX/2gAIAQEAAD8A0s8g/9k=";
 
 const char kHead[] = R"(<!DOCTYPE html>
 <html lang="en">
@@ -67,7 +68,8 @@ const char kHeaderEnd[] = R"(" alt="DeviceLab" style="width:32px;height:32px;" /
     <script>
 )";
 
-const char kScript[] = R"(        const esc = (s) => String(s == null ? '' : s).replace(/[&<>"']/g, (c) => ({'&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;'}[c]));
+const char kScript[]
+    = R"(        const esc = (s) => String(s == null ? '' : s).replace(/[&<>"']/g, (c) => ({'&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;'}[c]));
         const fmt = (ms) => ms == null ? '' : ms < 1000 ? ms + 'ms' : ms < 60000 ? (ms / 1000).toFixed(1) + 's' : Math.floor(ms / 60000) + 'm ' + Math.floor((ms % 60000) / 1000) + 's';
         function renderCommand(cmd, depth) {
             let html = '<div class="cmd" style="padding-left:' + (16 + depth * 20) + 'px"><span class="status-' + esc(cmd.status) + '">' +
@@ -101,6 +103,6 @@ const char kScript[] = R"(        const esc = (s) => String(s == null ? '' : s).
 
 QString ReportPage::build(const QString &dataJson)
 {
-    return QString::fromUtf8(kHead) + QString::fromUtf8(kLogo) + QString::fromUtf8(kHeaderEnd) + QStringLiteral("        let reportData = ")
-        + dataJson + QStringLiteral(";\n") + QString::fromUtf8(kScript);
+    return QString::fromUtf8(kHead) + QString::fromUtf8(kLogo) + QString::fromUtf8(kHeaderEnd)
+        + QStringLiteral("        let reportData = ") + dataJson + QStringLiteral(";\n") + QString::fromUtf8(kScript);
 }

@@ -44,8 +44,7 @@ bool writeAtomically(const QString &path, const QByteArray &data)
 ReportWriter::ReportWriter(const QString &dir, const RunInfo &info)
     : m_dir(dir)
     , m_info(info)
-{
-}
+{ }
 
 bool ReportWriter::prepare(QString *error)
 {
@@ -122,7 +121,8 @@ GoJson ReportWriter::indexJson(const QList<FlowRecord> &flows, qint64 nowNs) con
             e.add(QStringLiteral("endTime"), time(f.endNs));
         if (f.durationMs >= 0)
             e.add(QStringLiteral("duration"), f.durationMs);
-        e.add(QStringLiteral("commands"), counts(f)).add(QStringLiteral("attempts"), f.status == QLatin1String("pending") ? 0 : 1);
+        e.add(QStringLiteral("commands"), counts(f))
+            .add(QStringLiteral("attempts"), f.status == QLatin1String("pending") ? 0 : 1);
         if (!f.error.isEmpty())
             e.add(QStringLiteral("error"), f.error);
         list.append(e);
@@ -231,7 +231,8 @@ GoJson ReportWriter::flowJson(const FlowRecord &f) const
     j.add(QStringLiteral("commands"), commands);
     if (!durations.isEmpty()) {
         std::sort(durations.begin(), durations.end());
-        const auto at = [&](double q) { return durations.at(std::min<qsizetype>(durations.size() - 1, qsizetype(q * durations.size()))); };
+        const auto at
+            = [&](double q) { return durations.at(std::min<qsizetype>(durations.size() - 1, qsizetype(q * durations.size()))); };
         GoJson latency = GoJson::object();
         latency.add(QStringLiteral("p50"), at(0.5)).add(QStringLiteral("p95"), at(0.95)).add(QStringLiteral("max"), longest);
         j.add(QStringLiteral("stepLatency"), latency);

@@ -51,7 +51,7 @@ bool RunnerArguments::parse(const QStringList &args, RunnerArguments *r, QString
                 *error = QStringLiteral("invalid env format %1 (expected KEY=VALUE)").arg(pair);
                 return false;
             }
-            r->env.append({pair.left(eq), pair.mid(eq + 1)});
+            r->env.append({ pair.left(eq), pair.mid(eq + 1) });
         } else if (arg == QLatin1String("--artifacts")) {
             if (!value(&r->artifacts))
                 return false;

@@ -39,8 +39,8 @@ int error(const QString &message)
 QString structured(qint64 ns, const QString &level, const QString &message, const QString &extra = QString())
 {
     QString time = SimClock::formatRfc3339(ns - ns % 1000000000);
-    return QStringLiteral("time=\"%1\" level=%2 msg=\"%3\"").arg(time, level, message) + (extra.isEmpty() ? QString() : u' ' + extra)
-        + u'\n';
+    return QStringLiteral("time=\"%1\" level=%2 msg=\"%3\"").arg(time, level, message)
+        + (extra.isEmpty() ? QString() : u' ' + extra) + u'\n';
 }
 
 const SimDevice *pickDevice(LabState &lab, const QString &udid, QString *message)
@@ -73,7 +73,8 @@ bool collectFlows(const QStringList &paths, QList<FlowFile> *flows, QString *mes
         QStringList files;
         if (info.isDir()) {
             const QDir dir(path);
-            for (const QString &name : dir.entryList({QStringLiteral("*.yaml"), QStringLiteral("*.yml")}, QDir::Files, QDir::Name))
+            for (const QString &name :
+                dir.entryList({ QStringLiteral("*.yaml"), QStringLiteral("*.yml") }, QDir::Files, QDir::Name))
                 files << dir.filePath(name);
         } else {
             files << path;
@@ -164,7 +165,7 @@ int RunnerRole::run(const QStringList &arguments, LabState &lab)
     helper.start(QCoreApplication::applicationFilePath(), 120);
 
     QHash<QString, QString> variables;
-    for (const char *name : {"APP_ENV", "MAESTRO_APPLE_TEAM_ID"}) {
+    for (const char *name : { "APP_ENV", "MAESTRO_APPLE_TEAM_ID" }) {
         if (qEnvironmentVariableIsSet(name))
             variables.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
     }
@@ -193,17 +194,20 @@ int RunnerRole::run(const QStringList &arguments, LabState &lab)
     console.title(QStringLiteral("Setup"));
     note(QStringLiteral("INFO"), QStringLiteral("maestro-runner %1, %2 flow(s)").arg(info.runnerVersion).arg(flows.size()));
     console.setup(QStringLiteral("\u2713"), QStringLiteral("Platform: ios"));
-    console.setup(QStringLiteral("\u2713"), QStringLiteral("Device: %1 (iOS %2%3)").arg(device->name, device->osVersion,
-                                                                                      device->isSimulator() ? QStringLiteral(", simulator") : QString()));
+    console.setup(QStringLiteral("\u2713"),
+        QStringLiteral("Device: %1 (iOS %2%3)")
+            .arg(device->name, device->osVersion, device->isSimulator() ? QStringLiteral(", simulator") : QString()));
     console.setup(QStringLiteral("\u23f3"), QStringLiteral("Checking WebDriverAgent build..."));
     bool alive = clock.advance(kCacheCheckMs);
-    console.setup(QStringLiteral("\u2713"), QStringLiteral("WebDriverAgent build found in cache (device-ios%1-%2)").arg(device->osVersion, device->model));
+    console.setup(QStringLiteral("\u2713"),
+        QStringLiteral("WebDriverAgent build found in cache (device-ios%1-%2)").arg(device->osVersion, device->model));
     if (!args.teamId.isEmpty() && !device->isSimulator())
-        console.setup(QStringLiteral("\u26a0"), QStringLiteral("Team ID %1: using the cached signed build, not re-signing").arg(args.teamId));
+        console.setup(QStringLiteral("\u26a0"),
+            QStringLiteral("Team ID %1: using the cached signed build, not re-signing").arg(args.teamId));
     console.plain(QStringLiteral("Starting WebDriverAgent..."));
     if (!device->isSimulator())
         SimOutput::err(structured(clock.nowNs(), QStringLiteral("info"), QStringLiteral("forwarding port 8100 to device"),
-                                  QStringLiteral("udid=%1").arg(device->udid)));
+            QStringLiteral("udid=%1").arg(device->udid)));
     alive = alive && clock.advance(kDriverStartMs);
     console.setup(QStringLiteral("\u2713"), QStringLiteral("WebDriverAgent ready (port 8100)"));
     note(QStringLiteral("INFO"), QStringLiteral("WebDriverAgent started on %1").arg(device->udid));
@@ -239,8 +243,8 @@ int RunnerRole::run(const QStringList &arguments, LabState &lab)
             return nullptr;
         auto &writer = writers[bundleId];
         if (!writer)
-            writer = std::make_unique<NetfoxWriter>(lab.containerPath(*device, bundleId) + u'/' + QLatin1String(LabState::kNetfoxLog),
-                                                    bundleId, lab.runCount() + 1);
+            writer = std::make_unique<NetfoxWriter>(
+                lab.containerPath(*device, bundleId) + u'/' + QLatin1String(LabState::kNetfoxLog), bundleId, lab.runCount() + 1);
         return writer.get();
     });
 
@@ -261,10 +265,10 @@ int RunnerRole::run(const QStringList &arguments, LabState &lab)
         report.writeIndex(records, clock.nowNs());
         console.flowFinished(records[i]);
         note(records[i].status == QLatin1String("passed") ? QStringLiteral("INFO") : QStringLiteral("ERROR"),
-             QStringLiteral("flow %1 %2 in %3ms%4")
-                 .arg(records[i].id, records[i].status)
-                 .arg(records[i].durationMs)
-                 .arg(records[i].error.isEmpty() ? QString() : QStringLiteral(": ") + records[i].error));
+            QStringLiteral("flow %1 %2 in %3ms%4")
+                .arg(records[i].id, records[i].status)
+                .arg(records[i].durationMs)
+                .arg(records[i].error.isEmpty() ? QString() : QStringLiteral(": ") + records[i].error));
         alive = !executor.interrupted();
     }
     bool passed = alive;
@@ -279,9 +283,9 @@ int RunnerRole::run(const QStringList &arguments, LabState &lab)
     if (!device->isSimulator() && alive) {
         clock.advance(120);
         SimOutput::err(structured(clock.nowNs(), QStringLiteral("error"),
-                                  QStringLiteral("Error accepting new connection accept tcp [::]:8138: use of closed network connection")));
+            QStringLiteral("Error accepting new connection accept tcp [::]:8138: use of closed network connection")));
         SimOutput::err(structured(clock.nowNs(), QStringLiteral("info"), QStringLiteral("closed listener successfully"),
-                                  QStringLiteral("phonePort=8138")));
+            QStringLiteral("phonePort=8138")));
     }
     info.endNs = clock.nowNs();
     report.info().endNs = info.endNs;

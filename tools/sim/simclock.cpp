@@ -22,8 +22,7 @@ extern "C" void onStopSignal(int)
 SimClock::SimClock(double speedFactor)
     : m_speed(speedFactor)
     , m_startNs(wallClockNs())
-{
-}
+{ }
 
 double SimClock::speedFromEnvironment()
 {

@@ -66,15 +66,17 @@ const SimDevice *connectedDevice(const LabState &lab, const QString &udid)
 {
     const SimDevice *d = lab.device(udid);
     if (!d || d->kind == SimDevice::Kind::Host || d->isSimulator()) {
-        SimOutput::err(QStringLiteral("ERROR: The specified device was not found. (com.apple.dt.CoreDeviceError error 1000 (0x3E8))\n"
-                                      "       DeviceIdentifier = %1\n")
-                           .arg(udid));
+        SimOutput::err(
+            QStringLiteral("ERROR: The specified device was not found. (com.apple.dt.CoreDeviceError error 1000 (0x3E8))\n"
+                           "       DeviceIdentifier = %1\n")
+                .arg(udid));
         return nullptr;
     }
     if (d->kind == SimDevice::Kind::Offline) {
-        SimOutput::err(QStringLiteral("ERROR: The device is not currently connected. (com.apple.dt.CoreDeviceError error 4 (0x04))\n"
-                                      "       DeviceName = %1\n")
-                           .arg(d->name));
+        SimOutput::err(
+            QStringLiteral("ERROR: The device is not currently connected. (com.apple.dt.CoreDeviceError error 4 (0x04))\n"
+                           "       DeviceName = %1\n")
+                .arg(d->name));
         return nullptr;
     }
     return d;
@@ -98,11 +100,11 @@ int listApps(const LabState &lab, const QStringList &args)
     if (!d)
         return 1;
     deviceProgress();
-    const QStringList header {QStringLiteral("Name"), QStringLiteral("Bundle Identifier"), QStringLiteral("Version"),
-                              QStringLiteral("Bundle Version")};
+    const QStringList header { QStringLiteral("Name"), QStringLiteral("Bundle Identifier"), QStringLiteral("Version"),
+        QStringLiteral("Bundle Version") };
     QList<QStringList> rows;
     for (const SimAppInfo &a : d->apps)
-        rows.append({a.name, a.bundleId, a.version, a.build});
+        rows.append({ a.name, a.bundleId, a.version, a.build });
     std::sort(rows.begin(), rows.end(), [](const QStringList &l, const QStringList &r) { return l[0] < r[0]; });
     QList<qsizetype> widths;
     for (const QString &h : header)
@@ -144,7 +146,8 @@ int copyFrom(const LabState &lab, const QStringList &args)
         return 64;
     }
     if (domainType != QLatin1String("appDataContainer")) {
-        SimOutput::err(QStringLiteral("ERROR: The domain type \u201c%1\u201d is not supported by the simulated lab.\n").arg(domainType));
+        SimOutput::err(
+            QStringLiteral("ERROR: The domain type \u201c%1\u201d is not supported by the simulated lab.\n").arg(domainType));
         return 1;
     }
     const SimDevice *d = connectedDevice(lab, udid);
@@ -209,8 +212,9 @@ int appContainer(const LabState &lab, const QStringList &args)
         return 2;
     }
     if (kind == QLatin1String("app")) {
-        SimOutput::out(lab.home() + QStringLiteral("/CoreSimulator/Devices/") + d->udid + QStringLiteral("/data/Containers/Bundle/Application/")
-                       + bundle + u'/' + d->app(bundle)->name + QStringLiteral(".app\n"));
+        SimOutput::out(lab.home() + QStringLiteral("/CoreSimulator/Devices/") + d->udid
+            + QStringLiteral("/data/Containers/Bundle/Application/") + bundle + u'/' + d->app(bundle)->name
+            + QStringLiteral(".app\n"));
         return 0;
     }
     SimOutput::out(lab.containerPath(*d, bundle) + u'\n');

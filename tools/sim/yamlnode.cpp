@@ -23,7 +23,8 @@ QString stripComment(const QString &text)
             continue;
         }
         if (c == u'"' || c == u'\'') {
-            if (i == 0 || text.at(i - 1).isSpace() || text.at(i - 1) == u'[' || text.at(i - 1) == u'{' || text.at(i - 1) == u',' || text.at(i - 1) == u':')
+            if (i == 0 || text.at(i - 1).isSpace() || text.at(i - 1) == u'[' || text.at(i - 1) == u'{' || text.at(i - 1) == u','
+                || text.at(i - 1) == u':')
                 quote = c;
         } else if (c == u'#' && (i == 0 || text.at(i - 1).isSpace())) {
             return text.left(i);
@@ -126,8 +127,7 @@ public:
     BlockParser(const QList<Line> &lines, QString *error)
         : m_lines(lines)
         , m_error(error)
-    {
-    }
+    { }
 
     bool atEnd() const { return m_pos >= m_lines.size(); }
     int currentLine() const { return atEnd() ? 0 : m_lines[m_pos].number; }
@@ -225,7 +225,7 @@ private:
             }
             if (value.line == 0)
                 value.line = line.number;
-            node.entries.append({key, value});
+            node.entries.append({ key, value });
         }
         return node;
     }
@@ -280,10 +280,10 @@ YamlNode YamlReader::parseInline(const QString &raw, int line)
             const qsizetype colon = keySeparator(part);
             bool quoted = false;
             if (colon <= 0) {
-                node.entries.append({unquote(part, &quoted), YamlNode {}});
+                node.entries.append({ unquote(part, &quoted), YamlNode {} });
                 continue;
             }
-            node.entries.append({unquote(part.left(colon).trimmed(), &quoted), parseInline(part.mid(colon + 1), line)});
+            node.entries.append({ unquote(part.left(colon).trimmed(), &quoted), parseInline(part.mid(colon + 1), line) });
         }
         return node;
     }
@@ -322,7 +322,7 @@ bool YamlReader::parseDocuments(const QString &text, QList<YamlNode> *documents,
         const QString content = stripComment(raw.mid(indent)).trimmed();
         if (content.isEmpty())
             continue;
-        chunks.last().append({i + 1, indent, content});
+        chunks.last().append({ i + 1, indent, content });
     }
     for (const QList<Line> &chunk : chunks) {
         if (chunk.isEmpty())
