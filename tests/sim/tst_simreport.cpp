@@ -512,6 +512,7 @@ void TestSimReport::networkLogTraffic()
     // Pretty JSON bodies with escaped slashes, a CRLF body, the earlier session kept in front.
     QVERIFY(newPart.contains(QLatin1String("\"image\" : \"https:\\/\\/cdn.lumenfold.id\\/p\\/A-1.jpg\"")));
     QVERIFY(newPart.contains(QLatin1String("Payment declined\r\nReason: insufficient funds\r\n")));
+    QVERIFY(newPart.contains(QLatin1String("[Response Status] 999\n")));
     QVERIFY(text.startsWith(QLatin1String("-------START REQUEST -  https://api.lumenfold.id/v2/config?platform=ios "
                                           "-------\n[Request Method] GET\n[Request Date] 2026-01-15 07:30:00 +0000\n")));
 }

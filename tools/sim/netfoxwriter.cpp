@@ -187,6 +187,16 @@ QList<NetfoxWriter::Exchange> NetfoxWriter::exchangesFor(const QString &event, O
                 R"({"items":[{"sku":"A-1","name":"Kopi Gayo 250 g","qty":2,"price":85000}],"total":170000,"currency":"IDR"})"),
             150);
     } else if (event == QLatin1String("screen:checkout")) {
+        // The payment widget's session call gets no HTTP response at all;
+        // the logger writes status 999 and no headers for it.
+        Exchange widget;
+        widget.method = QStringLiteral("GET");
+        widget.url = QStringLiteral("https://pay.lumenfold.id/qris/session?locale=id");
+        widget.requestHeaders = { { QStringLiteral("Accept"), QStringLiteral("*/*") } };
+        widget.status = 999;
+        widget.responseType = QStringLiteral("text/plain");
+        widget.latencyMs = 30;
+        list << widget;
         list << apiCall(QStringLiteral("GET"), QStringLiteral("/v2/payment/methods"), QString(),
             QStringLiteral(R"({"methods":[{"id":"va-bca","label":"Virtual Account BCA"},{"id":"qris","label":"QRIS"}]})"), 200);
     } else if (event == QLatin1String("tap:payButton")) {
