@@ -12,6 +12,7 @@
 #include "reports/screenshotlinker.h"
 
 #include <QJsonArray>
+#include <QLoggingCategory>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -63,6 +64,8 @@ public:
     static void initMain() { useUtc(); }
 
 private Q_SLOTS:
+    void initTestCase();
+    void logLines();
     void findSkipsSandbox_data();
     void findSkipsSandbox();
     void screenshotLinking_data();
@@ -83,6 +86,32 @@ private Q_SLOTS:
     void handOffOnSampleRun();
     void handOffTwice();
 };
+
+void TestReportPostProcessing::initTestCase()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("io.kestrune.Kestrune.Report.info=true"));
+}
+
+void TestReportPostProcessing::logLines()
+{
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    const QString report = basicReportFolder(run);
+    QTest::ignoreMessage(QtInfoMsg, "Patched cmd-003 with cmd-003-cart-again.png");
+    QTest::ignoreMessage(QtInfoMsg, "Successfully processed and patched report.html (Screenshots, UI, Netfox Log)");
+    QTest::ignoreMessage(QtInfoMsg, qPrintable(QStringLiteral("Generated dynamic report at: ") + report + QStringLiteral("/report-custom.html")));
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral(
+                                        "^Attached netfox log to 1 Allure result\\(s\\) as [0-9a-f-]{36}-attachment\\.txt$")));
+    ReportGenerator().generate(run, std::nullopt);
+
+    // Failures are logged and the later steps still run.
+    QVERIFY(writeAll(report + QStringLiteral("/report.json"), "{\"flows\":3}"));
+    QVERIFY(writeAll(report + QStringLiteral("/report.html"), "caf\xe9"));
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Warning: Failed to patch report.html: .*not valid UTF-8$")));
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Warning: Failed to generate custom report: Expected Array at \"flows\"$")));
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Attached netfox log to 1 Allure result")));
+    ReportGenerator().generate(run, std::nullopt);
+}
 
 void TestReportPostProcessing::findSkipsSandbox_data()
 {
