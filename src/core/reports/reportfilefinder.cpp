@@ -47,7 +47,7 @@ std::optional<QString> ReportFileFinder::reportFolderOf(const QString &runFolder
     const QFileInfoList entries =
         QDir(runFolder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
     for (const QFileInfo &entry : entries) {
-        if (entry.fileName() != QLatin1String(kSandboxName))
+        if (entry.isDir() && entry.fileName() != QLatin1String(kSandboxName))
             return entry.filePath();
     }
     return std::nullopt;

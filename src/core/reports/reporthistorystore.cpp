@@ -165,6 +165,8 @@ TestReportList ReportHistoryStore::scanReportFolders(const QString &outputDirect
     }
     const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
     for (const QFileInfo &entry : entries) {
+        if (!entry.isDir()) // a dangling link
+            continue;
         if (auto row = readRunFolder(entry.filePath()))
             rows.append(std::move(*row));
     }

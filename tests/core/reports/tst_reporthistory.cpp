@@ -32,6 +32,15 @@ void makeRun(const QString &root, const QString &name, const QString &setup)
     }
     if (setup == QLatin1String("sandbox-only"))
         return;
+    if (setup == QLatin1String("dangling-link")) {
+        QDir(run).removeRecursively();
+        QFile::link(root + QStringLiteral("/gone"), run);
+        return;
+    }
+    if (setup == QLatin1String("dangling-report-link")) {
+        QFile::link(root + QStringLiteral("/gone"), run + QStringLiteral("/0-report"));
+        return;
+    }
     if (setup != QLatin1String("no-json"))
         writeAll(report + QStringLiteral("/report.json"), setup == QLatin1String("bad-json") ? R"({"status":1})" : kPassingReport);
     if (setup == QLatin1String("no-end"))
@@ -121,6 +130,9 @@ void TestReportHistory::rows_data()
     QTest::newRow("extra piece after the time") << "SIT_20261206_093644_2" << "plain" << "";
     QTest::newRow("a file, not a folder") << "SIT_20261206_093644" << "file" << "";
     QTest::newRow("hidden folder") << ".SIT_20261206_093644" << "plain" << "";
+    QTest::newRow("dangling link") << "SIT_20261206_093644" << "dangling-link" << "";
+    QTest::newRow("dangling link beside sandbox") << "SIT_20261206_093644" << "dangling-report-link"
+                                                  << "SIT|20261206_093644|unknown|-|-|-|-/-|-";
 }
 
 void TestReportHistory::rows()
