@@ -2,12 +2,10 @@
 // follows a run (patched report.html, report-custom.html, Allure log
 // attachment), run on an existing run folder.
 #include "cliregistry.h"
-#include "reports/reportfilefinder.h"
 #include "reports/reportformatters.h"
 #include "reports/reportmanager.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTextStream>
@@ -62,12 +60,12 @@ int runReport(const QStringList &arguments)
     manager.generateReport(folder, since, [&loop](bool) { loop.quit(); });
     loop.exec();
 
-    const QString reportFolder = ReportFileFinder::reportFolderOf(folder).value_or(folder);
-    const QString page = QDir(reportFolder).filePath(QStringLiteral("report-custom.html"));
-    if (QFileInfo::exists(page))
-        out << "Custom report: " << QDir::cleanPath(QFileInfo(page).absoluteFilePath()) << '\n';
-    else
-        out << "No custom report written (no readable report.json under " << folder << ")\n";
+    // The CLI "opens" a report by printing where it is.
+    manager.setOpeners([&out](const QUrl &page) { out << "Report page: " << page.toLocalFile() << '\n'; },
+                       [&out](const QUrl &runFolder) {
+                           out << "No report page; run folder: " << runFolder.toLocalFile() << '\n';
+                       });
+    manager.openReport(QFileInfo(folder).absoluteFilePath());
     return 0;
 }
 

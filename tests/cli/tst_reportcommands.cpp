@@ -44,6 +44,7 @@ private Q_SLOTS:
     void reportSinceDropsEarlierExchanges();
     void reportArguments_data();
     void reportArguments();
+    void reportWithoutPageShowsRunFolder();
     void historyRows();
 };
 
@@ -54,7 +55,7 @@ void TestReportCommands::reportPostProcessesRunFolder()
     const Result result = runCli({QStringLiteral("report"), run});
     QCOMPARE(result.exitCode, 0);
     const QString page = basicReportFolder(run) + QStringLiteral("/report-custom.html");
-    QCOMPARE(result.out.trimmed(), QStringLiteral("Custom report: ") + page);
+    QCOMPARE(result.out.trimmed(), QStringLiteral("Report page: ") + page);
     QVERIFY(readAll(page).contains("<h1>Kestrune</h1>"));
     const QByteArray html = readAll(basicReportFolder(run) + QStringLiteral("/report.html"));
     QVERIFY(html.contains("Olvex Mobile E2E"));
@@ -85,6 +86,7 @@ void TestReportCommands::reportArguments_data()
     QTest::newRow("bad since") << QStringList{"report", ".", "--since", "yesterday"} << 2;
     QTest::newRow("since without time") << QStringList{"report", ".", "--since"} << 2;
     QTest::newRow("unknown option") << QStringList{"report", ".", "--fast"} << 2;
+    QTest::newRow("two folders") << QStringList{"report", ".", ".."} << 2;
     QTest::newRow("history unknown option") << QStringList{"history", "--all"} << 2;
 }
 
@@ -95,6 +97,16 @@ void TestReportCommands::reportArguments()
     const Result result = runCli(arguments);
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY(!result.err.isEmpty());
+}
+
+void TestReportCommands::reportWithoutPageShowsRunFolder()
+{
+    QTemporaryDir dir;
+    const QString run = dir.filePath(QStringLiteral("SIT_20261206_093640"));
+    QVERIFY(QDir().mkpath(run + QStringLiteral("/sandbox")));
+    const Result result = runCli({QStringLiteral("report"), run});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QStringLiteral("No report page; run folder: ") + run + QLatin1Char('\n'));
 }
 
 void TestReportCommands::historyRows()
