@@ -83,24 +83,32 @@ NetworkHitList makeExchanges(int count, int commands)
     return hits;
 }
 
-double bestOfThree(int commands, int exchanges, qsizetype *pageSize)
+struct Input
 {
     QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("report"));
-    const MaestroFullReport report = writeReport(folder, commands);
-    const NetworkHitList hits = makeExchanges(exchanges, commands);
-    CustomReportOptions options;
-    options.now = kStart;
-    double best = 1e18;
-    for (int round = 0; round < 3; ++round) {
+    QString folder;
+    MaestroFullReport report;
+    NetworkHitList hits;
+
+    Input(int commands, int exchanges)
+        : folder(dir.filePath(QStringLiteral("report")))
+        , report(writeReport(folder, commands))
+        , hits(makeExchanges(exchanges, commands))
+    {
+    }
+
+    double build(qsizetype *pageSize) const
+    {
+        CustomReportOptions options;
+        options.now = kStart;
         QElapsedTimer timer;
         timer.start();
         const QString page = CustomReportBuilder::buildPage(report, folder, QStringLiteral("SIT_20261206_090000"), hits, options);
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
         *pageSize = page.size();
+        return ms;
     }
-    return best;
-}
+};
 
 } // namespace
 
@@ -108,14 +116,22 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
-    qsizetype size = 0;
-    const double single = bestOfThree(5000, 50000, &size);
-    out << "custom report, 5000 commands, 50000 exchanges: " << QString::number(single, 'f', 1) << " ms ("
-        << size / 1024 << " KiB of page)\n";
-    out.flush();
-    const double doubled = bestOfThree(10000, 100000, &size);
-    out << "custom report, 10000 commands, 100000 exchanges: " << QString::number(doubled, 'f', 1) << " ms ("
-        << size / 1024 << " KiB of page)\n";
-    out << "ratio: " << QString::number(doubled / single, 'f', 2) << "x (goal: at most 2.2x)\n";
+    const Input single(5000, 50000);
+    const Input doubled(10000, 100000);
+    // Alternate the two sizes and keep each one's best time, so a busy
+    // machine skews both alike.
+    double bestSingle = 1e18;
+    double bestDoubled = 1e18;
+    qsizetype singleSize = 0;
+    qsizetype doubledSize = 0;
+    for (int round = 0; round < 5; ++round) {
+        bestSingle = std::min(bestSingle, single.build(&singleSize));
+        bestDoubled = std::min(bestDoubled, doubled.build(&doubledSize));
+    }
+    out << "custom report, 5000 commands, 50000 exchanges: " << QString::number(bestSingle, 'f', 1) << " ms ("
+        << singleSize / 1024 << " KiB of page)\n";
+    out << "custom report, 10000 commands, 100000 exchanges: " << QString::number(bestDoubled, 'f', 1) << " ms ("
+        << doubledSize / 1024 << " KiB of page)\n";
+    out << "ratio: " << QString::number(bestDoubled / bestSingle, 'f', 2) << "x (goal: at most 2.2x; best of 5 each)\n";
     return 0;
 }

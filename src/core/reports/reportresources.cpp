@@ -1,5 +1,7 @@
 #include "reportresources.h"
 
+#include "settings/logging.h"
+
 #include <QFile>
 
 #include <mutex>
@@ -17,8 +19,10 @@ QByteArray readResource(const char *name)
     static std::once_flag once;
     std::call_once(once, initReportResources);
     QFile file(QLatin1String(":/reports/") + QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("Missing report resource %s", name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcReport, "Missing report resource %s", name);
+        return QByteArray();
+    }
     return file.readAll();
 }
 
