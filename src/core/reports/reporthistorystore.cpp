@@ -159,8 +159,10 @@ TestReportList ReportHistoryStore::scanReportFolders(const QString &outputDirect
 {
     TestReportList rows;
     const QDir dir(outputDirectory);
-    if (!dir.exists()) {
-        qCInfo(lcHistory, "Failed to read report directory: %s does not exist", qUtf8Printable(outputDirectory));
+    const QFileInfo info(outputDirectory);
+    if (!info.isDir() || !info.isReadable()) {
+        qCInfo(lcHistory, "Failed to read report directory: %s is %s", qUtf8Printable(outputDirectory),
+               info.exists() ? "not a readable folder" : "missing");
         return rows;
     }
     const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
