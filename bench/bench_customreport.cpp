@@ -43,10 +43,11 @@ MaestroFullReport writeReport(const QString &folder, int commands)
             if (c)
                 json += ',';
             json += "{\"yaml\":\"tapOn: id=\\\"button-" + QByteArray::number(second) + "\\\"\",\"type\":\"tapOn\",\"index\":"
-                + QByteArray::number(c) + ",\"status\":\"passed\",\"duration\":800,\"startTime\":\""
-                + iso(begin).toUtf8() + "\",\"endTime\":\"" + iso(begin.addMSecs(800)).toUtf8() + "\",\"artifacts\":{}";
+                + QByteArray::number(c) + ",\"status\":\"passed\",\"duration\":800,\"startTime\":\"" + iso(begin).toUtf8()
+                + "\",\"endTime\":\"" + iso(begin.addMSecs(800)).toUtf8() + "\",\"artifacts\":{}";
             if (c % 10 == 0)
-                json += ",\"subCommands\":[{\"yaml\":\"inputText: a\",\"status\":\"passed\"},{\"yaml\":\"inputText: b\",\"status\":\"failed\"}]";
+                json += ",\"subCommands\":[{\"yaml\":\"inputText: a\",\"status\":\"passed\"},{\"yaml\":\"inputText: "
+                        "b\",\"status\":\"failed\"}]";
             json += '}';
         }
         json += "]}";
@@ -54,7 +55,7 @@ MaestroFullReport writeReport(const QString &folder, int commands)
         QFile file(folder + QLatin1Char('/') + dataFile);
         if (file.open(QIODevice::WriteOnly))
             file.write(json);
-        report.flows->push_back({QStringLiteral("Flow %1").arg(f), dataFile, QStringLiteral("assets/flow-%1").arg(f)});
+        report.flows->push_back({ QStringLiteral("Flow %1").arg(f), dataFile, QStringLiteral("assets/flow-%1").arg(f) });
     }
     return report;
 }
@@ -94,8 +95,7 @@ struct Input
         : folder(dir.filePath(QStringLiteral("report")))
         , report(writeReport(folder, commands))
         , hits(makeExchanges(exchanges, commands))
-    {
-    }
+    { }
 
     double build(qsizetype *pageSize) const
     {

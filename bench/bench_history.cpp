@@ -32,13 +32,14 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < kRuns; ++i) {
-        const QString run = dir.filePath(QStringLiteral("SIT_") + base.addSecs(i * 97).toString(QStringLiteral("yyyyMMdd_HHmmss")));
+        const QString run
+            = dir.filePath(QStringLiteral("SIT_") + base.addSecs(i * 97).toString(QStringLiteral("yyyyMMdd_HHmmss")));
         const QString report = run + QStringLiteral("/2026-01-01_08-00-00");
         QDir().mkpath(run + QStringLiteral("/sandbox"));
         QDir().mkpath(report + QStringLiteral("/flows"));
         write(report + QStringLiteral("/report.json"),
-              R"({"status":"passed","startTime":"2026-01-01T08:00:00.5+01:00","endTime":"2026-01-01T08:01:10+01:00",)"
-              R"("device":{"name":"iPhone"},"flows":[{"name":"Login","dataFile":"flows/flow-000.json","commands":{"total":20,"passed":20}}]})");
+            R"({"status":"passed","startTime":"2026-01-01T08:00:00.5+01:00","endTime":"2026-01-01T08:01:10+01:00",)"
+            R"("device":{"name":"iPhone"},"flows":[{"name":"Login","dataFile":"flows/flow-000.json","commands":{"total":20,"passed":20}}]})");
         QByteArray details = "{\"commands\":[";
         for (int c = 0; c < 20; ++c)
             details += QByteArray(c ? "," : "") + "{\"status\":\"passed\",\"subCommands\":[{\"status\":\"passed\"}]}";

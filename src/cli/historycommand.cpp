@@ -26,11 +26,10 @@ QString steps(const TestReport &row)
 
 QJsonObject toJson(const TestReport &row)
 {
-    QJsonObject object{{QStringLiteral("id"), row.id},
-                       {QStringLiteral("environment"), row.environment},
-                       {QStringLiteral("timestamp"), row.timestamp.toString(Qt::ISODate)},
-                       {QStringLiteral("status"), testStatusName(row.status)},
-                       {QStringLiteral("evidenceDir"), row.evidenceDirUrl.toLocalFile()}};
+    QJsonObject object { { QStringLiteral("id"), row.id }, { QStringLiteral("environment"), row.environment },
+        { QStringLiteral("timestamp"), row.timestamp.toString(Qt::ISODate) },
+        { QStringLiteral("status"), testStatusName(row.status) },
+        { QStringLiteral("evidenceDir"), row.evidenceDirUrl.toLocalFile() } };
     if (row.yamlName)
         object.insert(QStringLiteral("flow"), *row.yamlName);
     if (row.durationSeconds)
@@ -78,18 +77,17 @@ int runHistory(const QStringList &arguments)
         return 0;
     }
     for (const TestReport &row : rows) {
-        const QString duration =
-            row.durationSeconds ? QString::number(*row.durationSeconds) + QLatin1Char('s') : QStringLiteral("-");
+        const QString duration
+            = row.durationSeconds ? QString::number(*row.durationSeconds) + QLatin1Char('s') : QStringLiteral("-");
         out << row.environment << '\t' << ReportFormatters::formatRunFolderTime(row.timestamp) << '\t'
-            << testStatusName(row.status) << '\t' << row.yamlName.value_or(QStringLiteral("Unknown Flow")) << '\t'
-            << duration << '\t' << orDash(row.deviceName) << '\t' << steps(row) << '\t'
+            << testStatusName(row.status) << '\t' << row.yamlName.value_or(QStringLiteral("Unknown Flow")) << '\t' << duration
+            << '\t' << orDash(row.deviceName) << '\t' << steps(row) << '\t'
             << (row.reportHtmlUrl ? row.reportHtmlUrl->toLocalFile() : QStringLiteral("-")) << '\n';
     }
     return 0;
 }
 
-const CliRegistration registration({QStringLiteral("history"), QStringLiteral("[--dir DIR] [--json]"),
-                                    QStringLiteral("List the runs of the reports output directory, newest first."),
-                                    runHistory});
+const CliRegistration registration({ QStringLiteral("history"), QStringLiteral("[--dir DIR] [--json]"),
+    QStringLiteral("List the runs of the reports output directory, newest first."), runHistory });
 
 } // namespace

@@ -62,16 +62,14 @@ int runReport(const QStringList &arguments)
 
     // The CLI "opens" a report by printing where it is.
     manager.setOpeners([&out](const QUrl &page) { out << "Report page: " << page.toLocalFile() << '\n'; },
-                       [&out](const QUrl &runFolder) {
-                           out << "No report page; run folder: " << runFolder.toLocalFile() << '\n';
-                       });
+        [&out](const QUrl &runFolder) { out << "No report page; run folder: " << runFolder.toLocalFile() << '\n'; });
     manager.openReport(QFileInfo(folder).absoluteFilePath());
     return 0;
 }
 
-const CliRegistration registration({QStringLiteral("report"), QStringLiteral("RUN_FOLDER [--since ISO8601]"),
-                                    QStringLiteral("Post-process a run folder: patch report.html, write "
-                                                   "report-custom.html, attach the network log to Allure."),
-                                    runReport});
+const CliRegistration registration({ QStringLiteral("report"), QStringLiteral("RUN_FOLDER [--since ISO8601]"),
+    QStringLiteral("Post-process a run folder: patch report.html, write "
+                   "report-custom.html, attach the network log to Allure."),
+    runReport });
 
 } // namespace

@@ -26,8 +26,8 @@ Result runCli(const QStringList &arguments)
     process.start(QStringLiteral(KESTRUNE_BINARY_DIR "/src/cli/kestrune-cli"), arguments);
     if (!process.waitForFinished(60000))
         return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError()) };
 }
 
 } // namespace
@@ -52,7 +52,7 @@ void TestReportCommands::reportPostProcessesRunFolder()
 {
     QTemporaryDir dir;
     const QString run = copyBasicRun(dir.path());
-    const Result result = runCli({QStringLiteral("report"), run});
+    const Result result = runCli({ QStringLiteral("report"), run });
     QCOMPARE(result.exitCode, 0);
     const QString page = basicReportFolder(run) + QStringLiteral("/report-custom.html");
     QCOMPARE(result.out.trimmed(), QStringLiteral("Report page: ") + page);
@@ -60,10 +60,11 @@ void TestReportCommands::reportPostProcessesRunFolder()
     const QByteArray html = readAll(basicReportFolder(run) + QStringLiteral("/report.html"));
     QVERIFY(html.contains("Olvex Mobile E2E"));
     QVERIFY(html.contains("netfox-network-log-container"));
-    const QJsonArray attachments = QJsonDocument::fromJson(readAll(basicReportFolder(run) + QStringLiteral("/allure-results/flow-000-result.json")))
-                                       .object()
-                                       .value(QLatin1String("attachments"))
-                                       .toArray();
+    const QJsonArray attachments
+        = QJsonDocument::fromJson(readAll(basicReportFolder(run) + QStringLiteral("/allure-results/flow-000-result.json")))
+              .object()
+              .value(QLatin1String("attachments"))
+              .toArray();
     QCOMPARE(attachments.size(), 1);
 }
 
@@ -71,7 +72,8 @@ void TestReportCommands::reportSinceDropsEarlierExchanges()
 {
     QTemporaryDir dir;
     const QString run = copyBasicRun(dir.path());
-    const Result result = runCli({QStringLiteral("report"), run, QStringLiteral("--since"), QStringLiteral("2026-12-06T09:40:00+01:00")});
+    const Result result
+        = runCli({ QStringLiteral("report"), run, QStringLiteral("--since"), QStringLiteral("2026-12-06T09:40:00+01:00") });
     QCOMPARE(result.exitCode, 0);
     QVERIFY(!readAll(basicReportFolder(run) + QStringLiteral("/report.html")).contains("netfox-network-log-container"));
     QVERIFY(readAll(basicReportFolder(run) + QStringLiteral("/report-custom.html")).contains("const apiData = {};"));
@@ -81,13 +83,13 @@ void TestReportCommands::reportArguments_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("no folder") << QStringList{"report"} << 2;
-    QTest::newRow("missing folder") << QStringList{"report", "/nonexistent/run"} << 1;
-    QTest::newRow("bad since") << QStringList{"report", ".", "--since", "yesterday"} << 2;
-    QTest::newRow("since without time") << QStringList{"report", ".", "--since"} << 2;
-    QTest::newRow("unknown option") << QStringList{"report", ".", "--fast"} << 2;
-    QTest::newRow("two folders") << QStringList{"report", ".", ".."} << 2;
-    QTest::newRow("history unknown option") << QStringList{"history", "--all"} << 2;
+    QTest::newRow("no folder") << QStringList { "report" } << 2;
+    QTest::newRow("missing folder") << QStringList { "report", "/nonexistent/run" } << 1;
+    QTest::newRow("bad since") << QStringList { "report", ".", "--since", "yesterday" } << 2;
+    QTest::newRow("since without time") << QStringList { "report", ".", "--since" } << 2;
+    QTest::newRow("unknown option") << QStringList { "report", ".", "--fast" } << 2;
+    QTest::newRow("two folders") << QStringList { "report", ".", ".." } << 2;
+    QTest::newRow("history unknown option") << QStringList { "history", "--all" } << 2;
 }
 
 void TestReportCommands::reportArguments()
@@ -104,7 +106,7 @@ void TestReportCommands::reportWithoutPageShowsRunFolder()
     QTemporaryDir dir;
     const QString run = dir.filePath(QStringLiteral("SIT_20261206_093640"));
     QVERIFY(QDir().mkpath(run + QStringLiteral("/sandbox")));
-    const Result result = runCli({QStringLiteral("report"), run});
+    const Result result = runCli({ QStringLiteral("report"), run });
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QStringLiteral("No report page; run folder: ") + run + QLatin1Char('\n'));
 }
@@ -116,7 +118,7 @@ void TestReportCommands::historyRows()
     QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("UAT_20261205_080000/sandbox"))));
     QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("notes"))));
 
-    const Result json = runCli({QStringLiteral("history"), QStringLiteral("--dir"), dir.path(), QStringLiteral("--json")});
+    const Result json = runCli({ QStringLiteral("history"), QStringLiteral("--dir"), dir.path(), QStringLiteral("--json") });
     QCOMPARE(json.exitCode, 0);
     const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8()).array();
     QCOMPARE(rows.size(), 2);
@@ -133,16 +135,18 @@ void TestReportCommands::historyRows()
     QCOMPARE(rows[1].toObject().value(QLatin1String("status")).toString(), QStringLiteral("unknown"));
     QVERIFY(!rows[1].toObject().contains(QLatin1String("page")));
 
-    const Result text = runCli({QStringLiteral("history"), QStringLiteral("--dir"), dir.path()});
+    const Result text = runCli({ QStringLiteral("history"), QStringLiteral("--dir"), dir.path() });
     QCOMPARE(text.exitCode, 0);
     const QStringList lines = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines[0], QStringLiteral("SIT\t20261206_093640\tfailed\tCheckout <smoke> & pay\t14s\tiPhone de QA\t4/8\t")
-                           + basicReportFolder(run) + QStringLiteral("/report.html"));
+    QCOMPARE(lines[0],
+        QStringLiteral("SIT\t20261206_093640\tfailed\tCheckout <smoke> & pay\t14s\tiPhone de QA\t4/8\t") + basicReportFolder(run)
+            + QStringLiteral("/report.html"));
     QCOMPARE(lines[1], QStringLiteral("UAT\t20261205_080000\tunknown\tUnknown Flow\t-\t-\t-\t-"));
 
     QTemporaryDir empty;
-    QCOMPARE(runCli({QStringLiteral("history"), QStringLiteral("--dir"), empty.path()}).out, QStringLiteral("No test history found.\n"));
+    QCOMPARE(runCli({ QStringLiteral("history"), QStringLiteral("--dir"), empty.path() }).out,
+        QStringLiteral("No test history found.\n"));
 }
 
 QTEST_GUILESS_MAIN(TestReportCommands)

@@ -23,8 +23,8 @@ bool AllureAttacher::attach(const QString &allureResultsDir, const QString &netw
         return true;
     }
 
-    const QString attachmentName = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower()
-        + QStringLiteral("-attachment.txt");
+    const QString attachmentName
+        = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower() + QStringLiteral("-attachment.txt");
     const QDir dir(allureResultsDir);
     {
         QFile source(networkLogFile);
@@ -46,16 +46,15 @@ bool AllureAttacher::attach(const QString &allureResultsDir, const QString &netw
         return true;
     }
 
-    const QJsonObject record{{QStringLiteral("name"), QStringLiteral("Netfox Network Log")},
-                             {QStringLiteral("source"), attachmentName},
-                             {QStringLiteral("type"), QStringLiteral("text/plain")}};
+    const QJsonObject record { { QStringLiteral("name"), QStringLiteral("Netfox Network Log") },
+        { QStringLiteral("source"), attachmentName }, { QStringLiteral("type"), QStringLiteral("text/plain") } };
     qsizetype count = 0;
     for (const QString &name : std::as_const(resultFiles)) {
         const QString path = dir.filePath(name);
         QFile file(path);
         QJsonParseError parseError;
-        const QJsonDocument document =
-            file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll(), &parseError) : QJsonDocument();
+        const QJsonDocument document
+            = file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll(), &parseError) : QJsonDocument();
         file.close();
         if (document.isNull() || !document.isObject()) {
             qCInfo(lcReport, "Skipping unreadable JSON: %s", qUtf8Printable(name));
@@ -77,6 +76,6 @@ bool AllureAttacher::attach(const QString &allureResultsDir, const QString &netw
         ++count;
     }
     qCInfo(lcReport, "Attached netfox log to %lld Allure result(s) as %s", static_cast<long long>(count),
-           qUtf8Printable(attachmentName));
+        qUtf8Printable(attachmentName));
     return true;
 }

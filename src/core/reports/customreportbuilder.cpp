@@ -53,13 +53,13 @@ QString cardRow(const QString &label, const QString &valueHtml, const QString &v
 {
     return QStringLiteral("<div class=\"card-row\"><span class=\"card-label\">") + label
         + QStringLiteral("</span><span class=\"card-value\"")
-        + (valueStyle.isEmpty() ? QString() : QStringLiteral(" style=\"") + valueStyle + QLatin1Char('"'))
-        + QLatin1Char('>') + valueHtml + QStringLiteral("</span></div>\n");
+        + (valueStyle.isEmpty() ? QString() : QStringLiteral(" style=\"") + valueStyle + QLatin1Char('"')) + QLatin1Char('>')
+        + valueHtml + QStringLiteral("</span></div>\n");
 }
 
-const QString kMonoStyle = QStringLiteral(
-    "font-family: ui-monospace, monospace; font-size: 12px; background: var(--bg); padding: 2px 6px; "
-    "border: 1px solid var(--border); border-radius: 4px;");
+const QString kMonoStyle
+    = QStringLiteral("font-family: ui-monospace, monospace; font-size: 12px; background: var(--bg); padding: 2px 6px; "
+                     "border: 1px solid var(--border); border-radius: 4px;");
 
 std::optional<FlowDetailsJSON> readDetails(const QString &reportFolder, const MaestroFlowMeta &flow)
 {
@@ -107,11 +107,11 @@ std::pair<int, int> CustomReportBuilder::countStepResults(const std::vector<Flow
             failed += subFailed;
         }
     }
-    return {passed, failed};
+    return { passed, failed };
 }
 
-QString CustomReportBuilder::resolveAppId(const std::optional<QString> &appId, const QString &runFolderName,
-                                          const CustomReportOptions &options)
+QString CustomReportBuilder::resolveAppId(
+    const std::optional<QString> &appId, const QString &runFolderName, const CustomReportOptions &options)
 {
     const QString id = appId.value_or(QStringLiteral("Unknown"));
     if (id != QLatin1String("${BUNDLE_ID}") && id != QLatin1String("Unknown"))
@@ -160,9 +160,8 @@ QString CustomReportBuilder::exchangeTable(const NetworkHitList &exchanges)
     return table;
 }
 
-QString CustomReportBuilder::buildPage(const MaestroFullReport &report, const QString &reportFolder,
-                                       const QString &runFolderName, const NetworkHitList &exchanges,
-                                       const CustomReportOptions &options)
+QString CustomReportBuilder::buildPage(const MaestroFullReport &report, const QString &reportFolder, const QString &runFolderName,
+    const NetworkHitList &exchanges, const CustomReportOptions &options)
 {
     const Esc esc = HtmlEscape::text;
     const QDateTime now = options.now.value_or(QDateTime::currentDateTime());
@@ -178,23 +177,22 @@ QString CustomReportBuilder::buildPage(const MaestroFullReport &report, const QS
     const double runSeconds = double(start.msecsTo(end)) / 1000.0;
     const QString unknown = QStringLiteral("Unknown");
 
-    const MaestroDeviceFull device = report.device.value_or(MaestroDeviceFull{});
+    const MaestroDeviceFull device = report.device.value_or(MaestroDeviceFull {});
     const QString deviceName = device.name.value_or(unknown);
     const QString udid = device.id.value_or(unknown);
     const QString osVersion = device.osVersion.value_or(unknown);
     const QString platform = titleCased(device.platform.value_or(QStringLiteral("unknown"))) + QLatin1Char(' ') + osVersion;
-    const QString deviceType =
-        device.isSimulator.value_or(false) ? QStringLiteral("Simulator") : QStringLiteral("Real Device");
+    const QString deviceType = device.isSimulator.value_or(false) ? QStringLiteral("Simulator") : QStringLiteral("Real Device");
     const QString appId = resolveAppId(report.app ? report.app->id : std::nullopt, runFolderName, options);
-    const MaestroRunnerInfo runner = report.maestroRunner.value_or(MaestroRunnerInfo{});
-    const std::vector<MaestroFlowMeta> flows = report.flows.value_or(std::vector<MaestroFlowMeta>{});
+    const MaestroRunnerInfo runner = report.maestroRunner.value_or(MaestroRunnerInfo {});
+    const std::vector<MaestroFlowMeta> flows = report.flows.value_or(std::vector<MaestroFlowMeta> {});
 
     std::vector<FlowData> flowData;
     flowData.reserve(flows.size());
     int stepsPassed = 0;
     int stepsFailed = 0;
     for (const MaestroFlowMeta &flow : flows) {
-        FlowData data{readDetails(reportFolder, flow)};
+        FlowData data { readDetails(reportFolder, flow) };
         if (data.details && data.details->commands) {
             const auto [passed, failed] = countStepResults(*data.details->commands);
             stepsPassed += passed;
@@ -227,19 +225,19 @@ QString CustomReportBuilder::buildPage(const MaestroFullReport &report, const QS
         + QStringLiteral("</h1><h3>Report Project Automation Test</h3></div>\n</div>\n"
                          "<div class=\"header-right\"><div class=\"header-right-label\">Generated On</div>"
                          "<div class=\"header-right-value\">")
-        + esc(QLocale::c().toString(now, QStringLiteral("dd MMM yyyy, HH:mm")))
-        + QStringLiteral("</div></div>\n</div>\n");
+        + esc(QLocale::c().toString(now, QStringLiteral("dd MMM yyyy, HH:mm"))) + QStringLiteral("</div></div>\n</div>\n");
 
     // Dashboard
     page += QStringLiteral("<div class=\"dashboard\">\n<div class=\"card\"><h4>Execution Summary</h4>\n");
-    page += cardRow(QStringLiteral("Result"), QStringLiteral("<span class=\"status-badge ")
-                                                  + (failed ? QStringLiteral("status-fail\">FAILED") : QStringLiteral("status-pass\">PASSED"))
-                                                  + QStringLiteral("</span>"));
+    page += cardRow(QStringLiteral("Result"),
+        QStringLiteral("<span class=\"status-badge ")
+            + (failed ? QStringLiteral("status-fail\">FAILED") : QStringLiteral("status-pass\">PASSED"))
+            + QStringLiteral("</span>"));
     page += cardRow(QStringLiteral("Total Flows"), QString::number(flows.size()));
-    page += cardRow(QStringLiteral("Steps Passed"), QString::number(stepsPassed),
-                    QStringLiteral("color: var(--success); font-weight: 600;"));
-    page += cardRow(QStringLiteral("Steps Failed"), QString::number(stepsFailed),
-                    QStringLiteral("color: var(--danger); font-weight: 600;"));
+    page += cardRow(
+        QStringLiteral("Steps Passed"), QString::number(stepsPassed), QStringLiteral("color: var(--success); font-weight: 600;"));
+    page += cardRow(
+        QStringLiteral("Steps Failed"), QString::number(stepsFailed), QStringLiteral("color: var(--danger); font-weight: 600;"));
     page += QStringLiteral("</div>\n<div class=\"card\"><h4>Device Information</h4>\n");
     page += cardRow(QStringLiteral("Name"), esc(deviceName));
     page += cardRow(QStringLiteral("Platform"), esc(platform));
@@ -247,16 +245,16 @@ QString CustomReportBuilder::buildPage(const MaestroFullReport &report, const QS
     page += cardRow(QStringLiteral("UDID"), esc(udid), kMonoStyle);
     page += QStringLiteral("</div>\n<div class=\"card\"><h4>Test Environment</h4>\n");
     page += cardRow(QStringLiteral("App ID"), esc(appId), kMonoStyle);
-    page += cardRow(QStringLiteral("Maestro"), QStringLiteral("v") + esc(runner.version.value_or(unknown))
-                                                   + QStringLiteral(" (") + esc(runner.driver.value_or(unknown))
-                                                   + QLatin1Char(')'));
+    page += cardRow(QStringLiteral("Maestro"),
+        QStringLiteral("v") + esc(runner.version.value_or(unknown)) + QStringLiteral(" (") + esc(runner.driver.value_or(unknown))
+            + QLatin1Char(')'));
     page += cardRow(QStringLiteral("Execution Time"), start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     page += cardRow(QStringLiteral("Duration"), QString::asprintf("%.1fs", runSeconds));
     page += QStringLiteral("</div>\n<div class=\"card\"><h4>Network Overview</h4>\n");
     page += cardRow(QStringLiteral("Total API Calls"), QString::number(exchanges.size()));
     page += cardRow(QStringLiteral("Success (2xx)"), QString::number(successCount), QStringLiteral("color: var(--success);"));
     page += cardRow(QStringLiteral("Errors"), QString::number(errorCount),
-                    QStringLiteral("color: ") + errorColour + QStringLiteral("; font-weight: 600;"));
+        QStringLiteral("color: ") + errorColour + QStringLiteral("; font-weight: 600;"));
     page += cardRow(QStringLiteral("Interceptor"), QStringLiteral("<span class=\"cmd-text\">Netfox Logs</span>"));
     page += QStringLiteral("</div>\n</div>\n");
 
@@ -280,8 +278,7 @@ QString CustomReportBuilder::buildPage(const MaestroFullReport &report, const QS
         StepRowRenderer::FlowState state;
         state.flowIndex = int(i);
         state.assetsFolderText = flows[i].assetsDir.value_or(QStringLiteral("."));
-        const QString assetsFolder =
-            flows[i].assetsDir ? QDir(reportFolder).filePath(*flows[i].assetsDir) : reportFolder;
+        const QString assetsFolder = flows[i].assetsDir ? QDir(reportFolder).filePath(*flows[i].assetsDir) : reportFolder;
         if (QFileInfo(assetsFolder).isDir())
             state.pngFiles = ReportFileFinder::pngFiles(assetsFolder);
         if (data.details->commands) {
@@ -315,8 +312,7 @@ QString CustomReportBuilder::buildPage(const MaestroFullReport &report, const QS
 }
 
 bool CustomReportBuilder::generateCustomReport(const QString &reportJsonFile, const QString &networkLogFile,
-                                               const std::optional<QDateTime> &testStartTime, QString *error,
-                                               const CustomReportOptions &options)
+    const std::optional<QDateTime> &testStartTime, QString *error, const CustomReportOptions &options)
 {
     if (!QFileInfo::exists(reportJsonFile)) {
         qCInfo(lcReport, "Warning: JSON Report not found: %s", qUtf8Printable(reportJsonFile));
@@ -338,8 +334,8 @@ bool CustomReportBuilder::generateCustomReport(const QString &reportJsonFile, co
     const QFileInfo jsonInfo(reportJsonFile);
     const QString reportFolder = jsonInfo.absolutePath();
     const QString runFolderName = QFileInfo(reportFolder).dir().dirName();
-    const NetworkHitList exchanges =
-        QFileInfo::exists(networkLogFile) ? Netfox::parseNetworkLog(networkLogFile, testStartTime) : NetworkHitList();
+    const NetworkHitList exchanges
+        = QFileInfo::exists(networkLogFile) ? Netfox::parseNetworkLog(networkLogFile, testStartTime) : NetworkHitList();
 
     const QString page = buildPage(*report, reportFolder, runFolderName, exchanges, options);
     const QString pagePath = QDir(reportFolder).filePath(QStringLiteral("report-custom.html"));

@@ -40,8 +40,7 @@ public:
         return true;
     }
 
-    bool commands(const JsonNode &object, const char *key, std::optional<std::vector<EmbeddedCommand>> &out,
-                  const QString &path)
+    bool commands(const JsonNode &object, const char *key, std::optional<std::vector<EmbeddedCommand>> &out, const QString &path)
     {
         const JsonNode *node = object.member(QLatin1String(key));
         if (!node || node->isNull())
@@ -74,14 +73,14 @@ public:
                 return fail(path + QStringLiteral(".artifacts"), "Object");
             std::vector<EmbeddedArtifact> list;
             for (size_t i = 0; i < artifacts->keys.size(); ++i)
-                list.push_back({artifacts->keys[i], AnyCodable::fromJson(artifacts->values[i])});
+                list.push_back({ artifacts->keys[i], AnyCodable::fromJson(artifacts->values[i]) });
             command.artifacts = std::move(list);
         }
         if (!commands(node, "subCommands", command.subCommands, path))
             return false;
         // The typed list is written back in its place; keep no second copy.
         if (command.subCommands)
-            command.raw.setMember(QStringLiteral("subCommands"), JsonNode{});
+            command.raw.setMember(QStringLiteral("subCommands"), JsonNode {});
         return true;
     }
 
@@ -93,7 +92,7 @@ public:
         if (!string(node, "id", flow.id, path) || !commands(node, "commands", flow.commands, path))
             return false;
         if (flow.commands)
-            flow.raw.setMember(QStringLiteral("commands"), JsonNode{});
+            flow.raw.setMember(QStringLiteral("commands"), JsonNode {});
         return true;
     }
 };
@@ -135,16 +134,16 @@ AnyCodable AnyCodable::fromJson(const JsonNode &node)
 {
     // Null is the one JSON value no type accepts: it becomes the empty string.
     if (node.isNull())
-        return AnyCodable{JsonNode::makeString(QString())};
+        return AnyCodable { JsonNode::makeString(QString()) };
     if (node.isObject() || node.isArray()) {
         JsonNode copy = node;
         for (JsonNode &item : copy.items)
             item = fromJson(item).value;
         for (JsonNode &value : copy.values)
             value = fromJson(value).value;
-        return AnyCodable{std::move(copy)};
+        return AnyCodable { std::move(copy) };
     }
-    return AnyCodable{node};
+    return AnyCodable { node };
 }
 
 bool EmbeddedCommand::hasArtifact(QStringView key) const
@@ -164,11 +163,11 @@ void EmbeddedCommand::setArtifact(const QString &key, const QString &value)
         artifacts.emplace();
     for (EmbeddedArtifact &artifact : *artifacts) {
         if (artifact.key == key) {
-            artifact.value = AnyCodable{JsonNode::makeString(value)};
+            artifact.value = AnyCodable { JsonNode::makeString(value) };
             return;
         }
     }
-    artifacts->push_back({key, AnyCodable{JsonNode::makeString(value)}});
+    artifacts->push_back({ key, AnyCodable { JsonNode::makeString(value) } });
 }
 
 std::optional<EmbeddedReportData> EmbeddedReportData::decode(QStringView json, QString *error)
@@ -199,7 +198,7 @@ std::optional<EmbeddedReportData> EmbeddedReportData::decode(QStringView json, Q
                     list.push_back(std::move(flow));
             }
             data.flows = std::move(list);
-            data.raw.setMember(QStringLiteral("flows"), JsonNode{});
+            data.raw.setMember(QStringLiteral("flows"), JsonNode {});
         }
     }
     if (!decoder.error.isEmpty()) {
@@ -233,10 +232,10 @@ QString EmbeddedReportData::encode() const
 
 std::optional<EmbeddedDataRange> EmbeddedReportLocator::locate(const QString &html)
 {
-    static const QRegularExpression pattern(QStringLiteral("let reportData = (\\{.*?\\});\\n"),
-                                            QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression pattern(
+        QStringLiteral("let reportData = (\\{.*?\\});\\n"), QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = pattern.match(html);
     if (!match.hasMatch() || match.capturedStart(1) < 0)
         return std::nullopt;
-    return EmbeddedDataRange{match.capturedStart(1), match.capturedLength(1)};
+    return EmbeddedDataRange { match.capturedStart(1), match.capturedLength(1) };
 }

@@ -20,16 +20,16 @@ std::optional<FlowCommandError> decodeError(JsonFieldReader &reader, const QJson
         for (auto it = dict.begin(); it != dict.end(); ++it)
             allStrings = allStrings && it.value().isString();
         if (allStrings && dict.contains(QLatin1String("message")))
-            return FlowCommandError{FlowCommandError::Case::Dict, dict.value(QLatin1String("message")).toString()};
+            return FlowCommandError { FlowCommandError::Case::Dict, dict.value(QLatin1String("message")).toString() };
     } else if (value.isString()) {
-        return FlowCommandError{FlowCommandError::Case::String, value.toString()};
+        return FlowCommandError { FlowCommandError::Case::String, value.toString() };
     }
     reader.fail(R::join(path, QLatin1String("error")), QStringLiteral("String or {message: String} for FlowCommandError"));
     return std::nullopt;
 }
 
-std::optional<std::vector<FlowCommand>> decodeCommands(JsonFieldReader &reader, const QJsonObject &object,
-                                                       QLatin1String key, const QString &path);
+std::optional<std::vector<FlowCommand>> decodeCommands(
+    JsonFieldReader &reader, const QJsonObject &object, QLatin1String key, const QString &path);
 
 FlowCommand decodeCommand(JsonFieldReader &reader, const QJsonObject &object, const QString &path)
 {
@@ -49,7 +49,7 @@ FlowCommand decodeCommand(JsonFieldReader &reader, const QJsonObject &object, co
                 reader.fail(R::join(path, QLatin1String("artifacts")) + QLatin1Char('.') + it.key(), QStringLiteral("String"));
                 break;
             }
-            list.push_back({it.key(), it.value().toString()});
+            list.push_back({ it.key(), it.value().toString() });
         }
         command.artifacts = std::move(list);
     }
@@ -57,8 +57,8 @@ FlowCommand decodeCommand(JsonFieldReader &reader, const QJsonObject &object, co
     return command;
 }
 
-std::optional<std::vector<FlowCommand>> decodeCommands(JsonFieldReader &reader, const QJsonObject &object,
-                                                       QLatin1String key, const QString &path)
+std::optional<std::vector<FlowCommand>> decodeCommands(
+    JsonFieldReader &reader, const QJsonObject &object, QLatin1String key, const QString &path)
 {
     const auto array = reader.array(object, key, path);
     if (!array)
@@ -98,11 +98,11 @@ std::optional<MaestroFullReport> MaestroFullReport::decode(const QByteArray &jso
             report.device = value;
         }
         if (const auto app = reader.object(*root, QLatin1String("app"), path))
-            report.app = MaestroApp{reader.string(*app, QLatin1String("id"), QStringLiteral("app"))};
+            report.app = MaestroApp { reader.string(*app, QLatin1String("id"), QStringLiteral("app")) };
         if (const auto runner = reader.object(*root, QLatin1String("maestroRunner"), path)) {
             const QString at = QStringLiteral("maestroRunner");
-            report.maestroRunner = MaestroRunnerInfo{reader.string(*runner, QLatin1String("version"), at),
-                                                     reader.string(*runner, QLatin1String("driver"), at)};
+            report.maestroRunner = MaestroRunnerInfo { reader.string(*runner, QLatin1String("version"), at),
+                reader.string(*runner, QLatin1String("driver"), at) };
         }
         if (const auto flows = reader.array(*root, QLatin1String("flows"), path)) {
             std::vector<MaestroFlowMeta> list;
@@ -113,9 +113,8 @@ std::optional<MaestroFullReport> MaestroFullReport::decode(const QByteArray &jso
                     break;
                 }
                 const QJsonObject flow = flows->at(i).toObject();
-                list.push_back({reader.string(flow, QLatin1String("name"), at),
-                                reader.string(flow, QLatin1String("dataFile"), at),
-                                reader.string(flow, QLatin1String("assetsDir"), at)});
+                list.push_back({ reader.string(flow, QLatin1String("name"), at),
+                    reader.string(flow, QLatin1String("dataFile"), at), reader.string(flow, QLatin1String("assetsDir"), at) });
             }
             report.flows = std::move(list);
         }

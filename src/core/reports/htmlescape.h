@@ -10,7 +10,10 @@ namespace HtmlEscape {
 // Element content and quoted attribute values (single or double quotes):
 // & < > " ' become character references.
 QString text(QStringView value);
-inline QString attribute(QStringView value) { return text(value); }
+inline QString attribute(QStringView value)
+{
+    return text(value);
+}
 
 // A single-quoted JavaScript string literal's content (without the quotes)
 // that is safe inside an HTML attribute as well: quotes, backslashes, line

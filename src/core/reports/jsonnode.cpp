@@ -73,7 +73,9 @@ constexpr int kMaxDepth = 512;
 class Parser
 {
 public:
-    explicit Parser(QStringView text) : m_text(text) {}
+    explicit Parser(QStringView text)
+        : m_text(text)
+    { }
 
     std::optional<JsonNode> run(QString *error)
     {
@@ -238,14 +240,30 @@ private:
                 return fail("unterminated escape");
             const char16_t e = m_text[m_pos++].unicode();
             switch (e) {
-            case '"': out.append(QLatin1Char('"')); break;
-            case '\\': out.append(QLatin1Char('\\')); break;
-            case '/': out.append(QLatin1Char('/')); break;
-            case 'b': out.append(QLatin1Char('\b')); break;
-            case 'f': out.append(QLatin1Char('\f')); break;
-            case 'n': out.append(QLatin1Char('\n')); break;
-            case 'r': out.append(QLatin1Char('\r')); break;
-            case 't': out.append(QLatin1Char('\t')); break;
+            case '"':
+                out.append(QLatin1Char('"'));
+                break;
+            case '\\':
+                out.append(QLatin1Char('\\'));
+                break;
+            case '/':
+                out.append(QLatin1Char('/'));
+                break;
+            case 'b':
+                out.append(QLatin1Char('\b'));
+                break;
+            case 'f':
+                out.append(QLatin1Char('\f'));
+                break;
+            case 'n':
+                out.append(QLatin1Char('\n'));
+                break;
+            case 'r':
+                out.append(QLatin1Char('\r'));
+                break;
+            case 't':
+                out.append(QLatin1Char('\t'));
+                break;
             case 'u': {
                 const int code = hex4();
                 if (code < 0)
@@ -344,14 +362,30 @@ void JsonText::appendString(QString &out, QStringView value)
         const char *escape = nullptr;
         bool unicodeEscape = false;
         switch (c) {
-        case '"': escape = "\\\""; break;
-        case '\\': escape = "\\\\"; break;
-        case '/': escape = "\\/"; break;
-        case '\n': escape = "\\n"; break;
-        case '\r': escape = "\\r"; break;
-        case '\t': escape = "\\t"; break;
-        case '\b': escape = "\\b"; break;
-        case '\f': escape = "\\f"; break;
+        case '"':
+            escape = "\\\"";
+            break;
+        case '\\':
+            escape = "\\\\";
+            break;
+        case '/':
+            escape = "\\/";
+            break;
+        case '\n':
+            escape = "\\n";
+            break;
+        case '\r':
+            escape = "\\r";
+            break;
+        case '\t':
+            escape = "\\t";
+            break;
+        case '\b':
+            escape = "\\b";
+            break;
+        case '\f':
+            escape = "\\f";
+            break;
         case '<':
         case '>':
         case '&':
@@ -369,8 +403,8 @@ void JsonText::appendString(QString &out, QStringView value)
         if (escape) {
             out.append(QLatin1String(escape));
         } else {
-            const char buffer[7] = {'\\', 'u', hexDigits[(c >> 12) & 0xf], hexDigits[(c >> 8) & 0xf],
-                                    hexDigits[(c >> 4) & 0xf], hexDigits[c & 0xf], 0};
+            const char buffer[7] = { '\\', 'u', hexDigits[(c >> 12) & 0xf], hexDigits[(c >> 8) & 0xf], hexDigits[(c >> 4) & 0xf],
+                hexDigits[c & 0xf], 0 };
             out.append(QLatin1String(buffer));
         }
         runStart = i + 1;

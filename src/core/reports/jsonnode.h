@@ -16,9 +16,9 @@ struct JsonNode
 
     Kind kind = Kind::Null;
     bool boolean = false;
-    QString text;                 // a string's value, or a number's literal
-    std::vector<JsonNode> items;  // array elements
-    std::vector<QString> keys;    // object member names, in order
+    QString text; // a string's value, or a number's literal
+    std::vector<JsonNode> items; // array elements
+    std::vector<QString> keys; // object member names, in order
     std::vector<JsonNode> values; // object member values, parallel to keys
 
     static JsonNode makeString(const QString &value);

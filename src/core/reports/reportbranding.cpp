@@ -16,23 +16,22 @@ struct Replacement
 const QList<Replacement> &replacements()
 {
     static const QList<Replacement> list = {
-        {QStringLiteral("--accent: #06b6d4;"), QStringLiteral("--accent: #005a9c;")},
-        {QStringLiteral("--running: #06b6d4;"), QStringLiteral("--running: #005a9c;")},
-        {QStringLiteral("<span class=\"brand-name\">maestro-runner</span>"),
-         QStringLiteral("<span class=\"brand-name\">") + QLatin1String(ReportConfiguration::kReportBrandName)
-             + QStringLiteral("</span>")},
-        {QStringLiteral("<span class=\"brand-by\">by <a href=\"") + QLatin1String(ReportConfiguration::kRunnerMakerAddress)
-             + QStringLiteral("\" target=\"_blank\" class=\"brand-link\">DeviceLab</a></span>"),
-         QStringLiteral("<span class=\"brand-by\">by <strong class=\"brand-link\" style=\"color:#005a9c;\">")
-             + QLatin1String(ReportConfiguration::kReportBrandMaker) + QStringLiteral("</strong></span>")},
+        { QStringLiteral("--accent: #06b6d4;"), QStringLiteral("--accent: #005a9c;") },
+        { QStringLiteral("--running: #06b6d4;"), QStringLiteral("--running: #005a9c;") },
+        { QStringLiteral("<span class=\"brand-name\">maestro-runner</span>"),
+            QStringLiteral("<span class=\"brand-name\">") + QLatin1String(ReportConfiguration::kReportBrandName)
+                + QStringLiteral("</span>") },
+        { QStringLiteral("<span class=\"brand-by\">by <a href=\"") + QLatin1String(ReportConfiguration::kRunnerMakerAddress)
+                + QStringLiteral("\" target=\"_blank\" class=\"brand-link\">DeviceLab</a></span>"),
+            QStringLiteral("<span class=\"brand-by\">by <strong class=\"brand-link\" style=\"color:#005a9c;\">")
+                + QLatin1String(ReportConfiguration::kReportBrandMaker) + QStringLiteral("</strong></span>") },
     };
     return list;
 }
 
 const QRegularExpression &repositoryLink()
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("<a href=\"")
+    static const QRegularExpression pattern(QStringLiteral("<a href=\"")
             + QRegularExpression::escape(QLatin1String(ReportConfiguration::kRunnerRepositoryAddress))
             + QStringLiteral("\"[^>]*>.*?</a>"),
         QRegularExpression::DotMatchesEverythingOption);

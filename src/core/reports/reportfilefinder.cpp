@@ -12,8 +12,8 @@ std::optional<QString> search(const QString &name, const QString &directory, Wan
     // Links are never entered, so a cycle needs a pathologically deep tree.
     if (depth > 64)
         return std::nullopt;
-    const QFileInfoList entries = QDir(directory).entryInfoList(
-        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    const QFileInfoList entries
+        = QDir(directory).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
     for (const QFileInfo &entry : entries) {
         const bool isDirectory = entry.isDir() && !entry.isSymLink();
         if (isDirectory && entry.fileName() == QLatin1String(ReportFileFinder::kSandboxName))
@@ -44,8 +44,7 @@ std::optional<QString> ReportFileFinder::findDirectory(const QString &name, cons
 
 std::optional<QString> ReportFileFinder::reportFolderOf(const QString &runFolder)
 {
-    const QFileInfoList entries =
-        QDir(runFolder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    const QFileInfoList entries = QDir(runFolder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
     for (const QFileInfo &entry : entries) {
         if (entry.isDir() && entry.fileName() != QLatin1String(kSandboxName))
             return entry.filePath();
@@ -56,8 +55,8 @@ std::optional<QString> ReportFileFinder::reportFolderOf(const QString &runFolder
 QStringList ReportFileFinder::pngFiles(const QString &folder)
 {
     QStringList names;
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    const QFileInfoList entries
+        = QDir(folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
     for (const QFileInfo &entry : entries) {
         if (entry.suffix() == QLatin1String("png"))
             names.append(entry.fileName());

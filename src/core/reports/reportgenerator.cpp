@@ -15,8 +15,7 @@
 
 ReportGenerator::ReportGenerator(CustomReportOptions customReportOptions)
     : m_customReportOptions(std::move(customReportOptions))
-{
-}
+{ }
 
 std::optional<QString> ReportGenerator::findFile(const QString &name, const QString &directory)
 {
@@ -39,8 +38,7 @@ void ReportGenerator::generate(const QString &runFolder, const std::optional<QDa
     }
     if (const auto json = findFile(QStringLiteral("report.json"), runFolder)) {
         error.clear();
-        if (!CustomReportBuilder::generateCustomReport(*json, networkLogFile, testStartTime, &error,
-                                                       m_customReportOptions))
+        if (!CustomReportBuilder::generateCustomReport(*json, networkLogFile, testStartTime, &error, m_customReportOptions))
             qCInfo(lcReport, "Warning: Failed to generate custom report: %s", qUtf8Printable(error));
     }
     if (const auto allure = findDirectory(QStringLiteral("allure-results"), runFolder)) {
@@ -50,8 +48,8 @@ void ReportGenerator::generate(const QString &runFolder, const std::optional<QDa
     }
 }
 
-bool ReportGenerator::patchReportHTML(const QString &htmlFile, const QString &networkLogFile,
-                                      const std::optional<QDateTime> &testStartTime, QString *error)
+bool ReportGenerator::patchReportHTML(
+    const QString &htmlFile, const QString &networkLogFile, const std::optional<QDateTime> &testStartTime, QString *error)
 {
     if (!QFileInfo::exists(htmlFile)) {
         qCInfo(lcReport, "Warning: HTML Report not found: %s", qUtf8Printable(htmlFile));

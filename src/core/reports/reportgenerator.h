@@ -25,8 +25,8 @@ public:
 
     // False with `error` when the page cannot be read (or is not UTF-8) or
     // written; an unchanged page is not written at all.
-    bool patchReportHTML(const QString &htmlFile, const QString &networkLogFile,
-                         const std::optional<QDateTime> &testStartTime, QString *error);
+    bool patchReportHTML(
+        const QString &htmlFile, const QString &networkLogFile, const std::optional<QDateTime> &testStartTime, QString *error);
 
 private:
     CustomReportOptions m_customReportOptions;

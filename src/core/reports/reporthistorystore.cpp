@@ -72,7 +72,7 @@ void fillFromReport(TestReport &row, const QString &reportFolder)
             }
         }
     }
-    for (const char *page : {"report-custom.html", "report.html"}) {
+    for (const char *page : { "report-custom.html", "report.html" }) {
         const QString path = folder.filePath(QLatin1String(page));
         if (QFileInfo::exists(path)) {
             row.reportHtmlUrl = QUrl::fromLocalFile(path);
@@ -162,7 +162,7 @@ TestReportList ReportHistoryStore::scanReportFolders(const QString &outputDirect
     const QFileInfo info(outputDirectory);
     if (!info.isDir() || !info.isReadable()) {
         qCInfo(lcHistory, "Failed to read report directory: %s is %s", qUtf8Printable(outputDirectory),
-               info.exists() ? "not a readable folder" : "missing");
+            info.exists() ? "not a readable folder" : "missing");
         return rows;
     }
     const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
@@ -172,8 +172,8 @@ TestReportList ReportHistoryStore::scanReportFolders(const QString &outputDirect
         if (auto row = readRunFolder(entry.filePath()))
             rows.append(std::move(*row));
     }
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const TestReport &a, const TestReport &b) { return a.timestamp > b.timestamp; });
+    std::stable_sort(
+        rows.begin(), rows.end(), [](const TestReport &a, const TestReport &b) { return a.timestamp > b.timestamp; });
     return rows;
 }
 
@@ -197,7 +197,7 @@ int ReportHistoryStore::deleteReports(const QSet<QString> &ids)
 std::optional<QString> ReportHistoryStore::reportPageOf(const QString &runFolderPath)
 {
     const QString target = ReportFileFinder::reportFolderOf(runFolderPath).value_or(runFolderPath);
-    for (const char *page : {"report-custom.html", "report.html"}) {
+    for (const char *page : { "report-custom.html", "report.html" }) {
         const QString path = QDir(target).filePath(QLatin1String(page));
         if (QFileInfo::exists(path))
             return path;

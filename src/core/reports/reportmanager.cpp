@@ -30,8 +30,8 @@ void ReportManager::setCustomReportOptions(const CustomReportOptions &options)
     m_customReportOptions = options;
 }
 
-void ReportManager::generateReport(const QString &runFolderPath, const std::optional<QDateTime> &testStartTime,
-                                   std::function<void(bool)> completion)
+void ReportManager::generateReport(
+    const QString &runFolderPath, const std::optional<QDateTime> &testStartTime, std::function<void(bool)> completion)
 {
     const QString folder = QFileInfo(runFolderPath).absoluteFilePath();
     const CustomReportOptions options = m_customReportOptions;

@@ -29,7 +29,7 @@ public:
     void setCustomReportOptions(const CustomReportOptions &options);
 
     void generateReport(const QString &runFolderPath, const std::optional<QDateTime> &testStartTime,
-                        std::function<void(bool)> completion) override;
+        std::function<void(bool)> completion) override;
     void openReport(const QString &runFolderPath) override;
 
 private:

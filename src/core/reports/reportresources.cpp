@@ -54,7 +54,7 @@ QString ReportResources::networkLogPanelTemplate()
 
 const QString &ReportResources::logoDataUri()
 {
-    static const QString uri = QStringLiteral("data:image/png;base64,")
-        + QString::fromLatin1(readResource("logo.png").toBase64());
+    static const QString uri
+        = QStringLiteral("data:image/png;base64,") + QString::fromLatin1(readResource("logo.png").toBase64());
     return uri;
 }

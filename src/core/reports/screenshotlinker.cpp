@@ -36,8 +36,7 @@ bool linkCommand(EmbeddedCommand &command, const QString &flowId, const QStringL
         return false;
     command.setArtifact(kScreenshotAfter, QStringLiteral("assets/") + flowId + QLatin1Char('/') + *file);
     used.insert(*file);
-    qCInfo(lcReport, "Patched %s with %s", qUtf8Printable(command.id.value_or(QStringLiteral("unknown"))),
-           qUtf8Printable(*file));
+    qCInfo(lcReport, "Patched %s with %s", qUtf8Printable(command.id.value_or(QStringLiteral("unknown"))), qUtf8Printable(*file));
     return true;
 }
 
@@ -48,8 +47,7 @@ QString ScreenshotLinker::screenshotPrefix(qint64 index)
     return QStringLiteral("cmd-%1-").arg(index, 3, 10, QLatin1Char('0'));
 }
 
-std::optional<QString> ScreenshotLinker::pickScreenshot(const QStringList &pngFiles, qint64 index,
-                                                        const QSet<QString> &used)
+std::optional<QString> ScreenshotLinker::pickScreenshot(const QStringList &pngFiles, qint64 index, const QSet<QString> &used)
 {
     const QString prefix = screenshotPrefix(index);
     for (const QString &name : pngFiles) {
@@ -64,8 +62,7 @@ bool ScreenshotLinker::patchScreenshots(QString &html, const QString &reportFold
     const std::optional<EmbeddedDataRange> range = EmbeddedReportLocator::locate(html);
     if (!range)
         return false;
-    std::optional<EmbeddedReportData> data =
-        EmbeddedReportData::decode(QStringView(html).mid(range->start, range->length));
+    std::optional<EmbeddedReportData> data = EmbeddedReportData::decode(QStringView(html).mid(range->start, range->length));
     if (!data || !data->flows)
         return false;
 

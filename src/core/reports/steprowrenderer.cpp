@@ -18,8 +18,7 @@ QString durationText(const std::optional<qint64> &milliseconds)
 StepRowRenderer::StepRowRenderer(const NetworkHitList &hits, const ApiHitIndex &index)
     : m_hits(hits)
     , m_index(index)
-{
-}
+{ }
 
 QString StepRowRenderer::apiStatusClass(const QString &status)
 {
@@ -51,10 +50,9 @@ QString StepRowRenderer::renderScreenshot(const QString &path)
 QString StepRowRenderer::apiItem(const NetworkHit &hit)
 {
     return QStringLiteral("<div class='api-list-item' onclick=\"showApiDetails('") + HtmlEscape::jsString(hit.id)
-        + QStringLiteral("')\"><div><span class='api-badge api-method ")
-        + HtmlEscape::attribute(hit.reqMethod.toLower()) + QStringLiteral("'>") + HtmlEscape::text(hit.reqMethod)
-        + QStringLiteral("</span><span class='api-badge api-status ") + apiStatusClass(hit.resStatus)
-        + QStringLiteral("'>") + HtmlEscape::text(hit.resStatus)
+        + QStringLiteral("')\"><div><span class='api-badge api-method ") + HtmlEscape::attribute(hit.reqMethod.toLower())
+        + QStringLiteral("'>") + HtmlEscape::text(hit.reqMethod) + QStringLiteral("</span><span class='api-badge api-status ")
+        + apiStatusClass(hit.resStatus) + QStringLiteral("'>") + HtmlEscape::text(hit.resStatus)
         + QStringLiteral("</span></div><div class='api-endpoint'>") + HtmlEscape::text(endpointOf(hit.url))
         + QStringLiteral("</div></div>");
 }
@@ -69,8 +67,7 @@ QString StepRowRenderer::screenshotPath(const FlowCommand &command, FlowState &s
     }
     if (command.type != QLatin1String("takeScreenshot") || !command.index)
         return QString();
-    const std::optional<QString> file =
-        ScreenshotLinker::pickScreenshot(state.pngFiles, *command.index, state.usedScreenshots);
+    const std::optional<QString> file = ScreenshotLinker::pickScreenshot(state.pngFiles, *command.index, state.usedScreenshots);
     if (!file)
         return QString();
     state.usedScreenshots.insert(*file);
@@ -79,8 +76,7 @@ QString StepRowRenderer::screenshotPath(const FlowCommand &command, FlowState &s
 
 QString StepRowRenderer::apiCell(const FlowCommand &command, FlowState &state) const
 {
-    if ((command.subCommands && !command.subCommands->empty()) || m_index.isEmpty() || !command.startTime
-        || !command.endTime)
+    if ((command.subCommands && !command.subCommands->empty()) || m_index.isEmpty() || !command.startTime || !command.endTime)
         return QString();
     const auto start = ReportFormatters::parseInternetDateTime(*command.startTime);
     const auto end = ReportFormatters::parseInternetDateTime(*command.endTime);
@@ -99,8 +95,8 @@ QString StepRowRenderer::apiCell(const FlowCommand &command, FlowState &state) c
     return QStringLiteral("<div class='api-list'>") + items + QStringLiteral("</div>");
 }
 
-void StepRowRenderer::renderStepRows(QString &out, const std::vector<FlowCommand> &commands, FlowState &state,
-                                     const QString &prefix) const
+void StepRowRenderer::renderStepRows(
+    QString &out, const std::vector<FlowCommand> &commands, FlowState &state, const QString &prefix) const
 {
     const int depth = int(prefix.count(QLatin1Char('.')));
     QString boxStyle;
@@ -131,10 +127,9 @@ void StepRowRenderer::renderStepRows(QString &out, const std::vector<FlowCommand
         QString commandCell = QStringLiteral("<div") + boxStyle + QStringLiteral("><span class='cmd-text'>")
             + HtmlEscape::text(label) + QStringLiteral("</span>");
         if (command.error && !command.error->message.isEmpty()) {
-            commandCell += QStringLiteral(
-                               "<div style='margin-top: 8px; font-size: 12px; color: var(--danger); "
-                               "background: var(--danger-bg); padding: 8px; border-radius: 6px; font-family: "
-                               "ui-monospace, monospace; word-break: break-word;'><strong>Error:</strong> ")
+            commandCell += QStringLiteral("<div style='margin-top: 8px; font-size: 12px; color: var(--danger); "
+                                          "background: var(--danger-bg); padding: 8px; border-radius: 6px; font-family: "
+                                          "ui-monospace, monospace; word-break: break-word;'><strong>Error:</strong> ")
                 + HtmlEscape::text(command.error->message) + QStringLiteral("</div>");
         }
         commandCell += QStringLiteral("</div>");
@@ -142,8 +137,8 @@ void StepRowRenderer::renderStepRows(QString &out, const std::vector<FlowCommand
         const QString path = screenshotPath(command, state);
         const QString evidence = path.isEmpty() ? QString() : renderScreenshot(path);
 
-        out += QStringLiteral("<tr class='") + rowClass + QStringLiteral("'><td") + numberStyle + QLatin1Char('>')
-            + stepNumber + QStringLiteral("</td><td>") + commandCell + QStringLiteral("</td><td>") + duration
+        out += QStringLiteral("<tr class='") + rowClass + QStringLiteral("'><td") + numberStyle + QLatin1Char('>') + stepNumber
+            + QStringLiteral("</td><td>") + commandCell + QStringLiteral("</td><td>") + duration
             + QStringLiteral("</td><td class='") + (passed ? QStringLiteral("passed") : QStringLiteral("failed"))
             + QStringLiteral("'>") + HtmlEscape::text(statusWord) + QStringLiteral("</td><td>") + evidence
             + QStringLiteral("</td><td>") + apiCell(command, state) + QStringLiteral("</td></tr>\n");

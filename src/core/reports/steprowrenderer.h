@@ -21,8 +21,8 @@ public:
     struct FlowState
     {
         int flowIndex = 0;
-        QStringList pngFiles;          // the flow's assets folder, by name
-        QString assetsFolderText;      // the folder as the page refers to it
+        QStringList pngFiles; // the flow's assets folder, by name
+        QString assetsFolderText; // the folder as the page refers to it
         QSet<QString> usedScreenshots; // file names already shown or referenced
         QSet<QString> claimedExchanges; // exchange ids already shown in this flow
     };
@@ -31,8 +31,7 @@ public:
 
     // Appends the rows of `commands` (and their sub-commands, numbered
     // prefix + k, then prefix + k + ".", ...) to `out`.
-    void renderStepRows(QString &out, const std::vector<FlowCommand> &commands, FlowState &state,
-                        const QString &prefix) const;
+    void renderStepRows(QString &out, const std::vector<FlowCommand> &commands, FlowState &state, const QString &prefix) const;
 
     static QString renderScreenshot(const QString &path);
     static QString apiStatusClass(const QString &status);

@@ -9,8 +9,8 @@ namespace {
 
 using R = JsonFieldReader;
 
-std::optional<std::vector<MaestroFlowCommand>> decodeCommands(JsonFieldReader &reader, const QJsonObject &object,
-                                                              QLatin1String key, const QString &path)
+std::optional<std::vector<MaestroFlowCommand>> decodeCommands(
+    JsonFieldReader &reader, const QJsonObject &object, QLatin1String key, const QString &path)
 {
     const auto array = reader.array(object, key, path);
     if (!array)
@@ -44,7 +44,7 @@ std::optional<MaestroReportJSON> MaestroReportJSON::decode(const QByteArray &jso
         report.startTime = reader.string(*root, QLatin1String("startTime"), path);
         report.endTime = reader.string(*root, QLatin1String("endTime"), path);
         if (const auto device = reader.object(*root, QLatin1String("device"), path))
-            report.device = MaestroDevice{reader.string(*device, QLatin1String("name"), QStringLiteral("device"))};
+            report.device = MaestroDevice { reader.string(*device, QLatin1String("name"), QStringLiteral("device")) };
         if (const auto flows = reader.array(*root, QLatin1String("flows"), path)) {
             std::vector<MaestroFlow> list;
             for (qsizetype i = 0; i < flows->size() && reader.ok(); ++i) {
@@ -59,8 +59,8 @@ std::optional<MaestroReportJSON> MaestroReportJSON::decode(const QByteArray &jso
                 value.dataFile = reader.string(flow, QLatin1String("dataFile"), at);
                 if (const auto commands = reader.object(flow, QLatin1String("commands"), at)) {
                     const QString where = R::join(at, QLatin1String("commands"));
-                    value.commands = MaestroCommands{reader.integer(*commands, QLatin1String("total"), where),
-                                                     reader.integer(*commands, QLatin1String("passed"), where)};
+                    value.commands = MaestroCommands { reader.integer(*commands, QLatin1String("total"), where),
+                        reader.integer(*commands, QLatin1String("passed"), where) };
                 }
                 list.push_back(std::move(value));
             }

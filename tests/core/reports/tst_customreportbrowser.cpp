@@ -23,11 +23,12 @@ namespace {
 // Each payload bumps window.__pwned if it ever runs.
 const QString kScript = QStringLiteral("</td></tr><script>window.__pwned=(window.__pwned||0)+1</script>");
 const QString kImage = QStringLiteral("<img src=x onerror=\"window.__pwned=(window.__pwned||0)+1\">");
-const QString kQuotes = QStringLiteral("x' onmouseover='window.__pwned=1' \"onclick=\"window.__pwned=1\" ');window.__pwned=(window.__pwned||0)+1;('");
+const QString kQuotes = QStringLiteral(
+    "x' onmouseover='window.__pwned=1' \"onclick=\"window.__pwned=1\" ');window.__pwned=(window.__pwned||0)+1;('");
 
 QByteArray jsonString(const QString &text)
 {
-    return QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+    return QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact).mid(1).chopped(1);
 }
 
 const char kDriver[] = R"JS(
@@ -113,8 +114,8 @@ window.addEventListener('load', function () {
 </script>
 )JS";
 
-NetworkHit exchange(const QString &id, int second, const QString &url, const QString &method, const QString &status,
-                    const QString &body)
+NetworkHit exchange(
+    const QString &id, int second, const QString &url, const QString &method, const QString &status, const QString &body)
 {
     NetworkHit hit;
     hit.id = id;
@@ -134,7 +135,7 @@ QString findChromium()
     const QString fromEnvironment = qEnvironmentVariable("KESTRUNE_CHROMIUM");
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
-    for (const char *name : {"chromium", "chromium-browser", "google-chrome", "google-chrome-stable"}) {
+    for (const char *name : { "chromium", "chromium-browser", "google-chrome", "google-chrome-stable" }) {
         const QString path = QStandardPaths::findExecutable(QLatin1String(name));
         if (!path.isEmpty())
             return path;
@@ -165,30 +166,43 @@ void TestCustomReportBrowser::pageWorksAndRunsNoHostileText()
     const QString report = dir.filePath(QStringLiteral("SIT_20261206_100000/report"));
     const QByteArray s = jsonString(kScript), i = jsonString(kImage), q = jsonString(kQuotes);
     QVERIFY(writeAll(report + QStringLiteral("/report.json"),
-                     "{\"startTime\":\"2026-12-06T10:00:00Z\",\"endTime\":\"2026-12-06T10:00:30Z\","
-                     "\"device\":{\"name\":" + s + ",\"id\":" + i + ",\"platform\":" + q + ",\"osVersion\":" + q + "},"
-                     "\"app\":{\"id\":" + q + "},\"maestroRunner\":{\"version\":" + s + ",\"driver\":" + i + "},"
-                     "\"flows\":[{\"name\":" + s + ",\"dataFile\":\"flows/flow-000.json\",\"assetsDir\":" + q + "},"
-                     "{\"name\":" + q + ",\"dataFile\":\"flows/flow-001.json\"}]}"));
+        "{\"startTime\":\"2026-12-06T10:00:00Z\",\"endTime\":\"2026-12-06T10:00:30Z\","
+        "\"device\":{\"name\":"
+            + s + ",\"id\":" + i + ",\"platform\":" + q + ",\"osVersion\":" + q
+            + "},"
+              "\"app\":{\"id\":"
+            + q + "},\"maestroRunner\":{\"version\":" + s + ",\"driver\":" + i
+            + "},"
+              "\"flows\":[{\"name\":"
+            + s + ",\"dataFile\":\"flows/flow-000.json\",\"assetsDir\":" + q
+            + "},"
+              "{\"name\":"
+            + q + ",\"dataFile\":\"flows/flow-001.json\"}]}"));
     QVERIFY(writeAll(report + QStringLiteral("/flows/flow-000.json"),
-                     "{\"commands\":[{\"yaml\":\"tapOn: NEEDLE\",\"status\":\"passed\",\"startTime\":\"2026-12-06T10:00:00Z\","
-                     "\"endTime\":\"2026-12-06T10:00:02Z\"},"
-                     "{\"yaml\":" + s + ",\"status\":" + i + ",\"error\":{\"message\":" + q + "},\"startTime\":\"2026-12-06T10:00:03Z\","
-                     "\"endTime\":\"2026-12-06T10:00:04Z\",\"artifacts\":{\"screenshotAfter\":\"x\\\" onerror=\\\"window.__pwned=1\\\".png\"}},"
-                     "{\"yaml\":" + i + ",\"subCommands\":[{\"yaml\":" + q + ",\"startTime\":\"2026-12-06T10:00:05Z\",\"endTime\":\"2026-12-06T10:00:06Z\"}]}]}"));
+        "{\"commands\":[{\"yaml\":\"tapOn: NEEDLE\",\"status\":\"passed\",\"startTime\":\"2026-12-06T10:00:00Z\","
+        "\"endTime\":\"2026-12-06T10:00:02Z\"},"
+        "{\"yaml\":"
+            + s + ",\"status\":" + i + ",\"error\":{\"message\":" + q
+            + "},\"startTime\":\"2026-12-06T10:00:03Z\","
+              "\"endTime\":\"2026-12-06T10:00:04Z\",\"artifacts\":{\"screenshotAfter\":\"x\\\" "
+              "onerror=\\\"window.__pwned=1\\\".png\"}},"
+              "{\"yaml\":"
+            + i + ",\"subCommands\":[{\"yaml\":" + q
+            + ",\"startTime\":\"2026-12-06T10:00:05Z\",\"endTime\":\"2026-12-06T10:00:06Z\"}]}]}"));
     QVERIFY(writeAll(report + QStringLiteral("/flows/flow-001.json"),
-                     "{\"commands\":[{\"yaml\":\"launchApp\",\"status\":\"passed\"},{\"yaml\":\"tapOn: other\",\"status\":\"failed\"}]}"));
+        "{\"commands\":[{\"yaml\":\"launchApp\",\"status\":\"passed\"},{\"yaml\":\"tapOn: other\",\"status\":\"failed\"}]}"));
     const auto decoded = MaestroFullReport::decode(readAll(report + QStringLiteral("/report.json")));
     QVERIFY(decoded);
 
-    const QString jsonBody = QStringLiteral("{\"orders\":[{\"id\":7,\"note\":\"") + QString(kScript).replace(QLatin1Char('"'), QStringLiteral("\\\""))
-        + QStringLiteral("\"}],\"") + QString(kImage).replace(QLatin1Char('"'), QStringLiteral("\\\"")) + QStringLiteral("\":true}");
-    const NetworkHitList hits{
+    const QString jsonBody = QStringLiteral("{\"orders\":[{\"id\":7,\"note\":\"")
+        + QString(kScript).replace(QLatin1Char('"'), QStringLiteral("\\\"")) + QStringLiteral("\"}],\"")
+        + QString(kImage).replace(QLatin1Char('"'), QStringLiteral("\\\"")) + QStringLiteral("\":true}");
+    const NetworkHitList hits {
         exchange(QStringLiteral("1.0_https://api/orders_GET_1"), 1, QStringLiteral("https://api.example.com/v1/orders"),
-                 QStringLiteral("GET"), QStringLiteral("200"), jsonBody),
+            QStringLiteral("GET"), QStringLiteral("200"), jsonBody),
         exchange(kQuotes, 3, QStringLiteral("https://api.example.com/") + kImage, kQuotes, kScript, kScript),
         exchange(kScript + QStringLiteral("\"'\\"), 5, QStringLiteral("https://api.example.com/") + kQuotes, kImage,
-                 QStringLiteral("TIMEOUT"), kImage),
+            QStringLiteral("TIMEOUT"), kImage),
     };
     CustomReportOptions options;
     options.now = QDateTime(QDate(2026, 12, 6), QTime(11, 0), Qt::UTC);
@@ -203,13 +217,14 @@ void TestCustomReportBrowser::pageWorksAndRunsNoHostileText()
 
     QProcess browser;
     browser.setProcessChannelMode(QProcess::SeparateChannels);
-    browser.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                             QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
-                             QStringLiteral("--disable-sync"), QStringLiteral("--no-first-run"),
-                             QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND"),
-                             QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
-                             QStringLiteral("--virtual-time-budget=10000"), QStringLiteral("--dump-dom"),
-                             QUrl::fromLocalFile(pagePath).toString()});
+    browser.start(chromium,
+        { QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+            QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
+            QStringLiteral("--disable-sync"), QStringLiteral("--no-first-run"),
+            QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND"),
+            QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
+            QStringLiteral("--virtual-time-budget=10000"), QStringLiteral("--dump-dom"),
+            QUrl::fromLocalFile(pagePath).toString() });
     QVERIFY2(browser.waitForStarted(30000), qPrintable(browser.errorString()));
     if (!browser.waitForFinished(180000)) {
         browser.kill();
@@ -217,13 +232,15 @@ void TestCustomReportBrowser::pageWorksAndRunsNoHostileText()
         QFAIL("Chromium did not finish");
     }
     const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
-    static const QRegularExpression resultsPattern(QStringLiteral("<pre id=\"test-results\">(.*?)</pre>"),
-                                                   QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression resultsPattern(
+        QStringLiteral("<pre id=\"test-results\">(.*?)</pre>"), QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = resultsPattern.match(dom);
     QVERIFY2(match.hasMatch(), qPrintable(QString::fromUtf8(browser.readAllStandardError()).right(2000)));
     QString resultText = match.captured(1);
-    resultText.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"))
-        .replace(QStringLiteral("&quot;"), QStringLiteral("\"")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    resultText.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+        .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+        .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
+        .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
     const QJsonObject results = QJsonDocument::fromJson(resultText.toUtf8()).object();
     QVERIFY2(!results.isEmpty(), qPrintable(resultText));
     QVERIFY2(!results.contains(QLatin1String("error")), qPrintable(results.value(QLatin1String("error")).toString()));
@@ -256,10 +273,11 @@ void TestCustomReportBrowser::pageWorksAndRunsNoHostileText()
 
     // The JSON body is a tree, its texts shown as text.
     QCOMPARE(results.value(QLatin1String("jsonKeys")).toArray(),
-             (QJsonArray{QStringLiteral("\"orders\""), QStringLiteral("\"id\""), QStringLiteral("\"note\""),
-                         QJsonValue(QStringLiteral("\"") + kImage + QStringLiteral("\""))}));
-    QCOMPARE(results.value(QLatin1String("jsonStrings")).toArray(), QJsonArray{QJsonValue(QStringLiteral("\"") + kScript + QStringLiteral("\""))});
-    QCOMPARE(results.value(QLatin1String("jsonNumbers")).toArray(), QJsonArray{QJsonValue(QStringLiteral("7"))});
+        (QJsonArray { QStringLiteral("\"orders\""), QStringLiteral("\"id\""), QStringLiteral("\"note\""),
+            QJsonValue(QStringLiteral("\"") + kImage + QStringLiteral("\"")) }));
+    QCOMPARE(results.value(QLatin1String("jsonStrings")).toArray(),
+        QJsonArray { QJsonValue(QStringLiteral("\"") + kScript + QStringLiteral("\"")) });
+    QCOMPARE(results.value(QLatin1String("jsonNumbers")).toArray(), QJsonArray { QJsonValue(QStringLiteral("7")) });
     QCOMPARE(results.value(QLatin1String("jsonTrees")).toInt(), 3);
     QVERIFY(results.value(QLatin1String("requestHeaders")).toString().endsWith(kScript));
 

@@ -16,8 +16,9 @@ using namespace ReportTestSupport;
 
 namespace {
 
-const QByteArray kPassingReport = R"({"status":"passed","startTime":"2026-12-06T09:36:40+01:00","endTime":"2026-12-06T09:36:54.9+01:00",)"
-                                  R"("device":{"name":"iPhone de QA"},"flows":[{"name":"Login","dataFile":"flows/flow-000.json","commands":{"total":9,"passed":9}}]})";
+const QByteArray kPassingReport
+    = R"({"status":"passed","startTime":"2026-12-06T09:36:40+01:00","endTime":"2026-12-06T09:36:54.9+01:00",)"
+      R"("device":{"name":"iPhone de QA"},"flows":[{"name":"Login","dataFile":"flows/flow-000.json","commands":{"total":9,"passed":9}}]})";
 
 // Builds one run folder from a setup word; see rows() for the words.
 void makeRun(const QString &root, const QString &name, const QString &setup)
@@ -42,9 +43,11 @@ void makeRun(const QString &root, const QString &name, const QString &setup)
         return;
     }
     if (setup != QLatin1String("no-json"))
-        writeAll(report + QStringLiteral("/report.json"), setup == QLatin1String("bad-json") ? R"({"status":1})" : kPassingReport);
+        writeAll(
+            report + QStringLiteral("/report.json"), setup == QLatin1String("bad-json") ? R"({"status":1})" : kPassingReport);
     if (setup == QLatin1String("no-end"))
-        writeAll(report + QStringLiteral("/report.json"), R"({"status":"failed","startTime":"2026-12-06T09:36:40Z","flows":[{"name":"F"}]})");
+        writeAll(report + QStringLiteral("/report.json"),
+            R"({"status":"failed","startTime":"2026-12-06T09:36:40Z","flows":[{"name":"F"}]})");
     if (setup == QLatin1String("odd-status"))
         writeAll(report + QStringLiteral("/report.json"), R"({"status":"running","flows":[]})");
     writeAll(report + QStringLiteral("/report.html"), "<html></html>");
@@ -52,7 +55,7 @@ void makeRun(const QString &root, const QString &name, const QString &setup)
         writeAll(report + QStringLiteral("/report-custom.html"), "<html></html>");
     if (setup == QLatin1String("details"))
         writeAll(report + QStringLiteral("/flows/flow-000.json"),
-                 R"({"commands":[{"status":"passed"},{"status":"passed","subCommands":[{"status":"failed"},{"status":"skipped","subCommands":[{"status":"passed"}]}]}]})");
+            R"({"commands":[{"status":"passed"},{"status":"passed","subCommands":[{"status":"failed"},{"status":"skipped","subCommands":[{"status":"passed"}]}]}]})");
     if (setup == QLatin1String("bad-details"))
         writeAll(report + QStringLiteral("/flows/flow-000.json"), R"({"commands":[{"status":2}]})");
 }
@@ -61,14 +64,10 @@ QString describe(const TestReport &row, const QString &root)
 {
     const auto text = [](const std::optional<QString> &v) { return v ? *v : QStringLiteral("-"); };
     const auto number = [](const std::optional<qint64> &v) { return v ? QString::number(*v) : QStringLiteral("-"); };
-    return QStringList{row.environment,
-                       row.timestamp.toString(QStringLiteral("yyyyMMdd_HHmmss")),
-                       testStatusName(row.status),
-                       text(row.yamlName),
-                       number(row.durationSeconds),
-                       text(row.deviceName),
-                       number(row.passedCommands) + QLatin1Char('/') + number(row.totalCommands),
-                       row.reportHtmlUrl ? QDir(root).relativeFilePath(row.reportHtmlUrl->toLocalFile()) : QStringLiteral("-")}
+    return QStringList { row.environment, row.timestamp.toString(QStringLiteral("yyyyMMdd_HHmmss")), testStatusName(row.status),
+        text(row.yamlName), number(row.durationSeconds), text(row.deviceName),
+        number(row.passedCommands) + QLatin1Char('/') + number(row.totalCommands),
+        row.reportHtmlUrl ? QDir(root).relativeFilePath(row.reportHtmlUrl->toLocalFile()) : QStringLiteral("-") }
         .join(QLatin1Char('|'));
 }
 
@@ -104,34 +103,71 @@ void TestReportHistory::rows_data()
     QTest::addColumn<QString>("expected"); // "" when the folder is not listed
 
     const QString run = QStringLiteral("2026-12-06_09-36-40/");
-    QTest::newRow("passing run beside sandbox") << "SIT_20261206_093644" << "plain"
-                                                << "SIT|20261206_093644|passed|Login|14|iPhone de QA|9/9|SIT_20261206_093644/" + run + "report.html";
-    QTest::newRow("custom page preferred") << "UAT_20261206_093644" << "custom"
-                                           << "UAT|20261206_093644|passed|Login|14|iPhone de QA|9/9|UAT_20261206_093644/" + run + "report-custom.html";
-    QTest::newRow("detail file counts every depth") << "SIT_20261206_093644" << "details"
-                                                    << "SIT|20261206_093644|passed|Login|14|iPhone de QA|3/4|SIT_20261206_093644/" + run + "report.html";
-    QTest::newRow("undecodable detail file keeps summary counts") << "SIT_20261206_093644" << "bad-details"
-                                                                 << "SIT|20261206_093644|passed|Login|14|iPhone de QA|9/9|SIT_20261206_093644/" + run + "report.html";
-    QTest::newRow("start without end") << "PREPROD_20261206_093644" << "no-end"
-                                       << "PREPROD|20261206_093644|failed|F|-|-|-/-|PREPROD_20261206_093644/" + run + "report.html";
-    QTest::newRow("other status word") << "SIT_20261206_093644" << "odd-status"
+    QTest::newRow("passing run beside sandbox")
+        << "SIT_20261206_093644"
+        << "plain"
+        << "SIT|20261206_093644|passed|Login|14|iPhone de QA|9/9|SIT_20261206_093644/" + run + "report.html";
+    QTest::newRow("custom page preferred") << "UAT_20261206_093644"
+                                           << "custom"
+                                           << "UAT|20261206_093644|passed|Login|14|iPhone de QA|9/9|UAT_20261206_093644/" + run
+            + "report-custom.html";
+    QTest::newRow("detail file counts every depth")
+        << "SIT_20261206_093644"
+        << "details"
+        << "SIT|20261206_093644|passed|Login|14|iPhone de QA|3/4|SIT_20261206_093644/" + run + "report.html";
+    QTest::newRow("undecodable detail file keeps summary counts")
+        << "SIT_20261206_093644"
+        << "bad-details"
+        << "SIT|20261206_093644|passed|Login|14|iPhone de QA|9/9|SIT_20261206_093644/" + run + "report.html";
+    QTest::newRow("start without end") << "PREPROD_20261206_093644"
+                                       << "no-end"
+                                       << "PREPROD|20261206_093644|failed|F|-|-|-/-|PREPROD_20261206_093644/" + run
+            + "report.html";
+    QTest::newRow("other status word") << "SIT_20261206_093644"
+                                       << "odd-status"
                                        << "SIT|20261206_093644|unknown|-|-|-|-/-|SIT_20261206_093644/" + run + "report.html";
-    QTest::newRow("only sandbox") << "SIT_20261206_093644" << "sandbox-only" << "SIT|20261206_093644|unknown|-|-|-|-/-|-";
-    QTest::newRow("no report.json") << "SIT_20261206_093644" << "no-json"
+    QTest::newRow("only sandbox") << "SIT_20261206_093644"
+                                  << "sandbox-only"
+                                  << "SIT|20261206_093644|unknown|-|-|-|-/-|-";
+    QTest::newRow("no report.json") << "SIT_20261206_093644"
+                                    << "no-json"
                                     << "SIT|20261206_093644|unknown|-|-|-|-/-|SIT_20261206_093644/" + run + "report.html";
-    QTest::newRow("undecodable report.json") << "SIT_20261206_093644" << "bad-json"
-                                             << "SIT|20261206_093644|unknown|-|-|-|-/-|SIT_20261206_093644/" + run + "report.html";
-    QTest::newRow("leading underscore") << "_CUSTOM_20261206_093644" << "sandbox-only" << "CUSTOM|20261206_093644|unknown|-|-|-|-/-|-";
-    QTest::newRow("hyphenated date") << "SIT_2026-12-06_09-36-44" << "plain" << "";
-    QTest::newRow("environment with an underscore") << "MY_ENV_20261206_093644" << "plain" << "";
-    QTest::newRow("double underscore") << "SIT__20261206_093644" << "plain" << "";
-    QTest::newRow("no time") << "SIT" << "plain" << "";
-    QTest::newRow("trailing underscore") << "SIT_" << "plain" << "";
-    QTest::newRow("extra piece after the time") << "SIT_20261206_093644_2" << "plain" << "";
-    QTest::newRow("a file, not a folder") << "SIT_20261206_093644" << "file" << "";
-    QTest::newRow("hidden folder") << ".SIT_20261206_093644" << "plain" << "";
-    QTest::newRow("dangling link") << "SIT_20261206_093644" << "dangling-link" << "";
-    QTest::newRow("dangling link beside sandbox") << "SIT_20261206_093644" << "dangling-report-link"
+    QTest::newRow("undecodable report.json")
+        << "SIT_20261206_093644"
+        << "bad-json"
+        << "SIT|20261206_093644|unknown|-|-|-|-/-|SIT_20261206_093644/" + run + "report.html";
+    QTest::newRow("leading underscore") << "_CUSTOM_20261206_093644"
+                                        << "sandbox-only"
+                                        << "CUSTOM|20261206_093644|unknown|-|-|-|-/-|-";
+    QTest::newRow("hyphenated date") << "SIT_2026-12-06_09-36-44"
+                                     << "plain"
+                                     << "";
+    QTest::newRow("environment with an underscore") << "MY_ENV_20261206_093644"
+                                                    << "plain"
+                                                    << "";
+    QTest::newRow("double underscore") << "SIT__20261206_093644"
+                                       << "plain"
+                                       << "";
+    QTest::newRow("no time") << "SIT"
+                             << "plain"
+                             << "";
+    QTest::newRow("trailing underscore") << "SIT_"
+                                         << "plain"
+                                         << "";
+    QTest::newRow("extra piece after the time") << "SIT_20261206_093644_2"
+                                                << "plain"
+                                                << "";
+    QTest::newRow("a file, not a folder") << "SIT_20261206_093644"
+                                          << "file"
+                                          << "";
+    QTest::newRow("hidden folder") << ".SIT_20261206_093644"
+                                   << "plain"
+                                   << "";
+    QTest::newRow("dangling link") << "SIT_20261206_093644"
+                                   << "dangling-link"
+                                   << "";
+    QTest::newRow("dangling link beside sandbox") << "SIT_20261206_093644"
+                                                  << "dangling-report-link"
                                                   << "SIT|20261206_093644|unknown|-|-|-|-/-|-";
 }
 
@@ -156,12 +192,13 @@ void TestReportHistory::rows()
 void TestReportHistory::rowsAreNewestFirst()
 {
     QTemporaryDir dir;
-    for (const char *name : {"UAT_20261205_235959", "SIT_20261206_000000", "PREPROD_20251231_120000", "SIT_20261206_093644"})
+    for (const char *name : { "UAT_20261205_235959", "SIT_20261206_000000", "PREPROD_20251231_120000", "SIT_20261206_093644" })
         makeRun(dir.path(), QLatin1String(name), QStringLiteral("sandbox-only"));
     QStringList order;
     for (const TestReport &row : ReportHistoryStore::scanReportFolders(dir.path()))
         order.append(QFileInfo(row.id).fileName());
-    QCOMPARE(order, (QStringList{"SIT_20261206_093644", "SIT_20261206_000000", "UAT_20261205_235959", "PREPROD_20251231_120000"}));
+    QCOMPARE(
+        order, (QStringList { "SIT_20261206_093644", "SIT_20261206_000000", "UAT_20261205_235959", "PREPROD_20251231_120000" }));
 }
 
 void TestReportHistory::missingDirectoryGivesNoRows()
@@ -176,7 +213,7 @@ void TestReportHistory::deleteVanishedAlongsidePresent()
     makeRun(dir.path(), QStringLiteral("SIT_20261206_093644"), QStringLiteral("plain"));
     QSignalSpy deleted(AppEvents::instance(), &AppEvents::reportsDeleted);
     const int removed = ReportHistoryStore::deleteReports(
-        {dir.filePath(QStringLiteral("SIT_20261206_093644")), dir.filePath(QStringLiteral("UAT_20261206_093644"))});
+        { dir.filePath(QStringLiteral("SIT_20261206_093644")), dir.filePath(QStringLiteral("UAT_20261206_093644")) });
     QCOMPARE(removed, 1);
     QCOMPARE(deleted.count(), 1);
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("SIT_20261206_093644"))));
@@ -194,11 +231,12 @@ void TestReportHistory::deleteLinkRemovesOnlyTheLink()
     // And a run folder whose content links out of it.
     makeRun(dir.path(), QStringLiteral("output/UAT_20261206_093644"), QStringLiteral("plain"));
     QVERIFY(writeAll(dir.filePath(QStringLiteral("keep/precious.txt")), "keep"));
-    QVERIFY(QFile::link(dir.filePath(QStringLiteral("keep")), dir.filePath(QStringLiteral("output/UAT_20261206_093644/keep-link"))));
+    QVERIFY(
+        QFile::link(dir.filePath(QStringLiteral("keep")), dir.filePath(QStringLiteral("output/UAT_20261206_093644/keep-link"))));
 
     const TestReportList rows = ReportHistoryStore::scanReportFolders(dir.filePath(QStringLiteral("output")));
     QCOMPARE(rows.size(), 2);
-    QCOMPARE(ReportHistoryStore::deleteReports({rows[0].id, rows[1].id}), 2);
+    QCOMPARE(ReportHistoryStore::deleteReports({ rows[0].id, rows[1].id }), 2);
 
     QVERIFY(!QFileInfo(link).isSymLink() && !QFileInfo::exists(link));
     QVERIFY(QFileInfo::exists(target + QStringLiteral("/2026-12-06_09-36-40/report.json")));
@@ -210,7 +248,7 @@ void TestReportHistory::deleteNothingPostsNothing()
 {
     QTemporaryDir dir;
     QSignalSpy deleted(AppEvents::instance(), &AppEvents::reportsDeleted);
-    QCOMPARE(ReportHistoryStore::deleteReports({dir.filePath(QStringLiteral("gone"))}), 0);
+    QCOMPARE(ReportHistoryStore::deleteReports({ dir.filePath(QStringLiteral("gone")) }), 0);
     QCOMPARE(ReportHistoryStore::deleteReports({}), 0);
     QCOMPARE(deleted.count(), 0);
 }
@@ -244,12 +282,12 @@ void TestReportHistory::viewModelDeleteReloads()
     model.loadReports();
     QVERIFY(reports.wait(5000));
     QCOMPARE(model.reports().size(), 2);
-    model.deleteReports({model.reports().first().id});
+    model.deleteReports({ model.reports().first().id });
     QVERIFY(model.isRefreshing());
     QVERIFY(reports.wait(5000));
     QCOMPARE(model.reports().size(), 1);
     // A deletion that removes nothing does not reload.
-    model.deleteReports({dir.filePath(QStringLiteral("gone"))});
+    model.deleteReports({ dir.filePath(QStringLiteral("gone")) });
     QVERIFY(!model.isRefreshing());
 }
 
@@ -263,7 +301,7 @@ void TestReportHistory::viewModelOpensOnlyRowsWithPage()
     QVERIFY(opened.isEmpty());
     row.reportHtmlUrl = QUrl::fromLocalFile(QStringLiteral("/tmp/x/report.html"));
     model.openReportInBrowser(row);
-    QCOMPARE(opened, QList<QUrl>{*row.reportHtmlUrl});
+    QCOMPARE(opened, QList<QUrl> { *row.reportHtmlUrl });
 }
 
 void TestReportHistory::managerGeneratesAndCompletesOnMainThread()
@@ -289,11 +327,14 @@ void TestReportHistory::managerGeneratesAndCompletesOnMainThread()
 void TestReportHistory::managerOpenReport_data()
 {
     QTest::addColumn<QString>("setup");
-    QTest::addColumn<QString>("opened");   // relative to the run folder, "-" for none
+    QTest::addColumn<QString>("opened"); // relative to the run folder, "-" for none
     QTest::addColumn<bool>("revealed");
-    QTest::newRow("custom page") << "custom" << "2026-12-06_09-36-40/report-custom.html" << false;
-    QTest::newRow("runner page") << "plain" << "2026-12-06_09-36-40/report.html" << false;
-    QTest::newRow("only sandbox reveals the folder") << "sandbox-only" << "-" << true;
+    QTest::newRow("custom page") << "custom"
+                                 << "2026-12-06_09-36-40/report-custom.html" << false;
+    QTest::newRow("runner page") << "plain"
+                                 << "2026-12-06_09-36-40/report.html" << false;
+    QTest::newRow("only sandbox reveals the folder") << "sandbox-only"
+                                                     << "-" << true;
 }
 
 void TestReportHistory::managerOpenReport()
@@ -312,8 +353,8 @@ void TestReportHistory::managerOpenReport()
     if (opened == QLatin1String("-"))
         QVERIFY(files.isEmpty());
     else
-        QCOMPARE(files, QList<QUrl>{QUrl::fromLocalFile(run + QLatin1Char('/') + opened)});
-    QCOMPARE(folders, revealed ? QList<QUrl>{QUrl::fromLocalFile(run)} : QList<QUrl>{});
+        QCOMPARE(files, QList<QUrl> { QUrl::fromLocalFile(run + QLatin1Char('/') + opened) });
+    QCOMPARE(folders, revealed ? QList<QUrl> { QUrl::fromLocalFile(run) } : QList<QUrl> {});
 }
 
 QTEST_GUILESS_MAIN(TestReportHistory)

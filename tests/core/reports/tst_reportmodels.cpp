@@ -112,8 +112,8 @@ void TestReportModels::detailFileDecoding_data()
     QTest::addColumn<bool>("hasArtifacts");
 
     QTest::newRow("error object with message only")
-        << QByteArray(R"({"commands":[{"index":4,"artifacts":{},"error":{"message":"boom"}}]})") << true << "boom"
-        << true << true;
+        << QByteArray(R"({"commands":[{"index":4,"artifacts":{},"error":{"message":"boom"}}]})") << true << "boom" << true
+        << true;
     QTest::newRow("runner's error object, all strings")
         << QByteArray(R"({"commands":[{"error":{"type":"T","message":"m \u003cb\u003e","details":"","suggestion":"s"}}]})")
         << true << "m <b>" << false << false;
@@ -121,20 +121,16 @@ void TestReportModels::detailFileDecoding_data()
         << QByteArray(R"({"commands":[{"error":{"message":"boom","code":3}}]})") << false << "-" << false << false;
     QTest::newRow("error object without message fails")
         << QByteArray(R"({"commands":[{"error":{"type":"T"}}]})") << false << "-" << false << false;
-    QTest::newRow("plain string error") << QByteArray(R"({"commands":[{"error":"plain"}]})") << true << "plain" << false
-                                        << false;
+    QTest::newRow("plain string error") << QByteArray(R"({"commands":[{"error":"plain"}]})") << true << "plain" << false << false;
     QTest::newRow("numeric error fails") << QByteArray(R"({"commands":[{"error":7}]})") << false << "-" << false << false;
-    QTest::newRow("null error is absent") << QByteArray(R"({"commands":[{"error":null,"index":null}]})") << true << "-"
-                                          << false << false;
-    QTest::newRow("index as text fails") << QByteArray(R"({"commands":[{"index":"4"}]})") << false << "-" << false
-                                         << false;
-    QTest::newRow("fractional index fails") << QByteArray(R"({"commands":[{"index":4.5}]})") << false << "-" << false
-                                            << false;
-    QTest::newRow("non-string artifact fails") << QByteArray(R"({"commands":[{"artifacts":{"a":1}}]})") << false << "-"
-                                               << false << false;
+    QTest::newRow("null error is absent") << QByteArray(R"({"commands":[{"error":null,"index":null}]})") << true << "-" << false
+                                          << false;
+    QTest::newRow("index as text fails") << QByteArray(R"({"commands":[{"index":"4"}]})") << false << "-" << false << false;
+    QTest::newRow("fractional index fails") << QByteArray(R"({"commands":[{"index":4.5}]})") << false << "-" << false << false;
+    QTest::newRow("non-string artifact fails")
+        << QByteArray(R"({"commands":[{"artifacts":{"a":1}}]})") << false << "-" << false << false;
     QTest::newRow("nested sub-command of wrong type fails")
-        << QByteArray(R"({"commands":[{"subCommands":[{"subCommands":[{"status":1}]}]}]})") << false << "-" << false
-        << false;
+        << QByteArray(R"({"commands":[{"subCommands":[{"subCommands":[{"status":1}]}]}]})") << false << "-" << false << false;
     QTest::newRow("not JSON") << QByteArray("{\"commands\":[") << false << "-" << false << false;
     QTest::newRow("top level array") << QByteArray("[]") << false << "-" << false << false;
 }
@@ -207,13 +203,18 @@ void TestReportModels::locateEmbeddedObject_data()
 
     QTest::newRow("runner's line") << "<script>\n        let reportData = {\"flows\":[]};\n        render();\n"
                                    << "{\"flows\":[]}";
-    QTest::newRow("first of two") << "let reportData = {\"a\":1};\nlet reportData = {\"b\":2};\n" << "{\"a\":1}";
-    QTest::newRow("no line break after the semicolon") << "let reportData = {\"flows\":[]}; render();" << "-";
-    QTest::newRow("carriage return before the line break") << "let reportData = {\"flows\":[]};\r\n" << "-";
-    QTest::newRow("lazy end at the first }; and line break")
-        << "let reportData = {\"a\":{\"b\":1}};\nx = {};\n" << "{\"a\":{\"b\":1}}";
-    QTest::newRow("object across lines") << "let reportData = {\n\"a\": 1\n};\n" << "{\n\"a\": 1\n}";
-    QTest::newRow("no statement") << "<html></html>\n" << "-";
+    QTest::newRow("first of two") << "let reportData = {\"a\":1};\nlet reportData = {\"b\":2};\n"
+                                  << "{\"a\":1}";
+    QTest::newRow("no line break after the semicolon") << "let reportData = {\"flows\":[]}; render();"
+                                                       << "-";
+    QTest::newRow("carriage return before the line break") << "let reportData = {\"flows\":[]};\r\n"
+                                                           << "-";
+    QTest::newRow("lazy end at the first }; and line break") << "let reportData = {\"a\":{\"b\":1}};\nx = {};\n"
+                                                             << "{\"a\":{\"b\":1}}";
+    QTest::newRow("object across lines") << "let reportData = {\n\"a\": 1\n};\n"
+                                         << "{\n\"a\": 1\n}";
+    QTest::newRow("no statement") << "<html></html>\n"
+                                  << "-";
 }
 
 void TestReportModels::locateEmbeddedObject()
@@ -236,10 +237,9 @@ void TestReportModels::embeddedDecodeFailures_data()
     QTest::newRow("flows as object") << R"({"flows":{}})" << false;
     QTest::newRow("index as text") << R"({"flows":[{"commands":[{"index":"4"}]}]})" << false;
     QTest::newRow("artifacts as array") << R"({"flows":[{"commands":[{"artifacts":[]}]}]})" << false;
-    QTest::newRow("deep sub-command id as number") << R"({"flows":[{"commands":[{"subCommands":[{"id":1}]}]}]})"
-                                                   << false;
-    QTest::newRow("artifact values of any type") << R"({"flows":[{"commands":[{"artifacts":{"a":1,"b":[true],"c":null}}]}]})"
-                                                 << true;
+    QTest::newRow("deep sub-command id as number") << R"({"flows":[{"commands":[{"subCommands":[{"id":1}]}]}]})" << false;
+    QTest::newRow("artifact values of any type")
+        << R"({"flows":[{"commands":[{"artifacts":{"a":1,"b":[true],"c":null}}]}]})" << true;
     QTest::newRow("unknown members of any type") << R"({"index":{"summary":null},"flows":[{"status":1}]})" << true;
     QTest::newRow("truncated") << R"({"flows":[)" << false;
 }
@@ -268,12 +268,12 @@ void TestReportModels::embeddedWriteBackKeepsRunnerMembers()
     // Unchanged, the object comes back exactly as the runner wrote it.
     QCOMPARE(data->encode(), original);
 
-    (*(*data->flows)[0].commands)[0].setArtifact(QStringLiteral("screenshotAfter"),
-                                                 QStringLiteral("assets/flow-000/cmd-003-cart.png"));
+    (*(*data->flows)[0].commands)[0].setArtifact(
+        QStringLiteral("screenshotAfter"), QStringLiteral("assets/flow-000/cmd-003-cart.png"));
     const QString patched = data->encode();
     QString expected = original;
     expected.replace(QStringLiteral(R"("artifacts":{},)"),
-                     QStringLiteral(R"("artifacts":{"screenshotAfter":"assets\/flow-000\/cmd-003-cart.png"},)"));
+        QStringLiteral(R"("artifacts":{"screenshotAfter":"assets\/flow-000\/cmd-003-cart.png"},)"));
     QCOMPARE(patched, expected);
 }
 
@@ -286,7 +286,8 @@ void TestReportModels::embeddedNullArtifactWrittenAsEmptyString()
     QVERIFY(command.artifacts);
     QCOMPARE(command.artifacts->front().value.toString(), QString());
     QVERIFY(command.artifacts->front().value.isString());
-    QCOMPARE(data->encode(), QStringLiteral(R"({"flows":[{"id":"f","commands":[{"artifacts":{"viewHierarchy":""},"type":"x"}]}]})"));
+    QCOMPARE(
+        data->encode(), QStringLiteral(R"({"flows":[{"id":"f","commands":[{"artifacts":{"viewHierarchy":""},"type":"x"}]}]})"));
 }
 
 void TestReportModels::anyCodableKeepsTypes()
@@ -310,9 +311,12 @@ void TestReportModels::jsonStringEscaping_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("literal");
-    QTest::newRow("slash") << "a/b" << R"("a\/b")";
-    QTest::newRow("markup") << "</script><b>&" << R"("\u003c\/script\u003e\u003cb\u003e\u0026")";
-    QTest::newRow("quote and backslash") << "\"\\" << R"("\"\\")";
+    QTest::newRow("slash") << "a/b"
+                           << R"("a\/b")";
+    QTest::newRow("markup") << "</script><b>&"
+                            << R"("\u003c\/script\u003e\u003cb\u003e\u0026")";
+    QTest::newRow("quote and backslash") << "\"\\"
+                                         << R"("\"\\")";
     QTest::newRow("controls") << QStringLiteral("\n\t\x01") << R"("\n\t\u0001")";
     QTest::newRow("line separators") << QString(QChar(0x2028)) + QChar(0x2029) << R"("\u2028\u2029")";
     QTest::newRow("non-ascii kept") << QStringLiteral("Café ✓") << QStringLiteral("\"Café ✓\"");

@@ -12,9 +12,9 @@
 #include "reports/screenshotlinker.h"
 
 #include <QJsonArray>
-#include <QLoggingCategory>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -99,39 +99,41 @@ void TestReportPostProcessing::logLines()
     const QString report = basicReportFolder(run);
     QTest::ignoreMessage(QtInfoMsg, "Patched cmd-003 with cmd-003-cart-again.png");
     QTest::ignoreMessage(QtInfoMsg, "Successfully processed and patched report.html (Screenshots, UI, Netfox Log)");
-    QTest::ignoreMessage(QtInfoMsg, qPrintable(QStringLiteral("Generated dynamic report at: ") + report + QStringLiteral("/report-custom.html")));
-    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral(
-                                        "^Attached netfox log to 1 Allure result\\(s\\) as [0-9a-f-]{36}-attachment\\.txt$")));
+    QTest::ignoreMessage(
+        QtInfoMsg, qPrintable(QStringLiteral("Generated dynamic report at: ") + report + QStringLiteral("/report-custom.html")));
+    QTest::ignoreMessage(QtInfoMsg,
+        QRegularExpression(QStringLiteral("^Attached netfox log to 1 Allure result\\(s\\) as [0-9a-f-]{36}-attachment\\.txt$")));
     ReportGenerator().generate(run, std::nullopt);
 
     // Failures are logged and the later steps still run.
     QVERIFY(writeAll(report + QStringLiteral("/report.json"), "{\"flows\":3}"));
     QVERIFY(writeAll(report + QStringLiteral("/report.html"), "caf\xe9"));
-    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Warning: Failed to patch report.html: .*not valid UTF-8$")));
-    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Warning: Failed to generate custom report: Expected Array at \"flows\"$")));
+    QTest::ignoreMessage(
+        QtInfoMsg, QRegularExpression(QStringLiteral("^Warning: Failed to patch report.html: .*not valid UTF-8$")));
+    QTest::ignoreMessage(QtInfoMsg,
+        QRegularExpression(QStringLiteral("^Warning: Failed to generate custom report: Expected Array at \"flows\"$")));
     QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Attached netfox log to 1 Allure result")));
     ReportGenerator().generate(run, std::nullopt);
 }
 
 void TestReportPostProcessing::findSkipsSandbox_data()
 {
-    QTest::addColumn<QStringList>("files");  // relative paths created under the run folder
+    QTest::addColumn<QStringList>("files"); // relative paths created under the run folder
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("directory");
     QTest::addColumn<QString>("expected"); // relative path, "-" for none
 
     QTest::newRow("sandbox sorts first, report beside it")
-        << QStringList{"a/sandbox/report.html", "b/report.html"} << "report.html" << false << "b/report.html";
-    QTest::newRow("only inside sandbox") << QStringList{"sandbox/deep/report.json"} << "report.json" << false << "-";
-    QTest::newRow("depth first") << QStringList{"a/x/report.json", "b/report.json"} << "report.json" << false
+        << QStringList { "a/sandbox/report.html", "b/report.html" } << "report.html" << false << "b/report.html";
+    QTest::newRow("only inside sandbox") << QStringList { "sandbox/deep/report.json" } << "report.json" << false << "-";
+    QTest::newRow("depth first") << QStringList { "a/x/report.json", "b/report.json" } << "report.json" << false
                                  << "a/x/report.json";
     QTest::newRow("a folder with the file's name is not a file")
-        << QStringList{"a/report.html/keep", "b/report.html"} << "report.html" << false << "b/report.html";
-    QTest::newRow("directory outside sandbox") << QStringList{"sandbox/allure-results/x", "r/allure-results/y"}
-                                               << "allure-results" << true << "r/allure-results";
-    QTest::newRow("sandbox itself is never found") << QStringList{"sandbox/x"} << "sandbox" << true << "-";
-    QTest::newRow("exact name only") << QStringList{"r/Report.html", "r/report.html.bak"} << "report.html" << false
-                                     << "-";
+        << QStringList { "a/report.html/keep", "b/report.html" } << "report.html" << false << "b/report.html";
+    QTest::newRow("directory outside sandbox")
+        << QStringList { "sandbox/allure-results/x", "r/allure-results/y" } << "allure-results" << true << "r/allure-results";
+    QTest::newRow("sandbox itself is never found") << QStringList { "sandbox/x" } << "sandbox" << true << "-";
+    QTest::newRow("exact name only") << QStringList { "r/Report.html", "r/report.html.bak" } << "report.html" << false << "-";
 }
 
 void TestReportPostProcessing::findSkipsSandbox()
@@ -143,8 +145,7 @@ void TestReportPostProcessing::findSkipsSandbox()
     QTemporaryDir dir;
     for (const QString &file : files)
         QVERIFY(writeAll(dir.filePath(file), "x"));
-    const auto found = directory ? ReportGenerator::findDirectory(name, dir.path())
-                                 : ReportGenerator::findFile(name, dir.path());
+    const auto found = directory ? ReportGenerator::findDirectory(name, dir.path()) : ReportGenerator::findFile(name, dir.path());
     QCOMPARE(found ? QDir(dir.path()).relativeFilePath(*found) : QStringLiteral("-"), expected);
 }
 
@@ -155,41 +156,40 @@ void TestReportPostProcessing::screenshotLinking_data()
     QTest::addColumn<QStringList>("expected"); // id=screenshotAfter after patching, every depth
 
     QTest::newRow("index 4 without artifacts")
-        << R"([{"id":"cmd-004","index":4,"type":"takeScreenshot"}])" << QStringList{"cmd-004-shot.png"}
-        << QStringList{"cmd-004=assets/flow-000/cmd-004-shot.png"};
+        << R"([{"id":"cmd-004","index":4,"type":"takeScreenshot"}])" << QStringList { "cmd-004-shot.png" }
+        << QStringList { "cmd-004=assets/flow-000/cmd-004-shot.png" };
     QTest::newRow("index 7 is zero-filled") << R"([{"id":"c","index":7,"type":"takeScreenshot","artifacts":{}}])"
-                                            << QStringList{"cmd-07-a.png", "cmd-007-b.png"}
-                                            << QStringList{"c=assets/flow-000/cmd-007-b.png"};
+                                            << QStringList { "cmd-07-a.png", "cmd-007-b.png" }
+                                            << QStringList { "c=assets/flow-000/cmd-007-b.png" };
     QTest::newRow("four digits kept") << R"([{"id":"c","index":1234,"type":"takeScreenshot"}])"
-                                      << QStringList{"cmd-234-a.png", "cmd-1234-a.png"}
-                                      << QStringList{"c=assets/flow-000/cmd-1234-a.png"};
+                                      << QStringList { "cmd-234-a.png", "cmd-1234-a.png" }
+                                      << QStringList { "c=assets/flow-000/cmd-1234-a.png" };
     QTest::newRow("file used by a sub-command is not reused")
         << R"([{"id":"r","index":1,"type":"runFlow","subCommands":[{"id":"s","artifacts":{"screenshotBefore":"assets/flow-000/cmd-002-a.png"}}]},)"
            R"({"id":"c","index":2,"type":"takeScreenshot"}])"
-        << QStringList{"cmd-002-a.png", "cmd-002-b.png"} << QStringList{"c=assets/flow-000/cmd-002-b.png"};
+        << QStringList { "cmd-002-a.png", "cmd-002-b.png" } << QStringList { "c=assets/flow-000/cmd-002-b.png" };
     QTest::newRow("same index takes the next free file")
         << R"([{"id":"a","index":5,"type":"takeScreenshot"},{"id":"b","index":5,"type":"takeScreenshot"},{"id":"c","index":5,"type":"takeScreenshot"}])"
-        << QStringList{"cmd-005-1.png", "cmd-005-2.png"}
-        << QStringList{"a=assets/flow-000/cmd-005-1.png", "b=assets/flow-000/cmd-005-2.png"};
+        << QStringList { "cmd-005-1.png", "cmd-005-2.png" }
+        << QStringList { "a=assets/flow-000/cmd-005-1.png", "b=assets/flow-000/cmd-005-2.png" };
     QTest::newRow("existing screenshotAfter kept, its file stays free")
         << R"([{"id":"a","index":3,"type":"takeScreenshot","artifacts":{"screenshotAfter":"elsewhere.jpg"}},{"id":"b","index":3,"type":"takeScreenshot"}])"
-        << QStringList{"cmd-003-x.png"}
-        << QStringList{"a=elsewhere.jpg", "b=assets/flow-000/cmd-003-x.png"};
+        << QStringList { "cmd-003-x.png" } << QStringList { "a=elsewhere.jpg", "b=assets/flow-000/cmd-003-x.png" };
     QTest::newRow("direct sub-command linked")
         << R"([{"id":"r","index":0,"type":"runFlow","subCommands":[{"id":"s","index":2,"type":"takeScreenshot"}]}])"
-        << QStringList{"cmd-002-x.png"} << QStringList{"s=assets/flow-000/cmd-002-x.png"};
+        << QStringList { "cmd-002-x.png" } << QStringList { "s=assets/flow-000/cmd-002-x.png" };
     QTest::newRow("two levels deep not linked")
         << R"([{"id":"r","index":0,"type":"runFlow","subCommands":[{"id":"s","type":"repeat","subCommands":[{"id":"d","index":2,"type":"takeScreenshot"}]}]}])"
-        << QStringList{"cmd-002-x.png"} << QStringList{};
-    QTest::newRow("other command types not linked") << R"([{"id":"a","index":2,"type":"tapOn"}])"
-                                                    << QStringList{"cmd-002-x.png"} << QStringList{};
-    QTest::newRow("no index not linked") << R"([{"id":"a","type":"takeScreenshot"}])" << QStringList{"cmd-000-x.png"}
-                                         << QStringList{};
+        << QStringList { "cmd-002-x.png" } << QStringList {};
+    QTest::newRow("other command types not linked")
+        << R"([{"id":"a","index":2,"type":"tapOn"}])" << QStringList { "cmd-002-x.png" } << QStringList {};
+    QTest::newRow("no index not linked") << R"([{"id":"a","type":"takeScreenshot"}])" << QStringList { "cmd-000-x.png" }
+                                         << QStringList {};
     QTest::newRow("extension is case-sensitive") << R"([{"id":"a","index":2,"type":"takeScreenshot"}])"
-                                                 << QStringList{"cmd-002-x.PNG", "cmd-002-y.jpg"} << QStringList{};
-    QTest::newRow("command without id still linked") << R"([{"index":2,"type":"takeScreenshot"}])"
-                                                     << QStringList{"cmd-002-x.png"}
-                                                     << QStringList{"?=assets/flow-000/cmd-002-x.png"};
+                                                 << QStringList { "cmd-002-x.PNG", "cmd-002-y.jpg" } << QStringList {};
+    QTest::newRow("command without id still linked")
+        << R"([{"index":2,"type":"takeScreenshot"}])" << QStringList { "cmd-002-x.png" }
+        << QStringList { "?=assets/flow-000/cmd-002-x.png" };
 }
 
 void TestReportPostProcessing::screenshotLinking()
@@ -200,8 +200,7 @@ void TestReportPostProcessing::screenshotLinking()
     QTemporaryDir dir;
     for (const QString &file : files)
         QVERIFY(writeAll(dir.filePath(QStringLiteral("assets/flow-000/") + file), "png"));
-    const QString original = pageWithData(
-        QStringLiteral(R"({"flows":[{"id":"flow-000","commands":)") + commands
+    const QString original = pageWithData(QStringLiteral(R"({"flows":[{"id":"flow-000","commands":)") + commands
         + QStringLiteral(R"(,"name":"keep me"}],"index":{"status":"passed"}})"));
     QString html = original;
     const bool changed = ScreenshotLinker::patchScreenshots(html, dir.path());
@@ -213,8 +212,8 @@ void TestReportPostProcessing::screenshotLinking()
     QStringList actual;
     collectScreenshotAfter(*(*data->flows)[0].commands, actual);
     QCOMPARE(actual, expected);
-    const bool expectChange = std::any_of(expected.cbegin(), expected.cend(),
-                                          [](const QString &e) { return e.contains(QLatin1String("=assets/")); });
+    const bool expectChange
+        = std::any_of(expected.cbegin(), expected.cend(), [](const QString &e) { return e.contains(QLatin1String("=assets/")); });
     QCOMPARE(changed, expectChange);
     if (!changed) {
         QCOMPARE(html, original);
@@ -248,8 +247,8 @@ void TestReportPostProcessing::screenshotPrefix()
 
 void TestReportPostProcessing::branding()
 {
-    QString html = QString::fromUtf8(readAll(dataDir() + QStringLiteral(
-                                                 "/runs/SIT_20261206_093640/2026-12-06_09-36-40/report.html")));
+    QString html
+        = QString::fromUtf8(readAll(dataDir() + QStringLiteral("/runs/SIT_20261206_093640/2026-12-06_09-36-40/report.html")));
     html.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     html += QStringLiteral("<a href=\"https://github.com/devicelab-dev/maestro-runner\" class=\"x\">second\nlink</a>");
     QVERIFY(ReportBranding::apply(html));
@@ -265,18 +264,18 @@ void TestReportPostProcessing::branding()
     QVERIFY(!html.contains(QLatin1String("second")));
     QVERIFY(!html.contains(QLatin1String("alt=\"DeviceLab\"")));
     QVERIFY(html.contains(QStringLiteral("<img src=\"") + ReportResources::logoDataUri()
-                          + QStringLiteral("\" alt=\"Kestrune\" style=\"width:32px;height:32px;border-radius:8px;"
-                                           "box-shadow:0 2px 8px rgba(0,0,0,0.15);\" />")));
+        + QStringLiteral("\" alt=\"Kestrune\" style=\"width:32px;height:32px;border-radius:8px;"
+                         "box-shadow:0 2px 8px rgba(0,0,0,0.15);\" />")));
     // The embedded data is untouched.
     QVERIFY(html.contains(QLatin1String("let reportData = {\"flows\":")));
 }
 
 void TestReportPostProcessing::brandingLeavesOtherTextAlone()
 {
-    const QString original = QStringLiteral(
-        "<img src=\"data:image/png;base64,AAAA\" alt=\"Other\" style=\"width:32px;height:32px;\" />"
-        "<a href=\"https://github.com/devicelab-dev/maestro-runnerX\">fork</a>"
-        "<span class=\"brand-name\">Maestro-Runner</span>");
+    const QString original
+        = QStringLiteral("<img src=\"data:image/png;base64,AAAA\" alt=\"Other\" style=\"width:32px;height:32px;\" />"
+                         "<a href=\"https://github.com/devicelab-dev/maestro-runnerX\">fork</a>"
+                         "<span class=\"brand-name\">Maestro-Runner</span>");
     QString html = original;
     QVERIFY(!ReportBranding::apply(html));
     QCOMPARE(html, original);
@@ -365,7 +364,7 @@ void TestReportPostProcessing::crlfPageIsNormalisedWhenPatched()
     QVERIFY(ReportGenerator().patchReportHTML(page, QString(), std::nullopt, &error));
     QCOMPARE(readAll(page), QByteArray("<style>\n--accent: #005a9c;\n</style>\n"));
     // No temporary file of the atomic write is left behind.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("report.html")});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("report.html") });
 }
 
 void TestReportPostProcessing::unreadablePageIsAnError()
@@ -409,7 +408,7 @@ void TestReportPostProcessing::allureAttachments()
     QString error;
     QVERIFY(AllureAttacher::attach(allure, log, &error));
     QCOMPARE(readAll(allure + QStringLiteral("/categories.json")), QByteArray("[]"));
-    const QStringList copies = QDir(allure).entryList({QStringLiteral("*-attachment.txt")}, QDir::Files);
+    const QStringList copies = QDir(allure).entryList({ QStringLiteral("*-attachment.txt") }, QDir::Files);
     QCOMPARE(copies.size(), 1);
     QCOMPARE(readAll(allure + QLatin1Char('/') + copies.first()), kOneExchangeLog);
     QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}-attachment\\.txt$"))
@@ -478,14 +477,14 @@ void TestReportPostProcessing::handOffOnSampleRun()
     const JsonNode &shot = flow.member(QLatin1String("commands"))->items.at(3);
     QCOMPARE(shot.member(QLatin1String("yaml"))->text, QStringLiteral("takeScreenshot: cart"));
     QCOMPARE(shot.member(QLatin1String("artifacts"))->member(QLatin1String("screenshotAfter"))->text,
-             QStringLiteral("assets/flow-000/cmd-003-cart-again.png"));
+        QStringLiteral("assets/flow-000/cmd-003-cart-again.png"));
     QVERIFY(html.contains(QLatin1String("Checkout \\u003csmoke\\u003e \\u0026 pay")));
 
     // Without a log the Allure results get nothing.
     QCOMPARE(readJsonObject(report + QStringLiteral("/allure-results/flow-000-result.json"))
                  .value(QLatin1String("attachments"))
                  .isNull(),
-             true);
+        true);
 }
 
 void TestReportPostProcessing::handOffTwice()
@@ -508,9 +507,9 @@ void TestReportPostProcessing::handOffTwice()
     QCOMPARE(int(second.count(QLatin1String("cmd-003-cart"))), 1);
 
     const QString allure = report + QStringLiteral("/allure-results");
-    QCOMPARE(QDir(allure).entryList({QStringLiteral("*-attachment.txt")}, QDir::Files).size(), 2);
-    const QJsonArray attachments =
-        readJsonObject(allure + QStringLiteral("/flow-000-result.json")).value(QLatin1String("attachments")).toArray();
+    QCOMPARE(QDir(allure).entryList({ QStringLiteral("*-attachment.txt") }, QDir::Files).size(), 2);
+    const QJsonArray attachments
+        = readJsonObject(allure + QStringLiteral("/flow-000-result.json")).value(QLatin1String("attachments")).toArray();
     QCOMPARE(attachments.size(), 2);
     QVERIFY(attachments[0].toObject().value(QLatin1String("source")) != attachments[1].toObject().value(QLatin1String("source")));
     // The sandbox's decoy result is never touched.
