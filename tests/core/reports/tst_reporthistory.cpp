@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QThreadPool>
 #include <QtTest>
 
 using namespace ReportTestSupport;
@@ -92,6 +93,8 @@ private Q_SLOTS:
     void viewModelDeleteReloads();
     void viewModelOpensOnlyRowsWithPage();
     void managerGeneratesAndCompletesOnMainThread();
+    void managerGoneDropsCompletion();
+    void viewModelGoneDuringScan();
     void managerOpenReport_data();
     void managerOpenReport();
 };
@@ -322,6 +325,36 @@ void TestReportHistory::managerGeneratesAndCompletesOnMainThread()
     QVERIFY(result);
     QVERIFY(onMainThread);
     QVERIFY(QFileInfo::exists(basicReportFolder(run) + QStringLiteral("/report-custom.html")));
+}
+
+void TestReportHistory::managerGoneDropsCompletion()
+{
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    int calls = 0;
+    {
+        ReportManager manager;
+        manager.generateReport(run, std::nullopt, [&calls](bool) { ++calls; });
+    } // waits for the work, which still finishes
+    QCoreApplication::processEvents();
+    QTest::qWait(50);
+    QCOMPARE(calls, 0);
+    QVERIFY(QFileInfo::exists(basicReportFolder(run) + QStringLiteral("/report-custom.html")));
+}
+
+void TestReportHistory::viewModelGoneDuringScan()
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 20; ++i)
+        makeRun(dir.path(), QStringLiteral("SIT_20261206_0936%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("plain"));
+    const QString path = dir.path();
+    auto *model = new HistoryViewModel([path] { return path; });
+    model->loadReports();
+    delete model;
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    // The queued result must find no model: under the sanitizers any touch
+    // of the deleted one fails this test.
 }
 
 void TestReportHistory::managerOpenReport_data()
