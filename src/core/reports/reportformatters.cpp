@@ -1,6 +1,7 @@
 #include "reportformatters.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace {
 
@@ -54,8 +55,12 @@ QString ReportFormatters::formatDisplay(const QDateTime &time)
 {
     const QLocale locale;
     const QDateTime local = time.toLocalTime();
+    // A short time shows hours and minutes; some locales' short form has seconds.
+    static const QRegularExpression seconds(QStringLiteral("[:.]?s+"));
+    QString timePattern = locale.timeFormat(QLocale::ShortFormat);
+    timePattern.remove(seconds);
     return locale.toString(local.date(), QStringLiteral("MMM d, yyyy")) + QStringLiteral(", ")
-        + locale.toString(local.time(), QLocale::ShortFormat);
+        + locale.toString(local.time(), timePattern.trimmed());
 }
 
 std::optional<QDateTime> ReportFormatters::parseInternetDateTime(QStringView text)

@@ -25,6 +25,7 @@ class TestReportModels final : public QObject
 private Q_SLOTS:
     void internetDateTime_data();
     void internetDateTime();
+    void displayFormat();
     void runFolderTime_data();
     void runFolderTime();
     void detailFileDecoding_data();
@@ -79,6 +80,14 @@ void TestReportModels::internetDateTime()
     }
     QVERIFY(parsed);
     QCOMPARE(parsed->toMSecsSinceEpoch(), expectedMsecs);
+}
+
+void TestReportModels::displayFormat()
+{
+    QLocale::setDefault(QLocale::c());
+    const QDateTime time(QDate(2026, 12, 6), QTime(9, 36, 44));
+    QCOMPARE(ReportFormatters::formatDisplay(time), QStringLiteral("Dec 6, 2026, 09:36"));
+    QLocale::setDefault(QLocale::system());
 }
 
 void TestReportModels::runFolderTime_data()

@@ -74,6 +74,8 @@ private Q_SLOTS:
     void screenshotPrefix();
     void branding();
     void brandingLeavesOtherTextAlone();
+    void undecodableEmbeddedDataStillBranded_data();
+    void undecodableEmbeddedDataStillBranded();
     void panelPlacement_data();
     void panelPlacement();
     void panelNeedsExchanges();
@@ -285,6 +287,33 @@ void TestReportPostProcessing::brandingLeavesOtherTextAlone()
     QVERIFY(ReportBranding::apply(withLogo));
     QVERIFY(withLogo.startsWith(QLatin1String("$1 \\1 <img src=\"data:image/png;base64,")));
     QVERIFY(withLogo.endsWith(QLatin1String(" /> $0")));
+}
+
+void TestReportPostProcessing::undecodableEmbeddedDataStillBranded_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("wrong type")
+        << R"(let reportData = {"flows":[{"id":"flow-000","commands":[{"index":"3","type":"takeScreenshot"}]}]};)";
+    QTest::newRow("not JSON") << R"(let reportData = {"flows":[{"id":"flow-000",}]};)";
+    QTest::newRow("no line break after it")
+        << R"(let reportData = {"flows":[{"id":"flow-000","commands":[{"index":3,"type":"takeScreenshot"}]}]}; x)";
+}
+
+void TestReportPostProcessing::undecodableEmbeddedDataStillBranded()
+{
+    QFETCH(QString, statement);
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath(QStringLiteral("assets/flow-000/cmd-003-x.png")), "png"));
+    const QString page = dir.filePath(QStringLiteral("report.html"));
+    QVERIFY(writeAll(page,
+        (QStringLiteral("<style>--accent: #06b6d4;</style>\n<script>\n") + statement + QStringLiteral("\n</script>\n"))
+            .toUtf8()));
+    QString error;
+    QVERIFY(ReportGenerator().patchReportHTML(page, QString(), std::nullopt, &error));
+    const QString html = QString::fromUtf8(readAll(page));
+    QVERIFY(html.contains(QLatin1String("--accent: #005a9c;")));
+    QVERIFY(html.contains(statement));
+    QVERIFY(!html.contains(QLatin1String("cmd-003-x.png")));
 }
 
 void TestReportPostProcessing::panelPlacement_data()
