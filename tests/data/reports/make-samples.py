@@ -21,7 +21,7 @@ def go_json_pretty(value):
 
 def png(path):
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    subprocess.run(["convert", "-size", "2x2", "xc:#3b82f6", "PNG32:" + path], check=True)
+    subprocess.run(["convert", "-size", "2x2", "xc:#3b82f6", "-strip", "PNG32:" + path], check=True)
 
 
 def cmd(cid, index, ctype, yaml, status, start=None, end=None, duration=None, error=None, artifacts=None, subs=None):
