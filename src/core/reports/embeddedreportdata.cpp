@@ -104,7 +104,7 @@ JsonNode encodeCommand(const EmbeddedCommand &command)
     JsonNode node = command.raw;
     if (node.kind != JsonNode::Kind::Object)
         node = JsonNode::makeObject();
-    if (command.artifacts) {
+    if (command.artifacts && command.artifactsChanged) {
         JsonNode artifacts;
         artifacts.kind = JsonNode::Kind::Object;
         for (const EmbeddedArtifact &artifact : *command.artifacts) {
@@ -159,6 +159,7 @@ bool EmbeddedCommand::hasArtifact(QStringView key) const
 
 void EmbeddedCommand::setArtifact(const QString &key, const QString &value)
 {
+    artifactsChanged = true;
     if (!artifacts)
         artifacts.emplace();
     for (EmbeddedArtifact &artifact : *artifacts) {

@@ -36,6 +36,7 @@ struct EmbeddedCommand
     std::optional<qint64> index;
     std::optional<QString> id;
     std::optional<std::vector<EmbeddedArtifact>> artifacts; // in the runner's order
+    bool artifactsChanged = false; // only changed artifacts are written back from here
     std::optional<std::vector<EmbeddedCommand>> subCommands;
     JsonNode raw; // the object as the runner wrote it
 

@@ -288,15 +288,22 @@ void TestReportModels::embeddedWriteBackKeepsRunnerMembers()
 
 void TestReportModels::embeddedNullArtifactWrittenAsEmptyString()
 {
-    auto data = EmbeddedReportData::decode(
-        QStringLiteral(R"({"flows":[{"id":"f","commands":[{"artifacts":{"viewHierarchy":null},"type":"x"}]}]})"));
+    const QString original = QStringLiteral(
+        R"({"flows":[{"id":"f","commands":[{"artifacts":{"viewHierarchy":null},"type":"x"},{"artifacts":{"a":null}}]}]})");
+    auto data = EmbeddedReportData::decode(original);
     QVERIFY(data);
-    const EmbeddedCommand &command = (*(*data->flows)[0].commands)[0];
+    EmbeddedCommand &command = (*(*data->flows)[0].commands)[0];
     QVERIFY(command.artifacts);
     QCOMPARE(command.artifacts->front().value.toString(), QString());
     QVERIFY(command.artifacts->front().value.isString());
-    QCOMPARE(
-        data->encode(), QStringLiteral(R"({"flows":[{"id":"f","commands":[{"artifacts":{"viewHierarchy":""},"type":"x"}]}]})"));
+    // Untouched commands keep exactly what the runner wrote.
+    QCOMPARE(data->encode(), original);
+    // A patched command's artifacts are written from the model: null as "".
+    command.setArtifact(QStringLiteral("screenshotAfter"), QStringLiteral("assets/f/s.png"));
+    QCOMPARE(data->encode(),
+        QStringLiteral(
+            R"({"flows":[{"id":"f","commands":[{"artifacts":{"viewHierarchy":"","screenshotAfter":"assets\/f\/s.png"},)"
+            R"("type":"x"},{"artifacts":{"a":null}}]}]})"));
 }
 
 void TestReportModels::anyCodableKeepsTypes()
