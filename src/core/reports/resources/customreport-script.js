@@ -129,15 +129,17 @@ function toggleFlow(header, flowClass) {
 
 function filterTable() {
     const filter = document.getElementById('searchInput').value.toLowerCase();
+    const collapsed = {};
+    document.querySelectorAll('tr.flow-header').forEach(function (header) {
+        collapsed[header.getAttribute('data-flow')] = header.classList.contains('collapsed');
+    });
     document.querySelectorAll('tr.step-row').forEach(function (row) {
         const flowClass = Array.prototype.find.call(row.classList, function (name) { return /^flow-\d+$/.test(name); });
-        const header = flowClass ? document.querySelector('tr.flow-header[data-flow="' + flowClass + '"]') : null;
-        const collapsed = header !== null && header.classList.contains('collapsed');
-        if (collapsed && filter === '') {
+        if (flowClass && collapsed[flowClass] && filter === '') {
             row.style.display = 'none';
             return;
         }
-        const text = (row.innerText || row.textContent || '').toLowerCase();
+        const text = (row.textContent || '').toLowerCase();
         row.style.display = text.indexOf(filter) !== -1 ? 'table-row' : 'none';
     });
 }
