@@ -22,7 +22,7 @@ function(kestrune_add_test name)
     endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=kestrune.*=false")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=io.kestrune.*=false")
     if(ARG_GUI)
         set_property(TEST ${name} APPEND PROPERTY LABELS gui)
     else()

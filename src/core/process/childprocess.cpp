@@ -1,0 +1,109 @@
+#include "childprocess.h"
+
+#include "processregistry.h"
+#include "processtree.h"
+
+#include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
+
+ChildProcess::ChildProcess(const ToolPaths &paths, QObject *parent)
+    : QObject(parent)
+    , m_paths(paths)
+{
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (m_registryToken)
+        ProcessRegistry::remove(m_registryToken);
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->disconnect(this);
+        ProcessTree::signalGroup(m_process->processId(), SIGKILL);
+        m_process->kill();
+        m_process->waitForFinished(1000);
+    }
+}
+
+void ChildProcess::start(const QString &program, const QStringList &arguments,
+                         const std::optional<QString> &workingDirectory, const QProcessEnvironment &environment)
+{
+    m_process = new QProcess(this);
+    m_process->setProgram(program);
+    m_process->setArguments(arguments);
+    if (workingDirectory)
+        m_process->setWorkingDirectory(*workingDirectory);
+    m_process->setProcessEnvironment(environment);
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    // The runner never reads its input; an open pipe would only let a stray
+    // prompt wait forever.
+    m_process->setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
+    m_process->setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
+    connect(m_process, &QProcess::readyReadStandardOutput, this, &ChildProcess::onReadyRead);
+    connect(m_process, &QProcess::finished, this, &ChildProcess::onFinished);
+    connect(m_process, &QProcess::errorOccurred, this, &ChildProcess::onErrorOccurred);
+
+    m_registryToken = ProcessRegistry::add();
+    m_process->start();
+    if (!m_hasFinished && m_process->processId() > 0)
+        ProcessRegistry::setProcessId(m_registryToken, m_process->processId());
+}
+
+void ChildProcess::stop()
+{
+    if (!m_process || m_hasFinished)
+        return;
+    const qint64 pid = m_process->processId();
+    if (pid > 0) {
+        ProcessTree::killProcessTree(m_paths, pid);
+        ProcessTree::signalGroup(pid, SIGTERM);
+        m_process->terminate();
+        // No context object: the group still gets its SIGKILL when this
+        // object is gone by then.
+        QTimer::singleShot(ProcessTree::kKillGrace, [pid] { ProcessTree::signalGroup(pid, SIGKILL); });
+    }
+    ProcessRegistry::remove(m_registryToken);
+}
+
+qint64 ChildProcess::processId() const
+{
+    return m_process ? m_process->processId() : 0;
+}
+
+void ChildProcess::onReadyRead()
+{
+    const QString text = m_decoder.decode(m_process->readAllStandardOutput());
+    if (!text.isEmpty())
+        Q_EMIT outputReceived(text);
+}
+
+void ChildProcess::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
+{
+    Q_UNUSED(exitStatus); // a signal's number is the status, as the runner's callers expect
+    onReadyRead();
+    const QString tail = m_decoder.finish();
+    if (!tail.isEmpty())
+        Q_EMIT outputReceived(tail);
+    publish(exitCode);
+}
+
+void ChildProcess::onErrorOccurred(QProcess::ProcessError error)
+{
+    if (error != QProcess::FailedToStart || m_hasFinished)
+        return;
+    Q_EMIT outputReceived(QStringLiteral("Error starting process: ") + m_process->errorString() + QLatin1Char('\n'));
+    publish(-1);
+}
+
+void ChildProcess::publish(int status)
+{
+    if (m_hasFinished)
+        return;
+    m_hasFinished = true;
+    ProcessRegistry::remove(m_registryToken);
+    m_registryToken = 0;
+    Q_EMIT finished(status);
+}

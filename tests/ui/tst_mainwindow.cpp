@@ -1,0 +1,87 @@
+#include "mainwindow.h"
+#include "settings/logging.h"
+#include "symbolicons.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void tabsInOrderWithIcons();
+    void footerShowsProductAndVersion();
+    void minimumSize();
+    void symbolTable_data();
+    void symbolTable();
+};
+
+void TestMainWindow::tabsInOrderWithIcons()
+{
+    MainWindow window;
+    QCOMPARE(window.objectName(), QStringLiteral("MainWindow"));
+    QTabWidget *tabs = window.tabs();
+    QCOMPARE(tabs->count(), 3);
+    const QStringList titles { QStringLiteral("Workspace"), QStringLiteral("History"), QStringLiteral("Settings") };
+    for (int i = 0; i < tabs->count(); ++i) {
+        QCOMPARE(tabs->tabText(i), titles.at(i));
+        QVERIFY2(!tabs->tabIcon(i).pixmap(16, 16).isNull(), qPrintable(titles.at(i)));
+    }
+    QCOMPARE(tabs->currentIndex(), int(MainWindow::WorkspaceTab));
+}
+
+void TestMainWindow::footerShowsProductAndVersion()
+{
+    MainWindow window;
+    window.show();
+    QCOMPARE(window.footer()->text(), QStringLiteral("Kestrune ") + kestrune::appVersion());
+    QCOMPARE(window.footer()->font().pointSize(), 10);
+    QVERIFY(window.footer()->palette().color(QPalette::WindowText).alphaF() < 1.0);
+    QVERIFY(window.footer()->isVisible());
+}
+
+void TestMainWindow::minimumSize()
+{
+    MainWindow window;
+    window.show();
+    QCOMPARE(window.minimumSize(), QSize(800, 500));
+    window.resize(300, 200);
+    QVERIFY(window.width() >= 800 && window.height() >= 500);
+}
+
+void TestMainWindow::symbolTable_data()
+{
+    QTest::addColumn<QString>("symbol");
+    QTest::addColumn<QString>("themeName");
+    QTest::addColumn<QString>("resource");
+    for (const SymbolIcons::Entry &entry : SymbolIcons::entries())
+        QTest::newRow(entry.symbol) << QString::fromLatin1(entry.symbol) << QString::fromLatin1(entry.themeName)
+                                    << QString::fromLatin1(entry.resource);
+}
+
+void TestMainWindow::symbolTable()
+{
+    QFETCH(QString, symbol);
+    QFETCH(QString, themeName);
+    QFETCH(QString, resource);
+    QVERIFY(!themeName.isEmpty());
+    QVERIFY(!SymbolIcons::icon(symbol).isNull());
+    // Our own SVG must load where no icon theme exists (macOS).
+    SymbolIcons::icon(symbol); // registers the resources
+    QVERIFY(QFile::exists(resource));
+    const QPixmap pixmap = QIcon(resource).pixmap(32, 32);
+    QVERIFY(!pixmap.isNull());
+    const QImage image = pixmap.toImage();
+    bool drawn = false;
+    for (int y = 0; y < image.height() && !drawn; ++y) {
+        for (int x = 0; x < image.width() && !drawn; ++x)
+            drawn = qAlpha(image.pixel(x, y)) > 0;
+    }
+    QVERIFY2(drawn, "the SVG renders something");
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
