@@ -4,16 +4,10 @@
 #include "network/netfoxparser.h"
 #include "reportresources.h"
 
-#include <QStringList>
-
 QString NetworkLogPanel::script(const NetworkHitList &hits)
 {
-    QStringList texts;
-    texts.reserve(hits.size());
-    for (const NetworkHit &hit : hits)
-        texts.append(Netfox::formatHitAsText(hit, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     // The literal escapes '/' and '<', so no "</script>" in a body can end the block.
-    const QString literal = JsonText::quoted(texts.join(QStringLiteral("\n\n")));
+    const QString literal = JsonText::quoted(Netfox::formatHitsAsText(hits, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     QString block = ReportResources::networkLogPanelTemplate();
     block.replace(QStringLiteral("__LOG_DATA_PLACEHOLDER__"), literal);
     return block;
