@@ -27,7 +27,8 @@ QString runnerLine(qint64 n)
     case 0:
         return QStringLiteral("    \u2713 tapOn: id=\"cartButton\" (311ms)");
     case 1:
-        return QStringLiteral("time=\"2026-12-06T10:14:44+01:00\" level=info msg=\"closed listener successfully\" phonePort=8138");
+        return QStringLiteral(
+            "time=\"2026-12-06T10:14:44+01:00\" level=info msg=\"closed listener successfully\" phonePort=8138");
     case 2:
         return QStringLiteral("    \u2713 inputText: \"qa-%1@example.com\" (1.2s)").arg(n);
     case 3:
@@ -37,7 +38,8 @@ QString runnerLine(qint64 n)
     case 5:
         return QStringLiteral("    \u2717 tapOn: id=\"pay\" (1.2s)");
     case 6:
-        return QStringLiteral("      \u2570\u2500 Element not found: id=\"pay\" after 5000ms of waiting for the screen to settle");
+        return QStringLiteral(
+            "      \u2570\u2500 Element not found: id=\"pay\" after 5000ms of waiting for the screen to settle");
     default:
         return QString(40, u'\u2500');
     }
@@ -73,7 +75,7 @@ Phase feed(RunnerViewModel &vm, qint64 lines, int linesPerBatch, qint64 &nextLin
     if (!carry.isEmpty())
         vm.processOutput(carry);
     QCoreApplication::sendPostedEvents();
-    return {timer.nsecsElapsed() / 1e9, peakResidentKiB(), residentKiB()};
+    return { timer.nsecsElapsed() / 1e9, peakResidentKiB(), residentKiB() };
 }
 
 } // namespace
@@ -92,19 +94,19 @@ int main(int argc, char *argv[])
     QCoreApplication::sendPostedEvents();
 
     std::printf("console throughput: %lld lines in batches of %d lines (one batch = one 100 ms window)\n",
-                static_cast<long long>(lines), linesPerBatch);
+        static_cast<long long>(lines), linesPerBatch);
     qint64 next = 0;
     const Phase first = feed(vm, lines, linesPerBatch, next);
     std::printf("  %12lld lines: %8.2f s  %12.0f lines/s  peak %7lld KiB  rss %7lld KiB  console %lld lines\n",
-                static_cast<long long>(lines), first.seconds, lines / first.seconds, static_cast<long long>(first.peakKiB),
-                static_cast<long long>(first.rssKiB), static_cast<long long>(vm.consoleLogs().size()));
+        static_cast<long long>(lines), first.seconds, lines / first.seconds, static_cast<long long>(first.peakKiB),
+        static_cast<long long>(first.rssKiB), static_cast<long long>(vm.consoleLogs().size()));
     const Phase second = feed(vm, 9 * lines, linesPerBatch, next);
     std::printf("  %12lld lines: %8.2f s  %12.0f lines/s  peak %7lld KiB  rss %7lld KiB  console %lld lines\n",
-                static_cast<long long>(10 * lines), first.seconds + second.seconds, 9 * lines / second.seconds,
-                static_cast<long long>(second.peakKiB), static_cast<long long>(second.rssKiB),
-                static_cast<long long>(vm.consoleLogs().size()));
+        static_cast<long long>(10 * lines), first.seconds + second.seconds, 9 * lines / second.seconds,
+        static_cast<long long>(second.peakKiB), static_cast<long long>(second.rssKiB),
+        static_cast<long long>(vm.consoleLogs().size()));
     std::printf("  peak memory growth over 10x the lines: %+lld KiB (%.1f%%)\n",
-                static_cast<long long>(second.peakKiB - first.peakKiB),
-                first.peakKiB > 0 ? 100.0 * double(second.peakKiB - first.peakKiB) / double(first.peakKiB) : 0.0);
+        static_cast<long long>(second.peakKiB - first.peakKiB),
+        first.peakKiB > 0 ? 100.0 * double(second.peakKiB - first.peakKiB) / double(first.peakKiB) : 0.0);
     return 0;
 }

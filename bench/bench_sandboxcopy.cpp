@@ -30,7 +30,8 @@ void makeWorkspace(const QString &root, int files)
     const QByteArray block(16 * 1024, 'y');
     for (int i = 0; i < files; ++i) {
         const int folder = i / 50;
-        const QString dir = QStringLiteral("%1/area%2/feature%3/case%4").arg(root).arg(folder / 40).arg(folder / 8 % 5).arg(folder % 8);
+        const QString dir
+            = QStringLiteral("%1/area%2/feature%3/case%4").arg(root).arg(folder / 40).arg(folder / 8 % 5).arg(folder % 8);
         if (i % 50 == 0)
             QDir().mkpath(dir);
         QFile file(QStringLiteral("%1/file%2.yaml").arg(dir).arg(i));
@@ -61,7 +62,7 @@ double timeCp(const QString &source, const QString &destination)
     QElapsedTimer timer;
     timer.start();
     QProcess cp;
-    cp.start(ToolPaths::fromEnvironment().cp, {QStringLiteral("-a"), source, destination});
+    cp.start(ToolPaths::fromEnvironment().cp, { QStringLiteral("-a"), source, destination });
     if (!cp.waitForFinished(-1) || cp.exitCode() != 0)
         qFatal("cp -a failed");
     return timer.nsecsElapsed() / 1e9;
@@ -99,6 +100,6 @@ int main(int argc, char *argv[])
     const double s = median(sandbox);
     const double c = median(cp);
     std::printf("sandbox copy of %d files, median of %d rounds: sandbox %.3f s, cp -a %.3f s, ratio %.2fx (goal <= 1.30x)\n",
-                files, rounds, s, c, s / c);
+        files, rounds, s, c, s / c);
     return 0;
 }

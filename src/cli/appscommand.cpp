@@ -27,7 +27,7 @@ int listApps(const QStringList &arguments)
     return 0;
 }
 
-const CliRegistration registration({QStringLiteral("apps"), kUsage,
-                                    QStringLiteral("List the bundle identifiers installed on a device."), listApps});
+const CliRegistration registration(
+    { QStringLiteral("apps"), kUsage, QStringLiteral("List the bundle identifiers installed on a device."), listApps });
 
 } // namespace

@@ -14,7 +14,7 @@ bool parse(QCommandLineParser &parser, const QString &command, const QString &us
 {
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     // QCommandLineParser skips the first element as the program name.
-    if (!parser.parse(QStringList{QStringLiteral("kestrune-cli ") + command} + arguments)) {
+    if (!parser.parse(QStringList { QStringLiteral("kestrune-cli ") + command } + arguments)) {
         error(QStringLiteral("kestrune-cli %1: %2\nUsage: kestrune-cli %1 %3\n").arg(command, parser.errorText(), usage));
         return false;
     }
@@ -23,12 +23,11 @@ bool parse(QCommandLineParser &parser, const QString &command, const QString &us
 
 void addSettingsOverrides(QCommandLineParser &parser)
 {
-    parser.addOption({QStringLiteral("runner"), QStringLiteral("The runner to use instead of the configured one."),
-                      QStringLiteral("PATH")});
-    parser.addOption({QStringLiteral("team-id"), QStringLiteral("The Apple team identifier for this call."),
-                      QStringLiteral("ID")});
-    parser.addOption({QStringLiteral("output-dir"), QStringLiteral("Where the run folder is created."),
-                      QStringLiteral("DIR")});
+    parser.addOption(
+        { QStringLiteral("runner"), QStringLiteral("The runner to use instead of the configured one."), QStringLiteral("PATH") });
+    parser.addOption(
+        { QStringLiteral("team-id"), QStringLiteral("The Apple team identifier for this call."), QStringLiteral("ID") });
+    parser.addOption({ QStringLiteral("output-dir"), QStringLiteral("Where the run folder is created."), QStringLiteral("DIR") });
 }
 
 RunnerSettings settingsWithOverrides(const QCommandLineParser &parser)
@@ -45,7 +44,7 @@ RunnerSettings settingsWithOverrides(const QCommandLineParser &parser)
 
 void addTimeOption(QCommandLineParser &parser)
 {
-    parser.addOption({QStringLiteral("no-time"), QStringLiteral("Print console lines without their time stamps.")});
+    parser.addOption({ QStringLiteral("no-time"), QStringLiteral("Print console lines without their time stamps.") });
 }
 
 bool printTimes(const QCommandLineParser &parser)

@@ -25,8 +25,8 @@ CliSession::CliSession(const DeviceInfo &device, const QString &appId, const Run
     : m_executor(std::make_unique<CommandExecutor>())
     , m_printTimes(printTimes)
 {
-    m_viewModel = std::make_unique<RunnerViewModel>(std::make_shared<PinnedDeviceDetector>(device, appId), m_executor.get(),
-                                                    std::make_shared<NullReportManager>());
+    m_viewModel = std::make_unique<RunnerViewModel>(
+        std::make_shared<PinnedDeviceDetector>(device, appId), m_executor.get(), std::make_shared<NullReportManager>());
     m_viewModel->setSettingsProvider([settings] { return settings; });
     connect(m_viewModel.get(), &RunnerViewModel::consoleLinesAppended, this, &CliSession::print);
 }
@@ -43,7 +43,7 @@ DeviceInfo CliSession::lookUpDevice(const QString &udid)
         if (device.id == udid)
             return device;
     }
-    return DeviceInfo{udid, udid, false};
+    return DeviceInfo { udid, udid, false };
 }
 
 void CliSession::settle()

@@ -18,7 +18,7 @@ const QString kUsage = QStringLiteral("[--json]");
 int listDevices(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("json"), QStringLiteral("Print a JSON array of {id, name, isSimulator}.")});
+    parser.addOption({ QStringLiteral("json"), QStringLiteral("Print a JSON array of {id, name, isSimulator}.") });
     if (!CliOptions::parse(parser, QStringLiteral("devices"), kUsage, arguments))
         return 2;
     if (!parser.positionalArguments().isEmpty()) {
@@ -32,9 +32,8 @@ int listDevices(const QStringList &arguments)
     if (parser.isSet(QStringLiteral("json"))) {
         QJsonArray array;
         for (const DeviceInfo &device : devices)
-            array.append(QJsonObject{{QStringLiteral("id"), device.id},
-                                     {QStringLiteral("name"), device.name},
-                                     {QStringLiteral("isSimulator"), device.isSimulator}});
+            array.append(QJsonObject { { QStringLiteral("id"), device.id }, { QStringLiteral("name"), device.name },
+                { QStringLiteral("isSimulator"), device.isSimulator } });
         out = QJsonDocument(array).toJson(QJsonDocument::Indented);
     } else {
         for (const DeviceInfo &device : devices)
@@ -44,7 +43,7 @@ int listDevices(const QStringList &arguments)
     return 0;
 }
 
-const CliRegistration registration({QStringLiteral("devices"), kUsage,
-                                    QStringLiteral("List the attached devices (UDID and name, tab-separated)."), listDevices});
+const CliRegistration registration({ QStringLiteral("devices"), kUsage,
+    QStringLiteral("List the attached devices (UDID and name, tab-separated)."), listDevices });
 
 } // namespace

@@ -13,7 +13,7 @@ const QString kUsage = QStringLiteral("--device UDID [--runner PATH] [--team-id 
 int fetchHierarchy(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("device"), QStringLiteral("The device's UDID."), QStringLiteral("UDID")});
+    parser.addOption({ QStringLiteral("device"), QStringLiteral("The device's UDID."), QStringLiteral("UDID") });
     CliOptions::addSettingsOverrides(parser);
     CliOptions::addTimeOption(parser);
     if (!CliOptions::parse(parser, QStringLiteral("hierarchy"), kUsage, arguments))
@@ -23,14 +23,13 @@ int fetchHierarchy(const QStringList &arguments)
         return CliSession::kNotStarted;
     }
     CliSession session(CliSession::lookUpDevice(parser.value(QStringLiteral("device"))), QString(),
-                       CliOptions::settingsWithOverrides(parser), CliOptions::printTimes(parser));
+        CliOptions::settingsWithOverrides(parser), CliOptions::printTimes(parser));
     session.settle();
     RunnerViewModel &vm = session.viewModel();
     return session.runUntilEnded([&vm] { vm.fetchHierarchy(); });
 }
 
-const CliRegistration registration({QStringLiteral("hierarchy"), kUsage,
-                                    QStringLiteral("Print the UI element tree of the device's current screen."),
-                                    fetchHierarchy});
+const CliRegistration registration({ QStringLiteral("hierarchy"), kUsage,
+    QStringLiteral("Print the UI element tree of the device's current screen."), fetchHierarchy });
 
 } // namespace

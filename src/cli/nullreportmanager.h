@@ -14,5 +14,5 @@ public:
             completion(true);
     }
 
-    void openReport(const QString &) override {}
+    void openReport(const QString &) override { }
 };

@@ -12,16 +12,15 @@ public:
     PinnedDeviceDetector(DeviceInfo device, QString appId)
         : m_device(std::move(device))
         , m_appId(std::move(appId))
-    {
-    }
+    { }
 
-    DeviceList listDevices() override { return {m_device}; }
+    DeviceList listDevices() override { return { m_device }; }
 
     QStringList listApps(const QString &deviceId) override
     {
         if (deviceId != m_device.id || m_appId.isEmpty())
             return {};
-        return {m_appId};
+        return { m_appId };
     }
 
 private:

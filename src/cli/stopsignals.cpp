@@ -9,7 +9,7 @@
 
 namespace {
 
-int g_pipe[2] = {-1, -1};
+int g_pipe[2] = { -1, -1 };
 
 void onSignal(int signal)
 {
@@ -39,7 +39,7 @@ StopSignals::StopSignals(QObject *parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (int signal : { SIGINT, SIGTERM, SIGHUP })
         ::sigaction(signal, &action, nullptr);
 }
 
@@ -47,7 +47,7 @@ StopSignals::~StopSignals()
 {
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (int signal : { SIGINT, SIGTERM, SIGHUP })
         ::sigaction(signal, &action, nullptr);
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

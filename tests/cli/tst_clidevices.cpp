@@ -39,7 +39,7 @@ esac
 
 void TestCliDevices::devices()
 {
-    const CliResult result = runCli({QStringLiteral("devices")}, m_env);
+    const CliResult result = runCli({ QStringLiteral("devices") }, m_env);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QString::fromUtf8("00008130-001E39811A12001C\tiPhone de QA\nBBBB\tPixel\n"));
     QCOMPARE(result.err, QString());
@@ -47,7 +47,7 @@ void TestCliDevices::devices()
 
 void TestCliDevices::devicesJson()
 {
-    const CliResult result = runCli({QStringLiteral("devices"), QStringLiteral("--json")}, m_env);
+    const CliResult result = runCli({ QStringLiteral("devices"), QStringLiteral("--json") }, m_env);
     QCOMPARE(result.exitCode, 0);
     const QJsonArray array = QJsonDocument::fromJson(result.out.toUtf8()).array();
     QCOMPARE(array.size(), 2);
@@ -58,10 +58,10 @@ void TestCliDevices::devicesJson()
 
 void TestCliDevices::apps()
 {
-    CliResult result = runCli({QStringLiteral("apps"), QStringLiteral("00008130-001E39811A12001C")}, m_env);
+    CliResult result = runCli({ QStringLiteral("apps"), QStringLiteral("00008130-001E39811A12001C") }, m_env);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QStringLiteral("com.example.a\ncom.example.shop.uat\n"));
-    result = runCli({QStringLiteral("apps"), QStringLiteral("unknown")}, m_env);
+    result = runCli({ QStringLiteral("apps"), QStringLiteral("unknown") }, m_env);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QString());
 }
@@ -69,10 +69,10 @@ void TestCliDevices::apps()
 void TestCliDevices::usageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("apps without a device") << QStringList{QStringLiteral("apps")};
-    QTest::newRow("apps with two devices") << QStringList{QStringLiteral("apps"), QStringLiteral("a"), QStringLiteral("b")};
-    QTest::newRow("devices with an unknown option") << QStringList{QStringLiteral("devices"), QStringLiteral("--xml")};
-    QTest::newRow("devices with an argument") << QStringList{QStringLiteral("devices"), QStringLiteral("extra")};
+    QTest::newRow("apps without a device") << QStringList { QStringLiteral("apps") };
+    QTest::newRow("apps with two devices") << QStringList { QStringLiteral("apps"), QStringLiteral("a"), QStringLiteral("b") };
+    QTest::newRow("devices with an unknown option") << QStringList { QStringLiteral("devices"), QStringLiteral("--xml") };
+    QTest::newRow("devices with an argument") << QStringList { QStringLiteral("devices"), QStringLiteral("extra") };
 }
 
 void TestCliDevices::usageErrors()

@@ -117,10 +117,10 @@ bool TestCliRun::writeRunner(const QString &path, int exitCode, bool sleep) cons
 
 QStringList TestCliRun::runArguments() const
 {
-    return {QStringLiteral("run"), QStringLiteral("--workspace"), m_workspace, QStringLiteral("--flow"),
-            QStringLiteral("flows/login.yaml"), QStringLiteral("--device"), QStringLiteral("00008130-001E39811A12001C"),
-            QStringLiteral("--app"), QStringLiteral("com.example.shop.uat"), QStringLiteral("--runner"), m_runner,
-            QStringLiteral("--team-id"), QStringLiteral("TEAM123456"), QStringLiteral("--output-dir"), m_output};
+    return { QStringLiteral("run"), QStringLiteral("--workspace"), m_workspace, QStringLiteral("--flow"),
+        QStringLiteral("flows/login.yaml"), QStringLiteral("--device"), QStringLiteral("00008130-001E39811A12001C"),
+        QStringLiteral("--app"), QStringLiteral("com.example.shop.uat"), QStringLiteral("--runner"), m_runner,
+        QStringLiteral("--team-id"), QStringLiteral("TEAM123456"), QStringLiteral("--output-dir"), m_output };
 }
 
 QString TestCliRun::readFile(const QString &path) const
@@ -171,17 +171,16 @@ void TestCliRun::runPassesEverythingToTheRunner()
     const QString runFolder = lines.last().mid(QStringLiteral("Run folder: ").size());
     QCOMPARE(QFileInfo(runFolder).absolutePath(), m_output);
     QVERIFY2(QFileInfo(runFolder).fileName().contains(QRegularExpression(QStringLiteral("^UAT_\\d{8}_\\d{6}$"))),
-             qPrintable(runFolder));
+        qPrintable(runFolder));
     const QString sandbox = runFolder + QStringLiteral("/sandbox");
     QCOMPARE(readFile(m_record + QStringLiteral(".args")).split(u'\n'),
-             (QStringList{"--platform", "ios", "--team-id", "TEAM123456", "--device", "00008130-001E39811A12001C", "-e",
-                          "BUNDLE_ID=com.example.shop.uat", "-e", "USER=qa", "-e", "PASS=from the command line", "-e",
-                          "EXTRA=a=b", "--artifacts", "on-failure", "--output", runFolder,
-                          sandbox + QStringLiteral("/flows/login.yaml"), ""}));
+        (QStringList { "--platform", "ios", "--team-id", "TEAM123456", "--device", "00008130-001E39811A12001C", "-e",
+            "BUNDLE_ID=com.example.shop.uat", "-e", "USER=qa", "-e", "PASS=from the command line", "-e", "EXTRA=a=b",
+            "--artifacts", "on-failure", "--output", runFolder, sandbox + QStringLiteral("/flows/login.yaml"), "" }));
     QCOMPARE(readFile(m_record + QStringLiteral(".env")),
-             QStringLiteral("APP_ENV=UAT\nBUNDLE_ID=com.example.shop.uat\nMAESTRO_APPLE_TEAM_ID=TEAM123456\n"
-                            "VESK_APPLE_TEAM_ID=TEAM123456\nPWD=")
-                 + runFolder + u'\n');
+        QStringLiteral("APP_ENV=UAT\nBUNDLE_ID=com.example.shop.uat\nMAESTRO_APPLE_TEAM_ID=TEAM123456\n"
+                       "VESK_APPLE_TEAM_ID=TEAM123456\nPWD=")
+            + runFolder + u'\n');
     QVERIFY(QFileInfo::exists(sandbox + QStringLiteral("/.env.uat")));
 }
 
@@ -195,13 +194,12 @@ void TestCliRun::exitStatusAndConsole()
     const QStringList lines = consoleTexts(result.out);
     const int start = int(lines.indexOf(QString::fromUtf8("\U0001F680 Starting Maestro Test in Sandbox...")));
     QVERIFY2(start >= 0, qPrintable(result.out));
-    QCOMPARE(lines.mid(start), (QStringList{QString::fromUtf8("\U0001F680 Starting Maestro Test in Sandbox..."),
-                                            QString::fromUtf8("\U0001F4C1 Target Flow: flows/login.yaml"),
-                                            QStringLiteral("  maestro-runner (stand-in)"),
-                                            QStringLiteral("last line without a line feed"), QString(),
-                                            QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 3)"),
-                                            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."),
-                                            lines.last()}));
+    QCOMPARE(lines.mid(start),
+        (QStringList { QString::fromUtf8("\U0001F680 Starting Maestro Test in Sandbox..."),
+            QString::fromUtf8("\U0001F4C1 Target Flow: flows/login.yaml"), QStringLiteral("  maestro-runner (stand-in)"),
+            QStringLiteral("last line without a line feed"), QString(),
+            QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 3)"),
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), lines.last() }));
     QVERIFY(lines.last().startsWith(QStringLiteral("Run folder: ")));
 
     arguments << QStringLiteral("--no-time");
@@ -240,18 +238,19 @@ void TestCliRun::hierarchy()
 {
     const QString runner = m_dir.filePath(QStringLiteral("bin/hierarchy-runner"));
     QVERIFY(writeScript(runner, "KESTRUNE_TEST_RECORD='" + m_record.toUtf8() + "'\n" + kHierarchyRunner));
-    const CliResult result =
-        runCli({QStringLiteral("hierarchy"), QStringLiteral("--device"), QStringLiteral("D1"), QStringLiteral("--runner"), runner,
-                QStringLiteral("--team-id"), QStringLiteral("T1"), QStringLiteral("--no-time")},
-               m_env);
+    const CliResult result
+        = runCli({ QStringLiteral("hierarchy"), QStringLiteral("--device"), QStringLiteral("D1"), QStringLiteral("--runner"),
+                     runner, QStringLiteral("--team-id"), QStringLiteral("T1"), QStringLiteral("--no-time") },
+            m_env);
     QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.out, QString::fromUtf8("\U0001F680 Fetching UI Hierarchy...\nApplication  text=\"Shop\"  (0,0 390x844)\n"
-                                           "  Window  (0,0 390x844)\n    Button  id=pay  (1,2 3x4)\n\n"
-                                           "\u2705 UI Hierarchy Fetched Successfully!\n"));
+    QCOMPARE(result.out,
+        QString::fromUtf8("\U0001F680 Fetching UI Hierarchy...\nApplication  text=\"Shop\"  (0,0 390x844)\n"
+                          "  Window  (0,0 390x844)\n    Button  id=pay  (1,2 3x4)\n\n"
+                          "\u2705 UI Hierarchy Fetched Successfully!\n"));
     QCOMPARE(readFile(m_record + QStringLiteral(".hargs")),
-             QStringLiteral("--platform\nios\n--team-id\nT1\n--device\nD1\nhierarchy\n--compact\n"));
+        QStringLiteral("--platform\nios\n--team-id\nT1\n--device\nD1\nhierarchy\n--compact\n"));
 
-    const CliResult noDevice = runCli({QStringLiteral("hierarchy")}, m_env);
+    const CliResult noDevice = runCli({ QStringLiteral("hierarchy") }, m_env);
     QCOMPARE(noDevice.exitCode, 2);
 }
 

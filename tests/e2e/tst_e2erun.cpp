@@ -129,20 +129,20 @@ void TestE2eRun::init()
     }
     QVERIFY(writeFile(m_workspace + QStringLiteral("/media/small.png"), "png"));
     QVERIFY(writeFile(m_workspace + QStringLiteral("/broken.yaml"),
-                      "appId: ${BUNDLE_ID}\nname: Broken\n---\n- launchApp\n- assertVisible: \"Teks yang tidak pernah ada\"\n"));
+        "appId: ${BUNDLE_ID}\nname: Broken\n---\n- launchApp\n- assertVisible: \"Teks yang tidak pernah ada\"\n"));
     // The runner: records its arguments, then is the simulated lab's runner.
     m_runner = base + QStringLiteral("/bin/maestro-runner");
     QVERIFY(writeFile(m_runner,
-                      "#!/bin/sh\n: > '" + m_record.toUtf8() + "'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '"
-                          + m_record.toUtf8() + "'; done\nexec '" + m_sim.toUtf8() + "' \"$@\"\n",
-                      true));
+        "#!/bin/sh\n: > '" + m_record.toUtf8() + "'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + m_record.toUtf8()
+            + "'; done\nexec '" + m_sim.toUtf8() + "' \"$@\"\n",
+        true));
 }
 
 QProcessEnvironment TestE2eRun::environment(const QString &speed) const
 {
     const QString lab = m_home + QStringLiteral("/lab");
     writeFile(m_home + QStringLiteral("/.zshenv"),
-              "export KESTRUNE_SIM_HOME='" + lab.toUtf8() + "'\nexport KESTRUNE_SIM_SPEED=" + speed.toUtf8() + "\n");
+        "export KESTRUNE_SIM_HOME='" + lab.toUtf8() + "'\nexport KESTRUNE_SIM_SPEED=" + speed.toUtf8() + "\n");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), m_home);
     env.insert(QStringLiteral("KESTRUNE_SIM_HOME"), lab);
@@ -155,11 +155,10 @@ QProcessEnvironment TestE2eRun::environment(const QString &speed) const
 
 QStringList TestE2eRun::runArguments(const QString &flow) const
 {
-    return {QStringLiteral("run"),     QStringLiteral("--workspace"), m_workspace, QStringLiteral("--flow"), flow,
-            QStringLiteral("--env"),   QStringLiteral(".env"),        QStringLiteral("--device"), kDevice,
-            QStringLiteral("--app"),   kApp,                          QStringLiteral("--var"),
-            QStringLiteral("SEARCH_TERM=Teh Manis"), QStringLiteral("--runner"), m_runner, QStringLiteral("--team-id"),
-            QStringLiteral("QA12345678"), QStringLiteral("--output-dir"), m_output};
+    return { QStringLiteral("run"), QStringLiteral("--workspace"), m_workspace, QStringLiteral("--flow"), flow,
+        QStringLiteral("--env"), QStringLiteral(".env"), QStringLiteral("--device"), kDevice, QStringLiteral("--app"), kApp,
+        QStringLiteral("--var"), QStringLiteral("SEARCH_TERM=Teh Manis"), QStringLiteral("--runner"), m_runner,
+        QStringLiteral("--team-id"), QStringLiteral("QA12345678"), QStringLiteral("--output-dir"), m_output };
 }
 
 TestE2eRun::Result TestE2eRun::runCli(const QStringList &arguments, const QProcessEnvironment &env)
@@ -208,32 +207,32 @@ void TestE2eRun::passingRun()
     const QString runFolder = result.lines.last().mid(12);
     QCOMPARE(QFileInfo(runFolder).absolutePath(), m_output);
     QVERIFY2(QFileInfo(runFolder).fileName().contains(QRegularExpression(QStringLiteral("^CUSTOM_\\d{8}_\\d{6}$"))),
-             qPrintable(runFolder));
+        qPrintable(runFolder));
 
     // The sandbox: the workspace without blacklisted names, links and big files.
     const QString sandbox = runFolder + QStringLiteral("/sandbox");
-    for (const char *present : {"login.yaml", ".env", "subflows/login_steps.yaml", "checkout/payment.yaml", "media/small.png"})
+    for (const char *present : { "login.yaml", ".env", "subflows/login_steps.yaml", "checkout/payment.yaml", "media/small.png" })
         QVERIFY2(QFileInfo::exists(sandbox + u'/' + QLatin1String(present)), present);
-    for (const char *absent : {".git", "node_modules", "checkout/.DS_Store", "smoke/login-link.yaml", "media/demo.mp4"})
+    for (const char *absent : { ".git", "node_modules", "checkout/.DS_Store", "smoke/login-link.yaml", "media/demo.mp4" })
         QVERIFY2(!QFileInfo::exists(sandbox + u'/' + QLatin1String(absent)), absent);
     QCOMPARE(result.lines.filter(QString::fromUtf8("\u26a0\ufe0f Skipped symbolic link: ")),
-             QStringList{QString::fromUtf8("\u26a0\ufe0f Skipped symbolic link: login-link.yaml")});
+        QStringList { QString::fromUtf8("\u26a0\ufe0f Skipped symbolic link: login-link.yaml") });
 
     // The runner's exact argument list.
     QCOMPARE(read(m_record).split(u'\n'),
-             (QStringList{"--platform", "ios", "--team-id", "QA12345678", "--device", kDevice, "-e",
-                          "BUNDLE_ID=com.lumenfold.pasar", "-e", "EMAIL=qa@lumenfold.id", "-e", "PASSWORD=rahasia-123", "-e",
-                          "SEARCH_TERM=Teh Manis", "--artifacts", "on-failure", "--output", runFolder,
-                          sandbox + QStringLiteral("/login.yaml"), ""}));
+        (QStringList { "--platform", "ios", "--team-id", "QA12345678", "--device", kDevice, "-e", "BUNDLE_ID=com.lumenfold.pasar",
+            "-e", "EMAIL=qa@lumenfold.id", "-e", "PASSWORD=rahasia-123", "-e", "SEARCH_TERM=Teh Manis", "--artifacts",
+            "on-failure", "--output", runFolder, sandbox + QStringLiteral("/login.yaml"), "" }));
 
     // The console: start, the runner's own lines without its noise, result.
     QCOMPARE(result.lines.indexOf(QString::fromUtf8("\U0001F680 Starting Maestro Test in Sandbox...")) + 1,
-             result.lines.indexOf(QString::fromUtf8("\U0001F4C1 Target Flow: login.yaml")));
+        result.lines.indexOf(QString::fromUtf8("\U0001F4C1 Target Flow: login.yaml")));
     QVERIFY(result.lines.filter(QRegularExpression(QStringLiteral("time=.*level="))).isEmpty());
     QVERIFY(result.lines.filter(QStringLiteral("closed listener successfully")).isEmpty());
     const QStringList tail = result.lines.mid(result.lines.size() - 4);
-    QCOMPARE(tail, (QStringList{QString(), QString::fromUtf8("\u2705 Test Completed Successfully!"),
-                                QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), result.lines.last()}));
+    QCOMPARE(tail,
+        (QStringList { QString(), QString::fromUtf8("\u2705 Test Completed Successfully!"),
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), result.lines.last() }));
 
     // The runner wrote its report folder inside the run folder.
     QStringList reports = QDir(runFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -247,7 +246,7 @@ void TestE2eRun::failingRun()
     const Result result = runCli(runArguments(QStringLiteral("broken.yaml")), environment(QStringLiteral("instant")));
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.lines.contains(QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 1)")),
-             qPrintable(result.lines.join(u'\n')));
+        qPrintable(result.lines.join(u'\n')));
     QVERIFY(result.lines.last().startsWith(QStringLiteral("Run folder: ")));
 }
 
@@ -279,12 +278,12 @@ void TestE2eRun::stopInTheMiddleLeavesNothingBehind()
 
 void TestE2eRun::hierarchyOfTheCurrentScreen()
 {
-    const Result result = runCli({QStringLiteral("hierarchy"), QStringLiteral("--device"), kDevice, QStringLiteral("--runner"),
-                                  m_runner, QStringLiteral("--team-id"), QStringLiteral("QA12345678")},
-                                 environment(QStringLiteral("instant")));
+    const Result result = runCli({ QStringLiteral("hierarchy"), QStringLiteral("--device"), kDevice, QStringLiteral("--runner"),
+                                     m_runner, QStringLiteral("--team-id"), QStringLiteral("QA12345678") },
+        environment(QStringLiteral("instant")));
     QVERIFY2(result.exitCode == 0, qPrintable(result.lines.join(u'\n')));
     QCOMPARE(read(m_record).split(u'\n').mid(0, 8),
-             (QStringList{"--platform", "ios", "--team-id", "QA12345678", "--device", kDevice, "hierarchy", "--compact"}));
+        (QStringList { "--platform", "ios", "--team-id", "QA12345678", "--device", kDevice, "hierarchy", "--compact" }));
     const qsizetype start = result.lines.indexOf(QString::fromUtf8("\U0001F680 Fetching UI Hierarchy..."));
     const qsizetype end = result.lines.indexOf(QString::fromUtf8("\u2705 UI Hierarchy Fetched Successfully!"));
     QVERIFY(start >= 0 && end > start);
@@ -292,7 +291,8 @@ void TestE2eRun::hierarchyOfTheCurrentScreen()
     // line before, no unnamed containers.
     int previous = -2;
     int elements = 0;
-    static const QRegularExpression element(QStringLiteral("^( *)(Application|Window|Other|Button|StaticText|TextField|Image|Cell)\\b"));
+    static const QRegularExpression element(
+        QStringLiteral("^( *)(Application|Window|Other|Button|StaticText|TextField|Image|Cell)\\b"));
     for (qsizetype i = start + 1; i < end; ++i) {
         const QString &line = result.lines.at(i);
         const QRegularExpressionMatch match = element.match(line);
@@ -300,8 +300,9 @@ void TestE2eRun::hierarchyOfTheCurrentScreen()
             continue;
         const int indent = int(match.capturedLength(1));
         QVERIFY2(indent % 2 == 0 && indent <= previous + 2, qPrintable(line));
-        QVERIFY2(!line.contains(QStringLiteral("Other  (")) || line.contains(QStringLiteral("id=")) || line.contains(QStringLiteral("text=")),
-                 qPrintable(line));
+        QVERIFY2(!line.contains(QStringLiteral("Other  (")) || line.contains(QStringLiteral("id="))
+                || line.contains(QStringLiteral("text=")),
+            qPrintable(line));
         previous = indent;
         ++elements;
     }

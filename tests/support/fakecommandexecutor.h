@@ -22,12 +22,12 @@ public:
     using CommandExecuting::CommandExecuting;
 
     void run(const QString &program, const QStringList &arguments, const std::optional<QString> &workingDirectory,
-             const std::optional<Environment> &environment) override
+        const std::optional<Environment> &environment) override
     {
         if (m_running)
             return;
         m_running = true;
-        runs.append({program, arguments, workingDirectory, environment});
+        runs.append({ program, arguments, workingDirectory, environment });
     }
 
     void stop() override

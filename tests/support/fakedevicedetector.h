@@ -61,8 +61,8 @@ public:
         m_gate.release(100);
     }
 
-    std::atomic<int> deviceCalls{0};
-    std::atomic<int> appCalls{0};
+    std::atomic<int> deviceCalls { 0 };
+    std::atomic<int> appCalls { 0 };
 
 private:
     void waitAtGate()
@@ -75,6 +75,6 @@ private:
     DeviceList m_devices;
     QHash<QString, QStringList> m_apps;
     QStringList m_appRequests;
-    std::atomic<bool> m_gated{false};
+    std::atomic<bool> m_gated { false };
     QSemaphore m_gate;
 };

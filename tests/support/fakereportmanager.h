@@ -8,8 +8,8 @@
 class FakeReportManager final : public ReportManaging
 {
 public:
-    void generateReport(const QString &runFolderPath, const std::optional<QDateTime> &,
-                        std::function<void(bool)> completion) override
+    void generateReport(
+        const QString &runFolderPath, const std::optional<QDateTime> &, std::function<void(bool)> completion) override
     {
         generated.append(runFolderPath);
         if (completion)

@@ -42,24 +42,22 @@ bool hasLetter(QStringView text)
 
 DeviceDetector::DeviceDetector()
     : DeviceDetector(ToolPaths::fromEnvironment().xcrun)
-{
-}
+{ }
 
 DeviceDetector::DeviceDetector(const QString &xcrunPath)
     : m_xcrunPath(xcrunPath)
-{
-}
+{ }
 
 DeviceList DeviceDetector::listDevices()
 {
     const auto text = runTool(commands().xctraceListDevices());
-    return text ? parseDeviceList(*text) : DeviceList{};
+    return text ? parseDeviceList(*text) : DeviceList {};
 }
 
 QStringList DeviceDetector::listApps(const QString &deviceId)
 {
     const auto text = runTool(commands().devicectlListApps(deviceId));
-    return text ? parseAppList(*text) : QStringList{};
+    return text ? parseAppList(*text) : QStringList {};
 }
 
 ToolCommands DeviceDetector::commands() const
@@ -116,8 +114,7 @@ DeviceList DeviceDetector::parseDeviceList(const QString &text)
 
 QStringList DeviceDetector::parseAppList(const QString &text)
 {
-    static const QRegularExpression identifier(
-        QStringLiteral("([a-zA-Z0-9\\-]+\\.[a-zA-Z0-9\\-]+\\.[a-zA-Z0-9\\.]+)"));
+    static const QRegularExpression identifier(QStringLiteral("([a-zA-Z0-9\\-]+\\.[a-zA-Z0-9\\-]+\\.[a-zA-Z0-9\\.]+)"));
     if (!identifier.isValid())
         return {};
 

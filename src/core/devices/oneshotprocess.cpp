@@ -12,8 +12,8 @@ QProcessEnvironment OneShotProcess::toolEnvironment()
     return environment;
 }
 
-std::optional<QByteArray> OneShotProcess::run(const QString &program, const QStringList &arguments,
-                                              const QProcessEnvironment &environment, int timeoutMs)
+std::optional<QByteArray> OneShotProcess::run(
+    const QString &program, const QStringList &arguments, const QProcessEnvironment &environment, int timeoutMs)
 {
     QProcess process;
     process.setProgram(program);

@@ -30,6 +30,5 @@ public:
     // The tool's standard output, or nothing when it could not be started or
     // timed out. The exit status is not examined.
     static std::optional<QByteArray> run(const QString &program, const QStringList &arguments,
-                                         const QProcessEnvironment &environment = toolEnvironment(),
-                                         int timeoutMs = kDefaultTimeoutMs);
+        const QProcessEnvironment &environment = toolEnvironment(), int timeoutMs = kDefaultTimeoutMs);
 };

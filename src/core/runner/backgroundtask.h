@@ -26,8 +26,7 @@ inline void start(std::function<void()> work, int priority = kUserInitiated)
 // Runs `task(object)` on the main thread later, unless `target` is gone by
 // then. The pointer is only looked at on the main thread, where the object is
 // also deleted, so the check cannot race with the deletion.
-template<typename T, typename Task>
-void postToMain(const QPointer<T> &target, Task &&task)
+template <typename T, typename Task> void postToMain(const QPointer<T> &target, Task &&task)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app)

@@ -4,14 +4,13 @@ namespace ConsoleLines {
 
 bool shouldFilterLine(const QString &line, RunMode mode)
 {
-    if (line.contains(QLatin1String("time="), Qt::CaseInsensitive)
-        && line.contains(QLatin1String("level="), Qt::CaseInsensitive))
+    if (line.contains(QLatin1String("time="), Qt::CaseInsensitive) && line.contains(QLatin1String("level="), Qt::CaseInsensitive))
         return true;
     if (line.contains(QLatin1String("error accepting new connection"), Qt::CaseInsensitive)
         || line.contains(QLatin1String("closed listener successfully"), Qt::CaseInsensitive))
         return true;
-    if (mode == RunMode::Hierarchy && line.contains(QLatin1String("Other  ("))
-        && !line.contains(QLatin1String("id=")) && !line.contains(QLatin1String("text=")))
+    if (mode == RunMode::Hierarchy && line.contains(QLatin1String("Other  (")) && !line.contains(QLatin1String("id="))
+        && !line.contains(QLatin1String("text=")))
         return true;
     return false;
 }

@@ -2,7 +2,7 @@
 
 void HierarchyFormatter::reset()
 {
-    m_stack = {{-1, -2}};
+    m_stack = { { -1, -2 } };
 }
 
 QString HierarchyFormatter::formatLine(const QString &line)
@@ -22,6 +22,6 @@ QString HierarchyFormatter::formatLine(const QString &line)
         m_stack.removeLast();
     }
     const int indent = parentIndent + 2;
-    m_stack.append({raw, indent});
+    m_stack.append({ raw, indent });
     return QString(qMax(indent, 0), u' ') + QStringView(line).mid(raw);
 }

@@ -5,7 +5,7 @@
 RunnerSettings RunnerSettings::fromStore()
 {
     const SettingsStore store;
-    return {store.reportsOutputDirectory(), store.appleTeamId(), store.maestroRunnerPath()};
+    return { store.reportsOutputDirectory(), store.appleTeamId(), store.maestroRunnerPath() };
 }
 
 QString RunnerSettings::expandedRunnerPath() const

@@ -20,7 +20,7 @@ constexpr int kOutputBatchMs = 100;
 } // namespace
 
 RunnerViewModel::RunnerViewModel(std::shared_ptr<DeviceDetecting> deviceDetector, CommandExecuting *executor,
-                                 std::shared_ptr<ReportManaging> reportManager, QObject *parent)
+    std::shared_ptr<ReportManaging> reportManager, QObject *parent)
     : QObject(parent)
     , m_deviceDetector(std::move(deviceDetector))
     , m_executor(executor)
@@ -255,8 +255,8 @@ void RunnerViewModel::refreshDevices()
 void RunnerViewModel::applyDevices(const DeviceList &devices)
 {
     setDevices(devices);
-    const bool selectionListed = std::any_of(devices.cbegin(), devices.cend(),
-                                             [this](const DeviceInfo &device) { return device.id == m_selectedDeviceId; });
+    const bool selectionListed = std::any_of(
+        devices.cbegin(), devices.cend(), [this](const DeviceInfo &device) { return device.id == m_selectedDeviceId; });
     if (!selectionListed) {
         if (!devices.isEmpty()) {
             setSelectedDeviceId(devices.constFirst().id);
@@ -318,7 +318,7 @@ void RunnerViewModel::reloadWorkspace()
     const quint64 generation = ++m_workspaceGeneration;
     BackgroundTask::start([path = workspacePath(), generation, self = QPointer(this)] {
         const std::optional<FileNode> root = WorkspaceFiles::buildFileNode(path);
-        const FileNodeList children = root ? root->children : FileNodeList{};
+        const FileNodeList children = root ? root->children : FileNodeList {};
         BackgroundTask::postToMain(self, [children, generation](RunnerViewModel *vm) {
             if (generation == vm->m_workspaceGeneration)
                 vm->setFileTree(children);
@@ -360,14 +360,15 @@ void RunnerViewModel::loadEnvironmentFile()
             vm->setCustomEnvVars(vars);
     };
     if (m_workspaceURL.isEmpty() || m_selectedEnvRelativePath.isEmpty()) {
-        QMetaObject::invokeMethod(this, [this, apply] { apply(this, {}); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, apply] { apply(this, {}); }, Qt::QueuedConnection);
         return;
     }
     const QString file = QDir(workspacePath()).filePath(m_selectedEnvRelativePath);
     BackgroundTask::start([file, apply, self = QPointer(this)] {
         EnvVarList vars;
         for (const auto &[key, value] : EnvFileParser::parseEnvFile(file))
-            vars.append(EnvVar{QUuid::createUuid(), key, value});
+            vars.append(EnvVar { QUuid::createUuid(), key, value });
         BackgroundTask::postToMain(self, [apply, vars](RunnerViewModel *vm) { apply(vm, vars); });
     });
 }
@@ -405,7 +406,8 @@ void RunnerViewModel::processOutput(const QString &text)
     if (pending.isEmpty())
         return;
     // Appended later from the event loop, in the order the lines were handled.
-    QMetaObject::invokeMethod(this, [this, pending] { appendConsoleLines(pending, true); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, pending] { appendConsoleLines(pending, true); }, Qt::QueuedConnection);
 }
 
 void RunnerViewModel::flushLineBuffer()
@@ -413,8 +415,9 @@ void RunnerViewModel::flushLineBuffer()
     const QString line = m_lineAssembler.takePending();
     if (line.isEmpty() || shouldFilterLine(line))
         return;
-    const QStringList pending{consoleLine(ConsoleLines::timePrefix(QTime::currentTime()), line)};
-    QMetaObject::invokeMethod(this, [this, pending] { appendConsoleLines(pending, false); }, Qt::QueuedConnection);
+    const QStringList pending { consoleLine(ConsoleLines::timePrefix(QTime::currentTime()), line) };
+    QMetaObject::invokeMethod(
+        this, [this, pending] { appendConsoleLines(pending, false); }, Qt::QueuedConnection);
 }
 
 void RunnerViewModel::appendConsoleLines(const QStringList &lines, bool trim)

@@ -50,9 +50,9 @@ class RunnerViewModel final : public QObject
     Q_PROPERTY(QUrl workspaceURL READ workspaceURL NOTIFY workspaceURLChanged)
     Q_PROPERTY(FileNodeList fileTree READ fileTree NOTIFY fileTreeChanged)
     Q_PROPERTY(QString selectedFlowRelativePath READ selectedFlowRelativePath WRITE setSelectedFlowRelativePath NOTIFY
-                   selectedFlowRelativePathChanged)
+            selectedFlowRelativePathChanged)
     Q_PROPERTY(QString selectedEnvRelativePath READ selectedEnvRelativePath WRITE setSelectedEnvRelativePath NOTIFY
-                   selectedEnvRelativePathChanged)
+            selectedEnvRelativePathChanged)
     Q_PROPERTY(EnvVarList customEnvVars READ customEnvVars WRITE setCustomEnvVars NOTIFY customEnvVarsChanged)
     Q_PROPERTY(IdentifiableUrl previewURLItem READ previewURLItem WRITE setPreviewURLItem NOTIFY previewURLItemChanged)
     Q_PROPERTY(QStringList consoleLogs READ consoleLogs NOTIFY consoleLogsChanged)
@@ -73,7 +73,7 @@ public:
     // detector and the report manager are shared with the workers that use
     // them, so they stay alive while a worker still runs.
     RunnerViewModel(std::shared_ptr<DeviceDetecting> deviceDetector, CommandExecuting *executor,
-                    std::shared_ptr<ReportManaging> reportManager, QObject *parent = nullptr);
+        std::shared_ptr<ReportManaging> reportManager, QObject *parent = nullptr);
     ~RunnerViewModel() override;
 
     // Where the run settings come from; the settings store by default. Read
@@ -201,8 +201,8 @@ private:
     void onExecutorTerminated(int status);
     void prepareSandbox(const QString &evidencePath);
     void launchRunner(const QString &sandboxPath, const QString &evidencePath);
-    void startRunner(const ToolCommand &command, const QString &workingDirectory,
-                     const std::optional<QMap<QString, QString>> &environment);
+    void startRunner(
+        const ToolCommand &command, const QString &workingDirectory, const std::optional<QMap<QString, QString>> &environment);
     QString consoleLine(const QString &prefix, const QString &line);
 
     DeviceList m_devices;

@@ -67,8 +67,8 @@ void RunnerViewModel::runTest()
 
     const RunnerSettings settings = m_settingsProvider();
     const QDateTime start = QDateTime::currentDateTime();
-    const QString evidencePath = RunFolder::claim(RunFolder::outputDirectory(settings.reportsOutputDirectory),
-                                                  targetEnvironmentName(), start);
+    const QString evidencePath
+        = RunFolder::claim(RunFolder::outputDirectory(settings.reportsOutputDirectory), targetEnvironmentName(), start);
 
     setCurrentEvidencePath(evidencePath);
     setShowReportButton(false);
@@ -103,20 +103,19 @@ void RunnerViewModel::prepareSandbox(const QString &evidencePath)
         });
         copier.copyWorkspaceItem(workspace, sandboxPath);
         qCInfo(lcRunner, "Sandbox ready: %d files copied to %s", copier.copiedFiles(), qPrintable(sandboxPath));
-        BackgroundTask::postToMain(self, [sandboxPath, evidencePath](RunnerViewModel *vm) {
-            vm->launchRunner(sandboxPath, evidencePath);
-        });
+        BackgroundTask::postToMain(
+            self, [sandboxPath, evidencePath](RunnerViewModel *vm) { vm->launchRunner(sandboxPath, evidencePath); });
     });
 }
 
 void RunnerViewModel::launchRunner(const QString &sandboxPath, const QString &evidencePath)
 {
     const RunnerSettings settings = m_settingsProvider();
-    const QMap<QString, QString> environment{
-        {QStringLiteral("APP_ENV"), targetEnvironmentName()},
-        {QStringLiteral("BUNDLE_ID"), m_selectedAppId},
-        {QStringLiteral("MAESTRO_APPLE_TEAM_ID"), settings.appleTeamId},
-        {QStringLiteral("VESK_APPLE_TEAM_ID"), settings.appleTeamId},
+    const QMap<QString, QString> environment {
+        { QStringLiteral("APP_ENV"), targetEnvironmentName() },
+        { QStringLiteral("BUNDLE_ID"), m_selectedAppId },
+        { QStringLiteral("MAESTRO_APPLE_TEAM_ID"), settings.appleTeamId },
+        { QStringLiteral("VESK_APPLE_TEAM_ID"), settings.appleTeamId },
     };
     m_executor->terminateAllProcesses();
 
@@ -133,14 +132,14 @@ void RunnerViewModel::launchRunner(const QString &sandboxPath, const QString &ev
     run.deviceId = m_selectedDeviceId;
     run.bundleId = m_selectedAppId;
     for (const EnvVar &var : std::as_const(m_customEnvVars))
-        run.variables.append({var.key, var.value});
+        run.variables.append({ var.key, var.value });
     run.outputFolder = evidencePath;
     run.flowFile = QDir(sandboxPath).filePath(m_selectedFlowRelativePath);
     startRunner(ToolCommands().runnerTestRun(run), evidencePath, environment);
 }
 
-void RunnerViewModel::startRunner(const ToolCommand &command, const QString &workingDirectory,
-                                  const std::optional<QMap<QString, QString>> &environment)
+void RunnerViewModel::startRunner(
+    const ToolCommand &command, const QString &workingDirectory, const std::optional<QMap<QString, QString>> &environment)
 {
     m_executor->run(command.program, command.arguments, workingDirectory, environment);
     if (m_stopRequested) {
@@ -180,7 +179,7 @@ void RunnerViewModel::fetchHierarchy()
             // The registry belongs to the main thread's executor, so the
             // clean-up runs here rather than on the worker.
             vm->m_executor->terminateAllProcesses();
-            vm->startRunner(command, QDir::homePath(), QMap<QString, QString>{});
+            vm->startRunner(command, QDir::homePath(), QMap<QString, QString> {});
         });
     });
 }
@@ -208,8 +207,8 @@ void RunnerViewModel::handleTermination(int status)
     const bool failed = status != 0 || std::exchange(m_wasStopped, false);
     if (m_runMode == RunMode::Test) {
         if (failed) {
-            processOutput(QStringLiteral("\n❌ Test Failed or Terminated (Exit code: ") + QString::number(status)
-                          + QStringLiteral(")\n"));
+            processOutput(
+                QStringLiteral("\n❌ Test Failed or Terminated (Exit code: ") + QString::number(status) + QStringLiteral(")\n"));
         } else {
             processOutput(QStringLiteral("\n✅ Test Completed Successfully!\n"));
         }
@@ -220,7 +219,7 @@ void RunnerViewModel::handleTermination(int status)
     } else {
         if (failed) {
             processOutput(QStringLiteral("\n❌ Failed to Fetch UI Hierarchy (Exit code: ") + QString::number(status)
-                          + QStringLiteral(")\n"));
+                + QStringLiteral(")\n"));
         } else {
             processOutput(QStringLiteral("\n✅ UI Hierarchy Fetched Successfully!\n"));
         }

@@ -25,8 +25,7 @@ class FileDescriptor
 public:
     explicit FileDescriptor(int fd = -1)
         : m_fd(fd)
-    {
-    }
+    { }
     ~FileDescriptor()
     {
         if (m_fd >= 0)
@@ -105,8 +104,7 @@ bool copyData(int in, int out)
 SandboxCopier::SandboxCopier(QStringList blacklist, LinkSkipped linkSkipped)
     : m_blacklist(std::move(blacklist))
     , m_linkSkipped(std::move(linkSkipped))
-{
-}
+{ }
 
 void SandboxCopier::copyWorkspaceItem(const QString &source, const QString &destination)
 {
@@ -161,8 +159,8 @@ void SandboxCopier::copyFolderContents(int sourceDir, int destinationDir, const 
     ::closedir(listing);
 }
 
-void SandboxCopier::copyEntry(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName,
-                              const QByteArray &sourcePath)
+void SandboxCopier::copyEntry(
+    int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName, const QByteArray &sourcePath)
 {
     const QString displayName = QFile::decodeName(name);
     if (m_blacklist.contains(displayName))
@@ -207,7 +205,7 @@ void SandboxCopier::copyEntry(int sourceDir, const QByteArray &name, int destina
 }
 
 void SandboxCopier::copyFile(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName,
-                             unsigned mode, const QByteArray &sourcePath)
+    unsigned mode, const QByteArray &sourcePath)
 {
     const FileDescriptor in(::openat(sourceDir, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in.isValid()) {

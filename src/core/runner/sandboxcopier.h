@@ -31,9 +31,9 @@ public:
 private:
     void copyFolderContents(int sourceDir, int destinationDir, const QByteArray &sourcePath);
     void copyEntry(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName,
-                   const QByteArray &sourcePath);
+        const QByteArray &sourcePath);
     void copyFile(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName, unsigned mode,
-                  const QByteArray &sourcePath);
+        const QByteArray &sourcePath);
 
     QStringList m_blacklist;
     LinkSkipped m_linkSkipped;

@@ -8,8 +8,7 @@ namespace EnvFileParser {
 
 namespace {
 
-template<typename Pred>
-QStringView trimmed(QStringView text, Pred strip)
+template <typename Pred> QStringView trimmed(QStringView text, Pred strip)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -43,7 +42,7 @@ std::optional<std::pair<QStringView, QStringView>> splitOnce(QStringView line, Q
     const qsizetype at = line.indexOf(separator, start);
     if (at < 0 || at == line.size() - 1)
         return std::nullopt;
-    return std::pair{line.mid(start, at - start), line.mid(at + 1)};
+    return std::pair { line.mid(start, at - start), line.mid(at + 1) };
 }
 
 } // namespace
@@ -61,7 +60,7 @@ QList<Entry> parseEnvText(const QString &text)
             pieces = splitOnce(line, u':');
         if (!pieces)
             continue;
-        entries.append({trimmed(pieces->first, isSpaceOrTab).toString(), trimmed(pieces->second, isQuoteOrSpace).toString()});
+        entries.append({ trimmed(pieces->first, isSpaceOrTab).toString(), trimmed(pieces->second, isQuoteOrSpace).toString() });
     }
     return entries;
 }

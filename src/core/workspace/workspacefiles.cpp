@@ -11,9 +11,8 @@ namespace WorkspaceFiles {
 
 const QStringList &blacklist()
 {
-    static const QStringList names{QStringLiteral(".git"),   QStringLiteral("node_modules"), QStringLiteral("Pods"),
-                                   QStringLiteral(".build"), QStringLiteral("DerivedData"),  QStringLiteral(".idea"),
-                                   QStringLiteral(".DS_Store")};
+    static const QStringList names { QStringLiteral(".git"), QStringLiteral("node_modules"), QStringLiteral("Pods"),
+        QStringLiteral(".build"), QStringLiteral("DerivedData"), QStringLiteral(".idea"), QStringLiteral(".DS_Store") };
     return names;
 }
 

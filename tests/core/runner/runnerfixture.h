@@ -23,7 +23,7 @@ namespace runnertest {
 
 inline DeviceInfo phone(const char *id, const char *name = "Phone", bool simulator = false)
 {
-    return DeviceInfo{QString::fromLatin1(id), QString::fromLatin1(name), simulator};
+    return DeviceInfo { QString::fromLatin1(id), QString::fromLatin1(name), simulator };
 }
 
 inline FileNode nodeAt(const QString &workspace, const QString &relative)
@@ -83,9 +83,9 @@ inline void RunnerFixture::setUpTestCase()
 inline void RunnerFixture::setUp()
 {
     m_detector = std::make_shared<FakeDeviceDetector>();
-    m_detector->setDevices({phone("AAAA", "Phone A"), phone("BBBB", "Phone B")});
-    m_detector->setApps(QStringLiteral("AAAA"), {QStringLiteral("com.example.a"), QStringLiteral("com.example.shop.uat")});
-    m_detector->setApps(QStringLiteral("BBBB"), {QStringLiteral("com.example.b")});
+    m_detector->setDevices({ phone("AAAA", "Phone A"), phone("BBBB", "Phone B") });
+    m_detector->setApps(QStringLiteral("AAAA"), { QStringLiteral("com.example.a"), QStringLiteral("com.example.shop.uat") });
+    m_detector->setApps(QStringLiteral("BBBB"), { QStringLiteral("com.example.b") });
     m_executor = std::make_unique<FakeCommandExecutor>();
     m_reports = std::make_shared<FakeReportManager>();
 
@@ -95,7 +95,7 @@ inline void RunnerFixture::setUp()
     write(m_workspace + QStringLiteral("/.env.uat"), "USER = \"qa\"\nPASS: secret\n");
     write(m_workspace + QStringLiteral("/env_sit.yaml"), "USER: sit\n");
     write(m_workspace + QStringLiteral("/README.md"));
-    m_settings = {base + QStringLiteral("/reports"), QStringLiteral("TEAM123456"), makeRunner()};
+    m_settings = { base + QStringLiteral("/reports"), QStringLiteral("TEAM123456"), makeRunner() };
 }
 
 inline void RunnerFixture::tearDown()
@@ -141,7 +141,7 @@ inline QStringList RunnerFixture::texts() const
     QStringList result;
     for (const QString &line : m_vm->consoleLogs()) {
         if (!line.contains(prefix) || !line.endsWith(u'\n'))
-            return {QStringLiteral("malformed console line: ") + line};
+            return { QStringLiteral("malformed console line: ") + line };
         result << line.mid(11).chopped(1);
     }
     return result;

@@ -29,18 +29,20 @@ void TestConsoleOutput::assembly_data()
     QTest::addColumn<QString>("pending");
 
     QTest::newRow("line split across two chunks")
-        << QStringList{QStringLiteral("first\nsec"), QStringLiteral("ond\n")}
-        << QStringList{QStringLiteral("first"), QStringLiteral("second")} << QString();
-    QTest::newRow("no line feed: nothing yet")
-        << QStringList{QStringLiteral("partial"), QStringLiteral(" still")} << QStringList{} << QStringLiteral("partial still");
+        << QStringList { QStringLiteral("first\nsec"), QStringLiteral("ond\n") }
+        << QStringList { QStringLiteral("first"), QStringLiteral("second") } << QString();
+    QTest::newRow("no line feed: nothing yet") << QStringList { QStringLiteral("partial"), QStringLiteral(" still") }
+                                               << QStringList {} << QStringLiteral("partial still");
     QTest::newRow("carriage return stays in the line")
-        << QStringList{QStringLiteral("a\r\nb\r\n")} << QStringList{QStringLiteral("a\r"), QStringLiteral("b\r")} << QString();
-    QTest::newRow("empty lines are lines")
-        << QStringList{QStringLiteral("\n\nx\n")} << QStringList{QString(), QString(), QStringLiteral("x")} << QString();
+        << QStringList { QStringLiteral("a\r\nb\r\n") } << QStringList { QStringLiteral("a\r"), QStringLiteral("b\r") }
+        << QString();
+    QTest::newRow("empty lines are lines") << QStringList { QStringLiteral("\n\nx\n") }
+                                           << QStringList { QString(), QString(), QStringLiteral("x") } << QString();
     QTest::newRow("tail after the last feed carried")
-        << QStringList{QStringLiteral("a\nb\nc")} << QStringList{QStringLiteral("a"), QStringLiteral("b")} << QStringLiteral("c");
+        << QStringList { QStringLiteral("a\nb\nc") } << QStringList { QStringLiteral("a"), QStringLiteral("b") }
+        << QStringLiteral("c");
     QTest::newRow("chunk that is just a feed ends the pending line")
-        << QStringList{QStringLiteral("abc"), QStringLiteral("\n")} << QStringList{QStringLiteral("abc")} << QString();
+        << QStringList { QStringLiteral("abc"), QStringLiteral("\n") } << QStringList { QStringLiteral("abc") } << QString();
 }
 
 void TestConsoleOutput::assembly()
@@ -80,8 +82,8 @@ void TestConsoleOutput::filter_data()
     QTest::addColumn<bool>("dropInTest");
     QTest::addColumn<bool>("dropInHierarchy");
 
-    QTest::newRow("structured log line")
-        << QStringLiteral("time=\"2026-12-06T10:14:44+01:00\" level=info msg=\"closed\"") << true << true;
+    QTest::newRow("structured log line") << QStringLiteral("time=\"2026-12-06T10:14:44+01:00\" level=info msg=\"closed\"") << true
+                                         << true;
     QTest::newRow("structured, upper case") << QStringLiteral("TIME=1 LEVEL=debug") << true << true;
     QTest::newRow("only time=") << QStringLiteral("time=1 msg=x") << false << false;
     QTest::newRow("listener error") << QStringLiteral("Error Accepting New Connection accept tcp") << true << true;
@@ -140,11 +142,11 @@ void TestConsoleOutput::hierarchy_data()
     QTest::addColumn<QList<int>>("raw");
     QTest::addColumn<QList<int>>("expected");
 
-    QTest::newRow("0 4 8 4") << QList<int>{0, 4, 8, 4} << QList<int>{0, 2, 4, 2};
-    QTest::newRow("0 3 7 then 5 under the 3") << QList<int>{0, 3, 7, 5} << QList<int>{0, 2, 4, 4};
-    QTest::newRow("siblings line up") << QList<int>{0, 1, 1, 6, 1} << QList<int>{0, 2, 2, 4, 2};
-    QTest::newRow("first line indented") << QList<int>{4, 8, 2, 4} << QList<int>{0, 2, 0, 2};
-    QTest::newRow("back to the root") << QList<int>{0, 2, 4, 0, 3} << QList<int>{0, 2, 4, 0, 2};
+    QTest::newRow("0 4 8 4") << QList<int> { 0, 4, 8, 4 } << QList<int> { 0, 2, 4, 2 };
+    QTest::newRow("0 3 7 then 5 under the 3") << QList<int> { 0, 3, 7, 5 } << QList<int> { 0, 2, 4, 4 };
+    QTest::newRow("siblings line up") << QList<int> { 0, 1, 1, 6, 1 } << QList<int> { 0, 2, 2, 4, 2 };
+    QTest::newRow("first line indented") << QList<int> { 4, 8, 2, 4 } << QList<int> { 0, 2, 0, 2 };
+    QTest::newRow("back to the root") << QList<int> { 0, 2, 4, 0, 3 } << QList<int> { 0, 2, 4, 0, 2 };
 }
 
 void TestConsoleOutput::hierarchy()
@@ -171,7 +173,7 @@ void TestConsoleOutput::hierarchyBlankLineKeepsStack()
     // A tab ends the indentation count: it stays in the text.
     QCOMPARE(formatter.formatLine(QStringLiteral("        \tButton")), QStringLiteral("    \tButton"));
     formatter.reset();
-    QCOMPARE(formatter.stack(), (QList<HierarchyFormatter::Level>{{-1, -2}}));
+    QCOMPARE(formatter.stack(), (QList<HierarchyFormatter::Level> { { -1, -2 } }));
 }
 
 void TestConsoleOutput::timePrefix()

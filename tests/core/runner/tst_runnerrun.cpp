@@ -36,13 +36,14 @@ void TestRunnerRun::preconditions_data()
     QTest::addColumn<QString>("missing");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("workspace") << QStringLiteral("workspace")
-                               << QStringList{QString::fromUtf8("\u26a0\ufe0f Please select a workspace first.")};
+                               << QStringList { QString::fromUtf8("\u26a0\ufe0f Please select a workspace first.") };
     QTest::newRow("flow") << QStringLiteral("flow")
-                          << QStringList{QString::fromUtf8("\u26a0\ufe0f Please select a Target Flow (.yaml).")};
-    QTest::newRow("device") << QStringLiteral("device") << QStringList{QString::fromUtf8("\u26a0\ufe0f Please select a Device.")};
+                          << QStringList { QString::fromUtf8("\u26a0\ufe0f Please select a Target Flow (.yaml).") };
+    QTest::newRow("device") << QStringLiteral("device")
+                            << QStringList { QString::fromUtf8("\u26a0\ufe0f Please select a Device.") };
     QTest::newRow("app") << QStringLiteral("app")
-                         << QStringList{QString::fromUtf8("\u26a0\ufe0f Please enter or select a Target App (Bundle ID).")};
-    QTest::newRow("flow file gone") << QStringLiteral("file") << QStringList{QStringLiteral("FILE MISSING")};
+                         << QStringList { QString::fromUtf8("\u26a0\ufe0f Please enter or select a Target App (Bundle ID).") };
+    QTest::newRow("flow file gone") << QStringLiteral("file") << QStringList { QStringLiteral("FILE MISSING") };
 }
 
 void TestRunnerRun::preconditions()
@@ -65,8 +66,8 @@ void TestRunnerRun::preconditions()
     m_vm->runTest();
     waitIdle();
     if (missing == QLatin1String("file")) {
-        expected = {QString::fromUtf8("\u274c File missing: ") + m_workspace + QStringLiteral("/flows/login.yaml"),
-                    QStringLiteral("Please refresh workspace.")};
+        expected = { QString::fromUtf8("\u274c File missing: ") + m_workspace + QStringLiteral("/flows/login.yaml"),
+            QStringLiteral("Please refresh workspace.") };
     }
     QCOMPARE(texts(), before + expected); // the console is not cleared
     QVERIFY(!m_vm->isRunning());
@@ -85,7 +86,7 @@ void TestRunnerRun::runPreparesSandboxAndLaunches()
         QVERIFY(big.open(QIODevice::WriteOnly));
         QVERIFY(big.resize(60'000'000));
     }
-    m_detector->setApps(QStringLiteral("AAAA"), {QStringLiteral("com.example.shop.uat")});
+    m_detector->setApps(QStringLiteral("AAAA"), { QStringLiteral("com.example.shop.uat") });
     makeViewModel();
     selectReadyRun();
     m_vm->setCustomEnvVarValue(1, QStringLiteral("edited value"));
@@ -108,27 +109,29 @@ void TestRunnerRun::runPreparesSandboxAndLaunches()
     while (it.hasNext())
         copied << QDir(sandbox).relativeFilePath(it.next());
     copied.sort();
-    QCOMPARE(copied, (QStringList{QStringLiteral(".env.uat"), QStringLiteral("README.md"), QStringLiteral("env_sit.yaml"),
-                                  QStringLiteral("flows"), QStringLiteral("flows/login.yaml")}));
+    QCOMPARE(copied,
+        (QStringList { QStringLiteral(".env.uat"), QStringLiteral("README.md"), QStringLiteral("env_sit.yaml"),
+            QStringLiteral("flows"), QStringLiteral("flows/login.yaml") }));
 
-    QCOMPARE(texts(), (QStringList{QString::fromUtf8("\U0001F680 Starting Maestro Test in Sandbox..."),
-                                   QString::fromUtf8("\U0001F4C1 Target Flow: flows/login.yaml"),
-                                   QString::fromUtf8("\u26a0\ufe0f Skipped symbolic link: readme-link")}));
+    QCOMPARE(texts(),
+        (QStringList { QString::fromUtf8("\U0001F680 Starting Maestro Test in Sandbox..."),
+            QString::fromUtf8("\U0001F4C1 Target Flow: flows/login.yaml"),
+            QString::fromUtf8("\u26a0\ufe0f Skipped symbolic link: readme-link") }));
     QCOMPARE(m_executor->terminateAllCalls, 1);
     QCOMPARE(m_executor->runs.size(), 1);
     const FakeCommandExecutor::Run &run = m_executor->runs.first();
     QCOMPARE(run.program, QStringLiteral("/bin/zsh"));
     QCOMPARE(run.arguments,
-             (QStringList{"-l", "-c", "\"$@\"", "--", m_settings.maestroRunnerPath, "--platform", "ios", "--team-id",
-                          "TEAM123456", "--device", "AAAA", "-e", "BUNDLE_ID=com.example.shop.uat", "-e", "USER=qa", "-e",
-                          "PASS=edited value", "--artifacts", "on-failure", "--output", evidence,
-                          sandbox + QStringLiteral("/flows/login.yaml")}));
+        (QStringList { "-l", "-c", "\"$@\"", "--", m_settings.maestroRunnerPath, "--platform", "ios", "--team-id", "TEAM123456",
+            "--device", "AAAA", "-e", "BUNDLE_ID=com.example.shop.uat", "-e", "USER=qa", "-e", "PASS=edited value", "--artifacts",
+            "on-failure", "--output", evidence, sandbox + QStringLiteral("/flows/login.yaml") }));
     QCOMPARE(run.workingDirectory, std::optional<QString>(evidence));
-    QCOMPARE(run.environment, (std::optional<CommandExecuting::Environment>(CommandExecuting::Environment{
-                                  {QStringLiteral("APP_ENV"), QStringLiteral("UAT")},
-                                  {QStringLiteral("BUNDLE_ID"), QStringLiteral("com.example.shop.uat")},
-                                  {QStringLiteral("MAESTRO_APPLE_TEAM_ID"), QStringLiteral("TEAM123456")},
-                                  {QStringLiteral("VESK_APPLE_TEAM_ID"), QStringLiteral("TEAM123456")}})));
+    QCOMPARE(run.environment,
+        (std::optional<CommandExecuting::Environment>(
+            CommandExecuting::Environment { { QStringLiteral("APP_ENV"), QStringLiteral("UAT") },
+                { QStringLiteral("BUNDLE_ID"), QStringLiteral("com.example.shop.uat") },
+                { QStringLiteral("MAESTRO_APPLE_TEAM_ID"), QStringLiteral("TEAM123456") },
+                { QStringLiteral("VESK_APPLE_TEAM_ID"), QStringLiteral("TEAM123456") } })));
     QCOMPARE(running.count(), 1);
 
     // A second run within the same second gets a folder of its own.
@@ -151,8 +154,9 @@ void TestRunnerRun::runnerMissing()
     waitIdle();
     QVERIFY(!m_vm->isRunning());
     QVERIFY(m_executor->runs.isEmpty());
-    QCOMPARE(texts().last(), QString::fromUtf8("\u26a0\ufe0f ERROR: maestro-runner binary not found at ") + QDir::homePath()
-                                 + QStringLiteral("/no/such/maestro-runner!"));
+    QCOMPARE(texts().last(),
+        QString::fromUtf8("\u26a0\ufe0f ERROR: maestro-runner binary not found at ") + QDir::homePath()
+            + QStringLiteral("/no/such/maestro-runner!"));
     QCOMPARE(ended.count(), 0);
 }
 
@@ -183,7 +187,7 @@ void TestRunnerRun::outputAssembledAcrossBatches()
     m_executor->emitOutput(QStringLiteral("  \u2713 tapOn (311ms)\n    \u2713 sec"));
     m_executor->emitOutput(QStringLiteral("ond"));
     QVERIFY(m_vm->consoleLogs().isEmpty());
-    QTRY_COMPARE(texts(), QStringList{QStringLiteral("  \u2713 tapOn (311ms)")});
+    QTRY_COMPARE(texts(), QStringList { QStringLiteral("  \u2713 tapOn (311ms)") });
     QCOMPARE(m_vm->currentLineBuffer(), QStringLiteral("    \u2713 second"));
     m_executor->emitOutput(QStringLiteral(" step\ntime=\"x\" level=error msg=\"y\"\npartial"));
     QTRY_COMPARE(texts().size(), 2);
@@ -192,10 +196,10 @@ void TestRunnerRun::outputAssembledAcrossBatches()
     m_executor->emitOutput(QStringLiteral(" tail"));
     m_executor->finish(1);
     waitIdle();
-    QCOMPARE(texts(), (QStringList{QStringLiteral("  \u2713 tapOn (311ms)"), QStringLiteral("    \u2713 second step"),
-                                   QStringLiteral("partial tail"), QString(),
-                                   QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 1)"),
-                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs...")}));
+    QCOMPARE(texts(),
+        (QStringList { QStringLiteral("  \u2713 tapOn (311ms)"), QStringLiteral("    \u2713 second step"),
+            QStringLiteral("partial tail"), QString(), QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 1)"),
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") }));
 }
 
 void TestRunnerRun::consoleLimitThroughController()
@@ -224,14 +228,15 @@ void TestRunnerRun::terminationMessages_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("passed") << 0
-                            << QStringList{QString(), QString::fromUtf8("\u2705 Test Completed Successfully!"),
-                                           QString::fromUtf8("\U0001F4E1 Pulling Network Logs...")};
+                            << QStringList { QString(), QString::fromUtf8("\u2705 Test Completed Successfully!"),
+                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") };
     QTest::newRow("failed") << 1
-                            << QStringList{QString(), QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 1)"),
-                                           QString::fromUtf8("\U0001F4E1 Pulling Network Logs...")};
+                            << QStringList { QString(), QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 1)"),
+                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") };
     QTest::newRow("could not start") << -1
-                                     << QStringList{QString(), QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: -1)"),
-                                                    QString::fromUtf8("\U0001F4E1 Pulling Network Logs...")};
+                                     << QStringList { QString(),
+                                            QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: -1)"),
+                                            QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") };
 }
 
 void TestRunnerRun::terminationMessages()
@@ -275,9 +280,10 @@ void TestRunnerRun::stopDuringRun()
     QVERIFY(m_vm->isRunning()); // until the exit status arrives
     m_executor->finish(status);
     waitIdle();
-    QCOMPARE(texts(), (QStringList{QString(), QString::fromUtf8("\U0001F6D1 STOPPING TEST..."), QString(),
-                                   QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: %1)").arg(status),
-                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs...")}));
+    QCOMPARE(texts(),
+        (QStringList { QString(), QString::fromUtf8("\U0001F6D1 STOPPING TEST..."), QString(),
+            QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: %1)").arg(status),
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") }));
 
     // The next run that is not stopped reports its success again.
     m_vm->runTest();
@@ -321,7 +327,7 @@ void TestRunnerRun::hierarchyWithoutDevice()
     m_vm->processOutput(QStringLiteral("kept\n"));
     m_vm->fetchHierarchy();
     waitIdle();
-    QCOMPARE(texts(), (QStringList{QStringLiteral("kept"), QString::fromUtf8("\u26a0\ufe0f Please select a Device.")}));
+    QCOMPARE(texts(), (QStringList { QStringLiteral("kept"), QString::fromUtf8("\u26a0\ufe0f Please select a Device.") }));
     QVERIFY(!m_vm->isRunning());
     QCOMPARE(m_vm->runMode(), RunMode::Test);
 }
@@ -337,10 +343,11 @@ void TestRunnerRun::hierarchyFetch()
     waitIdle();
     QCOMPARE(m_executor->runs.size(), 1);
     const FakeCommandExecutor::Run &run = m_executor->runs.first();
-    QCOMPARE(run.arguments, (QStringList{"-l", "-c", "\"$@\"", "--", m_settings.maestroRunnerPath, "--platform", "ios",
-                                         "--team-id", "TEAM123456", "--device", "AAAA", "hierarchy", "--compact"}));
+    QCOMPARE(run.arguments,
+        (QStringList { "-l", "-c", "\"$@\"", "--", m_settings.maestroRunnerPath, "--platform", "ios", "--team-id", "TEAM123456",
+            "--device", "AAAA", "hierarchy", "--compact" }));
     QCOMPARE(run.workingDirectory, std::optional<QString>(QDir::homePath()));
-    QCOMPARE(run.environment, std::optional<CommandExecuting::Environment>(CommandExecuting::Environment{}));
+    QCOMPARE(run.environment, std::optional<CommandExecuting::Environment>(CommandExecuting::Environment {}));
     QCOMPARE(m_executor->terminateAllCalls, 1);
 
     m_executor->emitOutput(QStringLiteral("Application  text=\"Shop\"  (0,0 390x844)\n"
@@ -352,12 +359,12 @@ void TestRunnerRun::hierarchyFetch()
                                           "        StaticText  text=\"Total\"  (0,0 1x1)\n"));
     m_executor->finish(0);
     waitIdle();
-    QCOMPARE(texts(), (QStringList{QString::fromUtf8("\U0001F680 Fetching UI Hierarchy..."),
-                                   QStringLiteral("Application  text=\"Shop\"  (0,0 390x844)"),
-                                   QStringLiteral("  Window  (0,0 390x844)"), QStringLiteral("    Other  id=cart  (0,0 390x844)"),
-                                   QStringLiteral("      Button  id=pay  (10,10 100x44)"), QStringLiteral("    "),
-                                   QStringLiteral("    StaticText  text=\"Total\"  (0,0 1x1)"), QString(),
-                                   QString::fromUtf8("\u2705 UI Hierarchy Fetched Successfully!")}));
+    QCOMPARE(texts(),
+        (QStringList { QString::fromUtf8("\U0001F680 Fetching UI Hierarchy..."),
+            QStringLiteral("Application  text=\"Shop\"  (0,0 390x844)"), QStringLiteral("  Window  (0,0 390x844)"),
+            QStringLiteral("    Other  id=cart  (0,0 390x844)"), QStringLiteral("      Button  id=pay  (10,10 100x44)"),
+            QStringLiteral("    "), QStringLiteral("    StaticText  text=\"Total\"  (0,0 1x1)"), QString(),
+            QString::fromUtf8("\u2705 UI Hierarchy Fetched Successfully!") }));
     QCOMPARE(m_vm->runMode(), RunMode::Hierarchy); // stays until the next run
 
     m_vm->fetchHierarchy();
@@ -365,8 +372,9 @@ void TestRunnerRun::hierarchyFetch()
     m_vm->stopRun();
     m_executor->finish(15);
     waitIdle();
-    QCOMPARE(texts().mid(1), (QStringList{QString(), QString::fromUtf8("\U0001F6D1 STOPPING FETCH..."), QString(),
-                                          QString::fromUtf8("\u274c Failed to Fetch UI Hierarchy (Exit code: 15)")}));
+    QCOMPARE(texts().mid(1),
+        (QStringList { QString(), QString::fromUtf8("\U0001F6D1 STOPPING FETCH..."), QString(),
+            QString::fromUtf8("\u274c Failed to Fetch UI Hierarchy (Exit code: 15)") }));
 }
 
 QTEST_GUILESS_MAIN(TestRunnerRun)

@@ -36,9 +36,9 @@ void TestRunnerViewModel::constructionSelectsFirstDeviceAndApp()
     QCOMPARE(m_detector->deviceCalls.load(), 1);
     QCOMPARE(m_vm->devices().size(), 2);
     QCOMPARE(m_vm->selectedDeviceId(), QStringLiteral("AAAA"));
-    QCOMPARE(m_vm->apps(), (QStringList{QStringLiteral("com.example.a"), QStringLiteral("com.example.shop.uat")}));
+    QCOMPARE(m_vm->apps(), (QStringList { QStringLiteral("com.example.a"), QStringLiteral("com.example.shop.uat") }));
     QCOMPARE(m_vm->selectedAppId(), QStringLiteral("com.example.a"));
-    QCOMPARE(m_detector->appRequests(), QStringList{QStringLiteral("AAAA")});
+    QCOMPARE(m_detector->appRequests(), QStringList { QStringLiteral("AAAA") });
     QVERIFY(!m_vm->isRefreshingDevices());
     QVERIFY(!m_vm->isRefreshingApps());
 }
@@ -50,7 +50,7 @@ void TestRunnerViewModel::refreshKeepsListedSelection()
     waitIdle();
     QCOMPARE(m_vm->selectedAppId(), QStringLiteral("com.example.b"));
     const int appCalls = m_detector->appCalls;
-    m_detector->setDevices({phone("CCCC"), phone("BBBB", "Phone B")});
+    m_detector->setDevices({ phone("CCCC"), phone("BBBB", "Phone B") });
     QSignalSpy busy(m_vm.get(), &RunnerViewModel::isRefreshingDevicesChanged);
     m_vm->refreshDevices();
     QVERIFY(m_vm->isRefreshingDevices());
@@ -64,12 +64,12 @@ void TestRunnerViewModel::refreshKeepsListedSelection()
 void TestRunnerViewModel::refreshReplacesVanishedSelection()
 {
     makeViewModel();
-    m_detector->setDevices({phone("BBBB", "Phone B")});
+    m_detector->setDevices({ phone("BBBB", "Phone B") });
     m_vm->refreshDevices();
     waitIdle();
     QCOMPARE(m_vm->selectedDeviceId(), QStringLiteral("BBBB"));
-    QCOMPARE(m_detector->appRequests(), (QStringList{QStringLiteral("AAAA"), QStringLiteral("BBBB")}));
-    QCOMPARE(m_vm->apps(), QStringList{QStringLiteral("com.example.b")});
+    QCOMPARE(m_detector->appRequests(), (QStringList { QStringLiteral("AAAA"), QStringLiteral("BBBB") }));
+    QCOMPARE(m_vm->apps(), QStringList { QStringLiteral("com.example.b") });
     QCOMPARE(m_vm->selectedAppId(), QStringLiteral("com.example.b"));
 }
 
@@ -93,12 +93,11 @@ void TestRunnerViewModel::typedAppReplacedOnNextListing_data()
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("not installed: first app")
-        << QStringList{QStringLiteral("com.x.one"), QStringLiteral("com.x.two")} << QStringLiteral("com.typed.app")
-        << QStringLiteral("com.x.one");
-    QTest::newRow("installed: kept") << QStringList{QStringLiteral("com.x.one"), QStringLiteral("com.x.two")}
+    QTest::newRow("not installed: first app") << QStringList { QStringLiteral("com.x.one"), QStringLiteral("com.x.two") }
+                                              << QStringLiteral("com.typed.app") << QStringLiteral("com.x.one");
+    QTest::newRow("installed: kept") << QStringList { QStringLiteral("com.x.one"), QStringLiteral("com.x.two") }
                                      << QStringLiteral("com.x.two") << QStringLiteral("com.x.two");
-    QTest::newRow("nothing installed: empty") << QStringList{} << QStringLiteral("com.typed.app") << QString();
+    QTest::newRow("nothing installed: empty") << QStringList {} << QStringLiteral("com.typed.app") << QString();
 }
 
 void TestRunnerViewModel::typedAppReplacedOnNextListing()
@@ -118,7 +117,7 @@ void TestRunnerViewModel::typedAppReplacedOnNextListing()
 
 void TestRunnerViewModel::derivedDeviceValues()
 {
-    m_detector->setDevices({phone("AAAA", "Phone A"), phone("SIM1", "Sim", true)});
+    m_detector->setDevices({ phone("AAAA", "Phone A"), phone("SIM1", "Sim", true) });
     makeViewModel();
     QCOMPARE(m_vm->selectedDeviceName(), std::optional<QString>(QStringLiteral("Phone A")));
     QVERIFY(!m_vm->selectedDeviceIsSimulator());
@@ -174,13 +173,14 @@ void TestRunnerViewModel::selectWorkspaceLoadsTree()
     waitIdle();
     QCOMPARE(m_vm->workspacePath(), m_workspace);
     QVERIFY(m_vm->selectedFlowRelativePath().isEmpty());
-    QCOMPARE(texts(), QStringList{QStringLiteral("Selected workspace: ") + m_workspace});
+    QCOMPARE(texts(), QStringList { QStringLiteral("Selected workspace: ") + m_workspace });
     QCOMPARE(treeSpy.count(), 1);
     QStringList names;
     for (const FileNode &node : m_vm->fileTree())
         names << node.name;
-    QCOMPARE(names, (QStringList{QStringLiteral(".env.uat"), QStringLiteral("README.md"), QStringLiteral("env_sit.yaml"),
-                                 QStringLiteral("flows")}));
+    QCOMPARE(names,
+        (QStringList {
+            QStringLiteral(".env.uat"), QStringLiteral("README.md"), QStringLiteral("env_sit.yaml"), QStringLiteral("flows") }));
 
     // A single file as the workspace shows an empty tree.
     m_vm->selectWorkspace(m_workspace + QStringLiteral("/README.md"));
@@ -196,35 +196,33 @@ void TestRunnerViewModel::toggleFileSelection_data()
     QTest::addColumn<QString>("env");
     QTest::addColumn<QStringList>("varKeys");
 
-    QTest::newRow("flow selected")
-        << QStringList{QStringLiteral("flows/login.yaml")}
-        << QStringList{QString::fromUtf8("\u25c9 Target Flow selected: flows/login.yaml")} << QStringLiteral("flows/login.yaml")
-        << QString() << QStringList{};
-    QTest::newRow("flow tapped twice")
-        << QStringList{QStringLiteral("flows/login.yaml"), QStringLiteral("flows/login.yaml")}
-        << QStringList{QString::fromUtf8("\u25c9 Target Flow selected: flows/login.yaml"),
-                       QString::fromUtf8("\u25c9 Target Flow deselected")}
-        << QString() << QString() << QStringList{};
+    QTest::newRow("flow selected") << QStringList { QStringLiteral("flows/login.yaml") }
+                                   << QStringList { QString::fromUtf8("\u25c9 Target Flow selected: flows/login.yaml") }
+                                   << QStringLiteral("flows/login.yaml") << QString() << QStringList {};
+    QTest::newRow("flow tapped twice") << QStringList { QStringLiteral("flows/login.yaml"), QStringLiteral("flows/login.yaml") }
+                                       << QStringList { QString::fromUtf8("\u25c9 Target Flow selected: flows/login.yaml"),
+                                              QString::fromUtf8("\u25c9 Target Flow deselected") }
+                                       << QString() << QString() << QStringList {};
     QTest::newRow(".env selected fills variables")
-        << QStringList{QStringLiteral(".env.uat")}
-        << QStringList{QString::fromUtf8("\u2699\ufe0e Target Environment selected: .env.uat")} << QString()
-        << QStringLiteral(".env.uat") << QStringList{QStringLiteral("USER"), QStringLiteral("PASS")};
+        << QStringList { QStringLiteral(".env.uat") }
+        << QStringList { QString::fromUtf8("\u2699\ufe0e Target Environment selected: .env.uat") } << QString()
+        << QStringLiteral(".env.uat") << QStringList { QStringLiteral("USER"), QStringLiteral("PASS") };
     QTest::newRow(".env tapped twice empties variables")
-        << QStringList{QStringLiteral(".env.uat"), QStringLiteral(".env.uat")}
-        << QStringList{QString::fromUtf8("\u2699\ufe0e Target Environment selected: .env.uat"),
-                       QString::fromUtf8("\u2699\ufe0e Target Environment deselected")}
-        << QString() << QString() << QStringList{};
+        << QStringList { QStringLiteral(".env.uat"), QStringLiteral(".env.uat") }
+        << QStringList { QString::fromUtf8("\u2699\ufe0e Target Environment selected: .env.uat"),
+               QString::fromUtf8("\u2699\ufe0e Target Environment deselected") }
+        << QString() << QString() << QStringList {};
     QTest::newRow("env_ yaml is an environment, not a flow")
-        << QStringList{QStringLiteral("env_sit.yaml")}
-        << QStringList{QString::fromUtf8("\u2699\ufe0e Target Environment selected: env_sit.yaml")} << QString()
-        << QStringLiteral("env_sit.yaml") << QStringList{QStringLiteral("USER")};
+        << QStringList { QStringLiteral("env_sit.yaml") }
+        << QStringList { QString::fromUtf8("\u2699\ufe0e Target Environment selected: env_sit.yaml") } << QString()
+        << QStringLiteral("env_sit.yaml") << QStringList { QStringLiteral("USER") };
     QTest::newRow("another env file replaces the variables")
-        << QStringList{QStringLiteral(".env.uat"), QStringLiteral("env_sit.yaml")}
-        << QStringList{QString::fromUtf8("\u2699\ufe0e Target Environment selected: .env.uat"),
-                       QString::fromUtf8("\u2699\ufe0e Target Environment selected: env_sit.yaml")}
-        << QString() << QStringLiteral("env_sit.yaml") << QStringList{QStringLiteral("USER")};
-    QTest::newRow("other files do nothing") << QStringList{QStringLiteral("README.md")} << QStringList{} << QString()
-                                            << QString() << QStringList{};
+        << QStringList { QStringLiteral(".env.uat"), QStringLiteral("env_sit.yaml") }
+        << QStringList { QString::fromUtf8("\u2699\ufe0e Target Environment selected: .env.uat"),
+               QString::fromUtf8("\u2699\ufe0e Target Environment selected: env_sit.yaml") }
+        << QString() << QStringLiteral("env_sit.yaml") << QStringList { QStringLiteral("USER") };
+    QTest::newRow("other files do nothing") << QStringList { QStringLiteral("README.md") } << QStringList {} << QString()
+                                            << QString() << QStringList {};
 }
 
 void TestRunnerViewModel::toggleFileSelection()

@@ -64,7 +64,7 @@ void TestSandbox::copyLeavesOutWhatRunsDoNotNeed()
     QVERIFY(QFile::link(source.filePath(QStringLiteral(".env.uat")), source.filePath(QStringLiteral("env-link"))));
     QVERIFY(QFile::link(source.filePath(QStringLiteral("nowhere")), source.filePath(QStringLiteral("dangling"))));
     QFile::setPermissions(source.filePath(QStringLiteral("flows/login.yaml")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QStringList skipped;
     SandboxCopier copier(WorkspaceFiles::blacklist(), [&](const QString &name) { skipped << name; });
@@ -72,11 +72,12 @@ void TestSandbox::copyLeavesOutWhatRunsDoNotNeed()
     QDir().mkpath(sandbox);
     copier.copyWorkspaceItem(source.path(), sandbox);
 
-    QCOMPARE(tree(sandbox), (QStringList{QStringLiteral(".env.uat"), QStringLiteral("empty"), QStringLiteral("flows"),
-                                         QStringLiteral("flows/login.yaml")}));
+    QCOMPARE(tree(sandbox),
+        (QStringList {
+            QStringLiteral(".env.uat"), QStringLiteral("empty"), QStringLiteral("flows"), QStringLiteral("flows/login.yaml") }));
     skipped.sort();
     // A dangling link does not exist when links are followed: left out silently.
-    QCOMPARE(skipped, (QStringList{QStringLiteral("env-link"), QStringLiteral("loop")}));
+    QCOMPARE(skipped, (QStringList { QStringLiteral("env-link"), QStringLiteral("loop") }));
     QFile copied(sandbox + QStringLiteral("/flows/login.yaml"));
     QVERIFY(copied.open(QIODevice::ReadOnly));
     QCOMPARE(copied.readAll(), QByteArray("appId: x\n"));
@@ -135,7 +136,7 @@ void TestSandbox::pipesAreNotOpened()
     QCOMPARE(::mkfifo(QFile::encodeName(source.filePath(QStringLiteral("pipe"))).constData(), 0600), 0);
     SandboxCopier copier(WorkspaceFiles::blacklist());
     copier.copyWorkspaceItem(source.path(), target.path());
-    QCOMPARE(tree(target.path()), QStringList{QStringLiteral("a.yaml")});
+    QCOMPARE(tree(target.path()), QStringList { QStringLiteral("a.yaml") });
 }
 
 void TestSandbox::singleFileItem()
@@ -151,7 +152,7 @@ void TestSandbox::singleFileItem()
     // Onto an existing folder (a single-file workspace onto its sandbox):
     // nothing is overwritten.
     copier.copyWorkspaceItem(source.filePath(QStringLiteral("flow.yaml")), target.path());
-    QCOMPARE(tree(target.path()), QStringList{QStringLiteral("copy.yaml")});
+    QCOMPARE(tree(target.path()), QStringList { QStringLiteral("copy.yaml") });
 }
 
 void TestSandbox::runFolderName_data()
@@ -187,7 +188,7 @@ void TestSandbox::claimTakesNextFreeSecond()
     QCOMPARE(second, output + QStringLiteral("/SIT_20261206_093645"));
     QCOMPARE(third, output + QStringLiteral("/SIT_20261206_093646"));
     QCOMPARE(other, output + QStringLiteral("/UAT_20261206_093644"));
-    for (const QString &path : {first, second, third, other})
+    for (const QString &path : { first, second, third, other })
         QVERIFY(QFileInfo(path).isDir());
 }
 
@@ -196,8 +197,8 @@ void TestSandbox::claimReportsUncreatableFolderLater()
     QTemporaryDir dir;
     write(dir.filePath(QStringLiteral("file")));
     // The output "directory" is a file: nothing can be created under it.
-    const QString path = RunFolder::claim(dir.filePath(QStringLiteral("file")), QStringLiteral("SIT"),
-                                          QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0)));
+    const QString path = RunFolder::claim(
+        dir.filePath(QStringLiteral("file")), QStringLiteral("SIT"), QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0)));
     QCOMPARE(path, dir.filePath(QStringLiteral("file/SIT_20261206_090000")));
     QVERIFY(!QFileInfo::exists(path));
 }
@@ -205,7 +206,7 @@ void TestSandbox::claimReportsUncreatableFolderLater()
 void TestSandbox::outputDirectory()
 {
     QCOMPARE(RunFolder::outputDirectory(QStringLiteral("~/Documents/ZovarodUdaviza")),
-             QDir::homePath() + QStringLiteral("/Documents/ZovarodUdaviza"));
+        QDir::homePath() + QStringLiteral("/Documents/ZovarodUdaviza"));
     QCOMPARE(RunFolder::outputDirectory(QStringLiteral("/abs/out")), QStringLiteral("/abs/out"));
     QCOMPARE(RunFolder::outputDirectory(QString()), QDir::currentPath());
 }

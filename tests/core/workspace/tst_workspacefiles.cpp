@@ -80,11 +80,12 @@ void TestWorkspaceFiles::treeLeavesOutBlacklistAndLinks()
     const auto tree = WorkspaceFiles::buildFileNode(root);
     QVERIFY(tree);
     QVERIFY(tree->isDirectory);
-    QCOMPARE(names(*tree), (QStringList{QStringLiteral(".env.uat"), QStringLiteral("GIT"), QStringLiteral("empty"),
-                                        QStringLiteral("flows"), QStringLiteral("only-blacklisted")}));
+    QCOMPARE(names(*tree),
+        (QStringList { QStringLiteral(".env.uat"), QStringLiteral("GIT"), QStringLiteral("empty"), QStringLiteral("flows"),
+            QStringLiteral("only-blacklisted") }));
     const FileNode *flows = child(*tree, QStringLiteral("flows"));
     QVERIFY(flows);
-    QCOMPARE(names(*flows), QStringList{QStringLiteral("login.yaml")});
+    QCOMPARE(names(*flows), QStringList { QStringLiteral("login.yaml") });
     QCOMPARE(flows->children.first().path, root + QStringLiteral("/flows/login.yaml"));
     QVERIFY(!flows->children.first().isDirectory);
     QVERIFY(flows->children.first().children.isEmpty());
@@ -103,18 +104,18 @@ void TestWorkspaceFiles::treeOrder_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("upper case before every lower case")
-        << QStringList{QStringLiteral("alpha.yaml"), QStringLiteral("Zeta.yaml"), QStringLiteral("beta")}
-        << QStringList{QStringLiteral("Zeta.yaml"), QStringLiteral("alpha.yaml"), QStringLiteral("beta")};
+        << QStringList { QStringLiteral("alpha.yaml"), QStringLiteral("Zeta.yaml"), QStringLiteral("beta") }
+        << QStringList { QStringLiteral("Zeta.yaml"), QStringLiteral("alpha.yaml"), QStringLiteral("beta") };
     QTest::newRow("no folders-first rule, dots and digits by code")
-        << QStringList{QStringLiteral("b/x"), QStringLiteral("a.yaml"), QStringLiteral(".env"), QStringLiteral("10"),
-                       QStringLiteral("9")}
-        << QStringList{QStringLiteral(".env"), QStringLiteral("10"), QStringLiteral("9"), QStringLiteral("a.yaml"),
-                       QStringLiteral("b")};
+        << QStringList { QStringLiteral("b/x"), QStringLiteral("a.yaml"), QStringLiteral(".env"), QStringLiteral("10"),
+               QStringLiteral("9") }
+        << QStringList { QStringLiteral(".env"), QStringLiteral("10"), QStringLiteral("9"), QStringLiteral("a.yaml"),
+               QStringLiteral("b") };
     // U+FF21 sorts before U+1F600 by code point (and in UTF-8 bytes), while
     // UTF-16 code units would put the emoji's surrogates first.
     QTest::newRow("characters beyond U+FFFF by code point")
-        << QStringList{QString::fromUtf8("\U0001F600.yaml"), QString::fromUtf8("\uFF21.yaml")}
-        << QStringList{QString::fromUtf8("\uFF21.yaml"), QString::fromUtf8("\U0001F600.yaml")};
+        << QStringList { QString::fromUtf8("\U0001F600.yaml"), QString::fromUtf8("\uFF21.yaml") }
+        << QStringList { QString::fromUtf8("\uFF21.yaml"), QString::fromUtf8("\U0001F600.yaml") };
 }
 
 void TestWorkspaceFiles::treeOrder()
@@ -148,8 +149,8 @@ void TestWorkspaceFiles::unreadableFolderShowsEmpty()
     touch(dir.filePath(QStringLiteral("locked/secret.yaml")));
     QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFileDevice::WriteOwner);
     const auto tree = WorkspaceFiles::buildFileNode(dir.path());
-    QFile::setPermissions(dir.filePath(QStringLiteral("locked")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(
+        dir.filePath(QStringLiteral("locked")), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY(tree);
     const FileNode *locked = child(*tree, QStringLiteral("locked"));
     QVERIFY(locked && locked->isDirectory && locked->children.isEmpty());
@@ -161,9 +162,12 @@ void TestWorkspaceFiles::relativePath_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("nested") << QStringLiteral("/ws") << QStringLiteral("/ws/flows/login.yaml") << QStringLiteral("flows/login.yaml");
-    QTest::newRow("workspace with trailing slash") << QStringLiteral("/ws/") << QStringLiteral("/ws/a.yaml") << QStringLiteral("a.yaml");
-    QTest::newRow("outside the workspace: the name") << QStringLiteral("/ws") << QStringLiteral("/other/a.yaml") << QStringLiteral("a.yaml");
+    QTest::newRow("nested") << QStringLiteral("/ws") << QStringLiteral("/ws/flows/login.yaml")
+                            << QStringLiteral("flows/login.yaml");
+    QTest::newRow("workspace with trailing slash")
+        << QStringLiteral("/ws/") << QStringLiteral("/ws/a.yaml") << QStringLiteral("a.yaml");
+    QTest::newRow("outside the workspace: the name")
+        << QStringLiteral("/ws") << QStringLiteral("/other/a.yaml") << QStringLiteral("a.yaml");
     QTest::newRow("no workspace: the name") << QString() << QStringLiteral("/ws/flows/a.yaml") << QStringLiteral("a.yaml");
 }
 
@@ -210,29 +214,29 @@ void TestWorkspaceFiles::parseEnvText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<EnvEntries>("expected");
 
-    auto e = [](const char *k, const char *v) { return EnvFileParser::Entry{QString::fromUtf8(k), QString::fromUtf8(v)}; };
-    QTest::newRow("equals with spaces and double quotes") << QStringLiteral("USER_NAME = \"qa@example.com\"")
-                                                          << EnvEntries{e("USER_NAME", "qa@example.com")};
-    QTest::newRow("yaml style") << QStringLiteral("PASSWORD: secret") << EnvEntries{e("PASSWORD", "secret")};
+    auto e = [](const char *k, const char *v) { return EnvFileParser::Entry { QString::fromUtf8(k), QString::fromUtf8(v) }; };
+    QTest::newRow("equals with spaces and double quotes")
+        << QStringLiteral("USER_NAME = \"qa@example.com\"") << EnvEntries { e("USER_NAME", "qa@example.com") };
+    QTest::newRow("yaml style") << QStringLiteral("PASSWORD: secret") << EnvEntries { e("PASSWORD", "secret") };
     QTest::newRow("equals wins over colon") << QStringLiteral("URL=https://api.example.com:8443/x")
-                                            << EnvEntries{e("URL", "https://api.example.com:8443/x")};
-    QTest::newRow("value keeps later equals signs") << QStringLiteral("Q=a=b") << EnvEntries{e("Q", "a=b")};
-    QTest::newRow("nothing after equals") << QStringLiteral("EMPTY=") << EnvEntries{};
-    QTest::newRow("starts with equals: one piece") << QStringLiteral("=value") << EnvEntries{};
-    QTest::newRow("leading equals passed over") << QStringLiteral("=a=b") << EnvEntries{e("a", "b")};
-    QTest::newRow("colon after equals is the value") << QStringLiteral("KEY=:") << EnvEntries{e("KEY", ":")};
-    QTest::newRow("colon fallback when equals gives one piece") << QStringLiteral("=KEY: v") << EnvEntries{e("=KEY", "v")};
-    QTest::newRow("nothing after colon") << QStringLiteral("KEY:") << EnvEntries{};
-    QTest::newRow("comments and blanks")
-        << QStringLiteral("# comment\n\n   \n  # indented comment\nA=1") << EnvEntries{e("A", "1")};
-    QTest::newRow("CRLF") << QStringLiteral("A=1\r\nB=2\r\n") << EnvEntries{e("A", "1"), e("B", "2")};
+                                            << EnvEntries { e("URL", "https://api.example.com:8443/x") };
+    QTest::newRow("value keeps later equals signs") << QStringLiteral("Q=a=b") << EnvEntries { e("Q", "a=b") };
+    QTest::newRow("nothing after equals") << QStringLiteral("EMPTY=") << EnvEntries {};
+    QTest::newRow("starts with equals: one piece") << QStringLiteral("=value") << EnvEntries {};
+    QTest::newRow("leading equals passed over") << QStringLiteral("=a=b") << EnvEntries { e("a", "b") };
+    QTest::newRow("colon after equals is the value") << QStringLiteral("KEY=:") << EnvEntries { e("KEY", ":") };
+    QTest::newRow("colon fallback when equals gives one piece") << QStringLiteral("=KEY: v") << EnvEntries { e("=KEY", "v") };
+    QTest::newRow("nothing after colon") << QStringLiteral("KEY:") << EnvEntries {};
+    QTest::newRow("comments and blanks") << QStringLiteral("# comment\n\n   \n  # indented comment\nA=1")
+                                         << EnvEntries { e("A", "1") };
+    QTest::newRow("CRLF") << QStringLiteral("A=1\r\nB=2\r\n") << EnvEntries { e("A", "1"), e("B", "2") };
     QTest::newRow("quotes of both kinds and spaces trimmed, tabs stay")
-        << QStringLiteral("A= ' \"x y\" ' \nB=\"\tz\t\"") << EnvEntries{e("A", "x y"), e("B", "\tz\t")};
-    QTest::newRow("key trimmed of tabs") << QStringLiteral("\tKEY\t=v") << EnvEntries{e("KEY", "v")};
-    QTest::newRow("only quotes gives empty value") << QStringLiteral("A=\"\"") << EnvEntries{e("A", "")};
-    QTest::newRow("duplicates kept in order") << QStringLiteral("A=1\nA=2") << EnvEntries{e("A", "1"), e("A", "2")};
-    QTest::newRow("no separator") << QStringLiteral("JUSTTEXT") << EnvEntries{};
-    QTest::newRow("export prefix stays in the key") << QStringLiteral("export A=1") << EnvEntries{e("export A", "1")};
+        << QStringLiteral("A= ' \"x y\" ' \nB=\"\tz\t\"") << EnvEntries { e("A", "x y"), e("B", "\tz\t") };
+    QTest::newRow("key trimmed of tabs") << QStringLiteral("\tKEY\t=v") << EnvEntries { e("KEY", "v") };
+    QTest::newRow("only quotes gives empty value") << QStringLiteral("A=\"\"") << EnvEntries { e("A", "") };
+    QTest::newRow("duplicates kept in order") << QStringLiteral("A=1\nA=2") << EnvEntries { e("A", "1"), e("A", "2") };
+    QTest::newRow("no separator") << QStringLiteral("JUSTTEXT") << EnvEntries {};
+    QTest::newRow("export prefix stays in the key") << QStringLiteral("export A=1") << EnvEntries { e("export A", "1") };
 }
 
 void TestWorkspaceFiles::parseEnvText()
@@ -250,7 +254,7 @@ void TestWorkspaceFiles::parseEnvFileFailures()
     QVERIFY(EnvFileParser::parseEnvFile(dir.filePath(QStringLiteral("bad"))).isEmpty());
     touch(dir.filePath(QStringLiteral("good")), QByteArray("A=\xc3\xa9t\xc3\xa9\n"));
     QCOMPARE(EnvFileParser::parseEnvFile(dir.filePath(QStringLiteral("good"))),
-             (EnvEntries{{QStringLiteral("A"), QString::fromUtf8("\u00e9t\u00e9")}}));
+        (EnvEntries { { QStringLiteral("A"), QString::fromUtf8("\u00e9t\u00e9") } }));
 }
 
 QTEST_GUILESS_MAIN(TestWorkspaceFiles)
