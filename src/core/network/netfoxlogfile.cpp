@@ -47,7 +47,7 @@ qint64 readFully(QFile &file, char *into, qint64 size)
 }
 
 // Reads and checks one slice into its place in `data` (`size` bytes in all).
-void readSlice(const QString &filePath, char *data, qsizetype size, bool last, Slice &slice)
+void readSlice(const QString &filePath, char *data, qsizetype size, bool last, bool check, Slice &slice)
 {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(slice.offset))
@@ -56,6 +56,9 @@ void readSlice(const QString &filePath, char *data, qsizetype size, bool last, S
     if (slice.read != slice.size)
         return; // the file shrank: the caller starts over on one thread
     const char *begin = data + slice.offset;
+    slice.hasCarriageReturn = std::memchr(begin, '\r', size_t(slice.size)) != nullptr;
+    if (!check)
+        return;
     // The first character that starts in this slice (at most three
     // continuation bytes can lead into it).
     qsizetype checkBegin = slice.offset;
@@ -81,12 +84,12 @@ void readSlice(const QString &filePath, char *data, qsizetype size, bool last, S
     slice.checkBegin = checkBegin;
     slice.checkEnd = std::max(checkBegin, checkEnd);
     slice.valid = isValidUtf8(QByteArrayView(data + slice.checkBegin, slice.checkEnd - slice.checkBegin));
-    slice.hasCarriageReturn = std::memchr(begin, '\r', size_t(slice.size)) != nullptr;
 }
 
 // Reads the file in slices on several threads, checking each slice while it
 // is fresh in the cache. Nothing when the file did not hold still.
-std::optional<Contents> readInSlices(const QString &filePath, QFile &file, qint64 fileSize, int threads, qsizetype sliceSize)
+std::optional<Contents> readInSlices(
+    const QString &filePath, QFile &file, qint64 fileSize, int threads, qsizetype sliceSize, bool check)
 {
     const qsizetype size = qsizetype(fileSize);
     const qsizetype count = std::max<qsizetype>(1, size / sliceSize);
@@ -100,7 +103,7 @@ std::optional<Contents> readInSlices(const QString &filePath, QFile &file, qint6
     char *data = bytes.data();
     NetfoxWorkers::forEachRange<int>(count, 1, threads, [&](int &, qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i)
-            readSlice(filePath, data, size, i + 1 == count, slices[size_t(i)]);
+            readSlice(filePath, data, size, i + 1 == count, check, slices[size_t(i)]);
     });
     bool valid = true;
     bool hasCarriageReturn = false;
@@ -110,7 +113,7 @@ std::optional<Contents> readInSlices(const QString &filePath, QFile &file, qint6
             return std::nullopt;
         valid = valid && slice.valid;
         hasCarriageReturn = hasCarriageReturn || slice.hasCarriageReturn;
-        if (valid && i + 1 < count) {
+        if (check && valid && i + 1 < count) {
             const qsizetype across = slices[size_t(i + 1)].checkBegin;
             valid = isValidUtf8(QByteArrayView(data + slice.checkEnd, across - slice.checkEnd));
         }
@@ -125,6 +128,8 @@ std::optional<Contents> readInSlices(const QString &filePath, QFile &file, qint6
         bytes += more;
         return classify(std::move(bytes));
     }
+    if (!check)
+        return Contents { std::move(bytes), Encoding::Unchecked, hasCarriageReturn };
     if (!valid) {
         // The check of the slices is only certain about UTF-8; ISO Latin-1
         // keeps every byte, the unfinished tail included.
@@ -138,58 +143,56 @@ std::optional<Contents> readInSlices(const QString &filePath, QFile &file, qint6
 
 } // namespace
 
-// Whether the bytes are UTF-8 (no overlong forms, surrogates or code points
-// past U+10FFFF), checked 32 or 8 ASCII bytes at a time where it can.
 bool isValidUtf8(QByteArrayView bytes)
 {
     const auto *data = reinterpret_cast<const uchar *>(bytes.data());
-    const qsizetype size = bytes.size();
-    qsizetype i = 0;
-    while (i < size) {
-        if (size - i >= 32) {
-            quint64 words[4];
-            std::memcpy(words, data + i, 32);
-            if (((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ULL) == 0) {
-                i += 32;
+    const uchar *const end = data + bytes.size();
+    while (data < end) {
+        // Sixteen ASCII bytes at a time where it can; else character by
+        // character for the next sixteen bytes or so, as logs with
+        // non-ASCII text have short ASCII runs.
+        if (end - data >= 16) {
+            quint64 words[2];
+            std::memcpy(words, data, 16);
+            if (((words[0] | words[1]) & 0x8080808080808080ULL) == 0) {
+                data += 16;
                 continue;
             }
         }
-        if (size - i >= 8) {
-            quint64 word;
-            std::memcpy(&word, data + i, 8);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                i += 8;
+        const uchar *const stop = end - data > 16 ? data + 16 : end;
+        while (data < stop) {
+            const uchar lead = *data;
+            if (lead < 0x80) {
+                ++data;
                 continue;
             }
+            if (lead >= 0xC2 && lead <= 0xDF) {
+                if (end - data < 2 || (data[1] & 0xC0) != 0x80)
+                    return false;
+                data += 2;
+                continue;
+            }
+            if (lead >= 0xE0 && lead <= 0xEF) {
+                // No overlong forms (E0 80..9F) and no surrogates (ED A0..BF).
+                const uchar low = lead == 0xE0 ? 0xA0 : 0x80;
+                const uchar high = lead == 0xED ? 0x9F : 0xBF;
+                if (end - data < 3 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80)
+                    return false;
+                data += 3;
+                continue;
+            }
+            if (lead >= 0xF0 && lead <= 0xF4) {
+                // No overlong forms (F0 80..8F), nothing past U+10FFFF (F4 90..).
+                const uchar low = lead == 0xF0 ? 0x90 : 0x80;
+                const uchar high = lead == 0xF4 ? 0x8F : 0xBF;
+                if (end - data < 4 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80
+                    || (data[3] & 0xC0) != 0x80)
+                    return false;
+                data += 4;
+                continue;
+            }
+            return false; // a continuation byte, C0, C1 or F5..FF
         }
-        const uchar lead = data[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        qsizetype length = 0;
-        uchar low = 0x80;
-        uchar high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (size - i < length || data[i + 1] < low || data[i + 1] > high)
-            return false;
-        for (qsizetype k = 2; k < length; ++k) {
-            if ((data[i + k] & 0xC0) != 0x80)
-                return false;
-        }
-        i += length;
     }
     return true;
 }
@@ -258,7 +261,7 @@ Contents classify(QByteArray bytes)
     return Contents { std::move(bytes), Encoding::Latin1 };
 }
 
-std::optional<Contents> read(const QString &filePath, int threads, qsizetype sliceSize)
+std::optional<Contents> read(const QString &filePath, int threads, qsizetype sliceSize, bool deferCheck)
 {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
@@ -268,7 +271,7 @@ std::optional<Contents> read(const QString &filePath, int threads, qsizetype sli
     const qint64 size = std::max<qint64>(file.size(), 0);
     sliceSize = std::max<qsizetype>(sliceSize, 16);
     if (threads > 1 && size >= 2 * sliceSize) {
-        if (std::optional<Contents> contents = readInSlices(filePath, file, size, threads, sliceSize))
+        if (std::optional<Contents> contents = readInSlices(filePath, file, size, threads, sliceSize, !deferCheck))
             return contents;
         if (!file.seek(0))
             return std::nullopt;

@@ -13,19 +13,24 @@
 // functions, any thread.
 namespace NetfoxLogFile {
 
-enum class Encoding { Utf8, Latin1 };
+enum class Encoding {
+    Utf8,
+    Latin1,
+    Unchecked, // not checked yet: the whole file as read, to be decoded as UTF-8 by a reader that checks
+};
 
 struct Contents
 {
-    QByteArray bytes; // for UTF-8, without the unfinished character at the end
+    QByteArray bytes; // for UTF-8, without the unfinished character at the end; else as read
     Encoding encoding = Encoding::Utf8;
     bool hasCarriageReturn = true; // false when the bytes hold no CR at all
 };
 
 // Nothing when the file cannot be opened or read. The file may change while
 // it is read (the copy is rewritten); a file that grows is read to its new
-// end and a file that shrinks to where it stopped.
-std::optional<Contents> read(const QString &filePath, int threads, qsizetype sliceSize);
+// end and a file that shrinks to where it stopped. With `deferCheck` a file
+// read in slices comes back Unchecked (the caller checks while it decodes).
+std::optional<Contents> read(const QString &filePath, int threads, qsizetype sliceSize, bool deferCheck = false);
 
 // The same decision for bytes already in memory, on the calling thread.
 Contents classify(QByteArray bytes);

@@ -7,10 +7,15 @@
 #include "netfoxworkers.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 #include <utility>
 
 using namespace NetfoxSyntax;
@@ -40,6 +45,7 @@ struct RequestFields
     QString headers; // as logged
     QString identifier; // empty when the headers name none
     std::optional<QDateTime> time; // absent when the date does not parse
+    qint64 msecs = 0; // of `time`
     bool ignored = false;
 };
 
@@ -66,6 +72,8 @@ struct Utf16Log
 {
     QStringView text;
 
+    void skip(const NetfoxScanner::BlockRange &) const { }
+
     QString url(const NetfoxScanner::BlockRange &block) const
     {
         return text.sliced(block.urlBegin, block.urlEnd - block.urlBegin).toString();
@@ -76,20 +84,74 @@ struct Utf16Log
     }
 };
 
-// The log as valid UTF-8: each block is decoded on its own while it is read,
-// so the whole log never exists as UTF-16.
+// The log as UTF-8: each block is decoded on its own while it is read, into
+// a buffer the thread reuses, so the whole log never exists as UTF-16. When
+// the bytes have not been checked, the decoding checks them: `invalid` is set
+// when a piece is not UTF-8, and checkedGaps() looks at the bytes between the
+// pieces.
 struct Utf8Log
 {
     QByteArrayView bytes;
+    std::atomic<bool> *invalid = nullptr; // null when the bytes are known to be UTF-8
 
+    void decode(QByteArrayView piece, QString &into) const
+    {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        into.resize(piece.size()); // never fewer code units than bytes
+        const QChar *end = decoder.appendToBuffer(into.data(), piece);
+        into.truncate(end - into.constData());
+        if (invalid && decoder.hasError())
+            invalid->store(true, std::memory_order_relaxed);
+    }
     QString url(const NetfoxScanner::BlockRange &block) const
     {
-        return QString::fromUtf8(bytes.sliced(block.urlBegin, block.urlEnd - block.urlBegin));
+        QString url;
+        decode(bytes.sliced(block.urlBegin, block.urlEnd - block.urlBegin), url);
+        return url;
     }
     QStringView body(const NetfoxScanner::BlockRange &block, QString &buffer) const
     {
-        buffer = QString::fromUtf8(bytes.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin));
+        decode(bytes.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin), buffer);
         return buffer;
+    }
+    // A block that is not decoded (its URL is ignored) is still checked.
+    void skip(const NetfoxScanner::BlockRange &block) const
+    {
+        if (invalid && !NetfoxLogFile::isValidUtf8(bytes.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin)))
+            invalid->store(true, std::memory_order_relaxed);
+    }
+    // Whether the bytes that no URL or block body covers are UTF-8. With the
+    // decoded pieces they cover the whole log; as UTF-8 resynchronises at
+    // every character start, the log is UTF-8 exactly when every piece is.
+    bool checkedGaps(const NetfoxScanner::BlockRanges &blocks) const
+    {
+        struct Piece
+        {
+            qsizetype begin;
+            qsizetype end;
+            bool operator<(const Piece &other) const { return begin < other.begin; }
+        };
+        // Each kind is in text order, so merging the two keeps the order.
+        auto pieces = [](const QList<NetfoxScanner::BlockRange> &ranges) {
+            std::vector<Piece> list;
+            list.reserve(size_t(ranges.size()) * 2);
+            for (const NetfoxScanner::BlockRange &range : ranges) {
+                list.push_back({ range.urlBegin, range.urlEnd });
+                list.push_back({ range.bodyBegin, range.bodyEnd });
+            }
+            return list;
+        };
+        const std::vector<Piece> requests = pieces(blocks.requests);
+        const std::vector<Piece> responses = pieces(blocks.responses);
+        std::vector<Piece> all(requests.size() + responses.size());
+        std::merge(requests.begin(), requests.end(), responses.begin(), responses.end(), all.begin());
+        qsizetype covered = 0;
+        for (const Piece &piece : all) {
+            if (piece.begin > covered && !NetfoxLogFile::isValidUtf8(bytes.sliced(covered, piece.begin - covered)))
+                return false;
+            covered = std::max(covered, piece.end);
+        }
+        return NetfoxLogFile::isValidUtf8(bytes.sliced(covered));
     }
 };
 
@@ -113,6 +175,7 @@ struct BlockReader
         if (isIgnored(fields.url)) {
             fields.ignored = true;
             fields.url.clear();
+            log.skip(range);
             return;
         }
         const QStringView block = log.body(range, buffer);
@@ -121,6 +184,8 @@ struct BlockReader
         const QStringView headers
             = NetfoxScanner::section(block, kRequestHeaders, at[2], kRequestBody, at[3]).value_or(kNoRequestHeaders);
         fields.time = parseRequestDate(NetfoxScanner::lineValue(block, kRequestDate, at[0]).value_or(QStringView(u"")));
+        if (fields.time)
+            fields.msecs = fields.time->toMSecsSinceEpoch();
         fields.method = NetfoxScanner::lineValue(block, kRequestMethod, at[1]).value_or(kDefaultMethod).toString();
         fields.body = NetfoxScanner::bodyValue(block, kRequestBody, at[3]).value_or(kNoRequestBody).toString();
         fields.headers = headers.toString();
@@ -134,6 +199,7 @@ struct BlockReader
         if (isIgnored(fields.url)) {
             fields.ignored = true;
             fields.url.clear();
+            log.skip(range);
             return;
         }
         const QStringView block = log.body(range, buffer);
@@ -225,10 +291,10 @@ QList<Pairing> pairExchanges(QList<RequestFields> &requests, QList<ResponseField
     const bool hasSince = since.has_value();
     const qint64 sinceMsecs = hasSince ? since->toMSecsSinceEpoch() : 0;
     for (const qsizetype index : std::as_const(order)) {
-        const std::optional<QDateTime> &time = requests.at(exchanges.at(index).request).time;
-        if (!time)
+        const RequestFields &request = requests.at(exchanges.at(index).request);
+        if (!request.time)
             continue;
-        const qint64 msecs = time->toMSecsSinceEpoch();
+        const qint64 msecs = request.msecs;
         if (hasSince && msecs < sinceMsecs)
             continue;
         dated.append({ msecs, index });
@@ -248,6 +314,7 @@ NetworkHit makeHit(RequestFields &request, ResponseFields *response)
     NetworkHit hit;
     hit.id = exchangeId(*request.time, request.url, request.method, request.body);
     hit.time = *request.time;
+    request.time.reset();
     hit.url = std::move(request.url);
     hit.reqMethod = std::move(request.method);
     hit.reqHeaders = NetfoxScanner::formatHeaders(request.headers);
@@ -258,12 +325,26 @@ NetworkHit makeHit(RequestFields &request, ResponseFields *response)
         hit.resHeaders = NetfoxScanner::formatHeaders(response->headers);
         response->headers = QString();
         hit.resBody = std::move(response->body);
+        response->url = QString();
+        response->identifier = QString();
     } else {
         hit.resStatus = kTimeoutText;
         hit.resHeaders = kNoResponseHeadersText;
         hit.resBody = kNoResponseBodyText;
     }
     return hit;
+}
+
+// makeIdsUnique with the hashes of the ids computed beforehand (on the
+// worker threads): only ids that share a hash with an earlier one take the
+// exact, slower way.
+void makeIdsUniqueHashed(NetworkHitList &hits, const std::vector<size_t> &hashes)
+{
+    std::vector<size_t> sorted = hashes;
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end())
+        return; // all different
+    makeIdsUnique(hits);
 }
 
 int threadCountFor(qsizetype logSize, const NetfoxDetail::ParseOptions &options)
@@ -274,12 +355,13 @@ int threadCountFor(qsizetype logSize, const NetfoxDetail::ParseOptions &options)
 }
 
 // Reads every block (spread over `threads`), pairs them on this thread, then
-// builds the records (spread again). The log's storage may be released by
-// `releaseLog` once the blocks are read. The records come out the same
-// whatever the thread count: each thread writes only its own slots.
-template <typename Log, typename Release>
-NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks, const std::optional<QDateTime> &since,
-    int threads, qsizetype grain, Release &&releaseLog)
+// builds the records (spread again). Nothing when `readSoundly` says after
+// reading that the log could not be read this way; else the log's storage
+// may be released by `releaseLog`. The records come out the same whatever
+// the thread count: each thread writes only its own slots.
+template <typename Log, typename Sound, typename Release>
+std::optional<NetworkHitList> parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks,
+    const std::optional<QDateTime> &since, int threads, qsizetype grain, Sound &&readSoundly, Release &&releaseLog)
 {
     const qsizetype requestCount = blocks.requests.size();
     QList<RequestFields> requests(requestCount);
@@ -295,28 +377,43 @@ NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blo
                     reader.read(log, blocks.responses.at(i - requestCount), responseData[i - requestCount]);
             }
         });
-    releaseLog();
-
+    if (!readSoundly())
+        return std::nullopt;
+    // The log's storage goes back to the system on a helper while this
+    // thread pairs.
+    std::thread releaser;
+    if (threads > 1) {
+        try {
+            releaser = std::thread(releaseLog);
+        } catch (const std::system_error &) {
+        }
+    }
+    if (!releaser.joinable())
+        releaseLog();
     const QList<Pairing> pairings = pairExchanges(requests, responses, since);
+    if (releaser.joinable())
+        releaser.join();
     NetworkHitList hits(pairings.size());
     NetworkHit *hitData = hits.data();
+    std::vector<size_t> idHashes(size_t(pairings.size()));
     NetfoxWorkers::forEachRange<int>(
         pairings.size(), grain, threads, [&](int &, qsizetype begin, qsizetype end) {
             for (qsizetype i = begin; i < end; ++i) {
                 const Pairing &pairing = pairings.at(i);
                 hitData[i] = makeHit(requestData[pairing.request], pairing.response >= 0 ? &responseData[pairing.response] : nullptr);
+                idHashes[size_t(i)] = qHash(hitData[i].id);
             }
         });
     requests.clear();
     responses.clear();
-    makeIdsUnique(hits);
+    makeIdsUniqueHashed(hits, idHashes);
     return hits;
 }
 
 NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> &since, const NetfoxDetail::ParseOptions &options)
 {
-    return parseBlocks(Utf16Log { text }, NetfoxScanner::findBlocks(text), since, threadCountFor(text.size(), options),
-        options.grain, [] {});
+    return *parseBlocks(Utf16Log { text }, NetfoxScanner::findBlocks(text), since, threadCountFor(text.size(), options),
+        options.grain, [] { return true; }, [] {});
 }
 
 } // namespace
@@ -326,25 +423,41 @@ namespace NetfoxDetail {
 NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDateTime> &since, const ParseOptions &options)
 {
     const int threads = threadCountFor(std::max<qint64>(QFileInfo(filePath).size(), 0), options);
-    std::optional<NetfoxLogFile::Contents> contents = NetfoxLogFile::read(filePath, threads, options.readSliceSize);
+    // On several threads the UTF-8 check is left to the decoding of the
+    // blocks, which reads every byte anyway.
+    std::optional<NetfoxLogFile::Contents> contents
+        = NetfoxLogFile::read(filePath, threads, options.readSliceSize, /*deferCheck=*/threads > 1);
     if (!contents)
         return {};
     QByteArray &bytes = contents->bytes;
-    if (contents->encoding == NetfoxLogFile::Encoding::Latin1) {
-        // Read as text: decoded as a whole.
-        QString text = QString::fromLatin1(bytes);
-        bytes = QByteArray();
-        NetfoxSyntax::normalizeLineEnds(text);
-        return parseNormalized(text, since, options);
+    if (contents->encoding != NetfoxLogFile::Encoding::Latin1) {
+        // A UTF-8 log is read as bytes, each block decoded on its own.
+        if (contents->hasCarriageReturn)
+            NetfoxLogFile::normalizeLineEnds(bytes);
+        QByteArrayView log(bytes);
+        const bool checked = contents->encoding == NetfoxLogFile::Encoding::Utf8;
+        if (!checked) {
+            const qsizetype tail = NetfoxLogFile::incompleteUtf8Tail(log);
+            if (tail >= 0)
+                log = log.first(tail);
+        }
+        if (log.startsWith("\xEF\xBB\xBF")) // a byte order mark is not text
+            log = log.sliced(3);
+        std::atomic<bool> invalid { false };
+        const Utf8Log utf8 { log, checked ? nullptr : &invalid };
+        const NetfoxScanner::BlockRanges blocks = NetfoxScanner::findBlocks(log);
+        std::optional<NetworkHitList> hits = parseBlocks(
+            utf8, blocks, since, threadCountFor(log.size(), options), options.grain,
+            [&] { return checked || (!invalid.load() && utf8.checkedGaps(blocks)); }, [&bytes] { bytes = QByteArray(); });
+        if (hits)
+            return std::move(*hits);
     }
-    // A UTF-8 log is read as bytes, each block decoded on its own.
-    if (contents->hasCarriageReturn)
-        NetfoxLogFile::normalizeLineEnds(bytes);
-    QByteArrayView log(bytes);
-    if (log.startsWith("\xEF\xBB\xBF")) // a byte order mark is not text
-        log = log.sliced(3);
-    return parseBlocks(Utf8Log { log }, NetfoxScanner::findBlocks(log), since, threadCountFor(log.size(), options),
-        options.grain, [&bytes] { bytes = QByteArray(); });
+    // Not UTF-8: read as ISO Latin-1 text, decoded as a whole (an unfinished
+    // character at the end is two Latin-1 characters then).
+    QString text = QString::fromLatin1(bytes);
+    bytes = QByteArray();
+    NetfoxSyntax::normalizeLineEnds(text);
+    return parseNormalized(text, since, options);
 }
 
 NetworkHitList parseNetworkLogText(const QString &text, const std::optional<QDateTime> &since, const ParseOptions &options)

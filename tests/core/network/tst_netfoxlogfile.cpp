@@ -37,6 +37,8 @@ private Q_SLOTS:
     void slicesMatchOneRead();
     void classify_data();
     void classify();
+    void notUtf8FoundWhileDecoding_data();
+    void notUtf8FoundWhileDecoding();
     void missingFile();
     void smallLogStaysOnOneThread();
 };
@@ -109,6 +111,66 @@ void TestNetfoxLogFile::classify()
     const NetfoxLogFile::Contents contents = NetfoxLogFile::classify(bytes);
     QCOMPARE(int(contents.encoding), encoding);
     QCOMPARE(contents.bytes, kept);
+}
+
+void TestNetfoxLogFile::notUtf8FoundWhileDecoding_data()
+{
+    // A log that is UTF-8 but for one byte: on several threads the check is
+    // left to the decoding of URLs and blocks and to the bytes between them,
+    // so the stray byte must be found wherever it sits.
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QString>("latin1Text"); // what the byte reads as in some record
+    const QByteArray request = "-------START REQUEST -  https://api.example.com/a%1 -------\n"
+                               "[Request Method] GET\n[Request Date] 2026-12-06 08:36:44 +0000\n"
+                               "[Request Headers]\n[AnyHashable(\"Accept\"): \"%2\"]\n[Request Body]\n {\"k\": \"%3\"}\n"
+                               "-------END REQUEST - x -------\n%4";
+    const QByteArray ignored = "-------START REQUEST -  https://app-measurement.com/a -------\n"
+                               "[Request Date] 2026-12-06 08:36:44 +0000\n[Request Body]\n %1\n-------END REQUEST\n";
+    auto log = [&](int where, const QByteArray &stray) {
+        QByteArray text;
+        for (int i = 0; i < 40; ++i) {
+            QByteArray block = request;
+            for (int slot = 1; slot <= 4; ++slot)
+                block.replace(QByteArray(QByteArray("%") + QByteArray::number(slot)), i == 20 && slot == where ? stray : QByteArray("\xC3\xA9"));
+            text += block;
+        }
+        return text;
+    };
+    QTest::newRow("in a URL") << log(1, "\xE9") << QStringLiteral("https://api.example.com/a\u00E9");
+    QTest::newRow("in the headers") << log(2, "\xE9") << QStringLiteral("Accept: \"\u00E9\"");
+    QTest::newRow("in a body") << log(3, "\xE9") << QStringLiteral("{\"k\": \"\u00E9\"}");
+    QTest::newRow("between blocks") << log(4, "\xE9") << QStringLiteral("{\"k\": \"\u00C3\u00A9\"}");
+    QTest::newRow("in the body of an ignored request")
+        << log(4, "") + QByteArray(ignored).replace("%1", "\xE9") << QStringLiteral("{\"k\": \"\u00C3\u00A9\"}");
+    QTest::newRow("unfinished character before the last block")
+        << log(4, "\xE2\x82") + log(4, "") << QStringLiteral("https://api.example.com/a\u00C3\u00A9");
+    QTest::newRow("only the last character unfinished: still UTF-8")
+        << log(4, "") + "\xE2\x82" << QStringLiteral("https://api.example.com/a\u00E9");
+}
+
+void TestNetfoxLogFile::notUtf8FoundWhileDecoding()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QString, latin1Text);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.log"));
+    QVERIFY(writeFile(path, log));
+    NetfoxDetail::ParseOptions oneThread;
+    oneThread.threads = 1;
+    const NetworkHitList expected = NetfoxDetail::parseNetworkLog(path, std::nullopt, oneThread);
+    QCOMPARE(expected.size(), log.count("START REQUEST -  https://api.example.com"));
+    bool seen = false;
+    for (const NetworkHit &hit : expected)
+        seen = seen || hit.url == latin1Text || hit.reqHeaders == latin1Text || hit.reqBody == latin1Text;
+    QVERIFY2(seen, qPrintable(latin1Text));
+    for (qsizetype sliceSize : { 64, 1000, 1 << 20 }) {
+        NetfoxDetail::ParseOptions threaded;
+        threaded.threads = 3;
+        threaded.minParallelSize = 0;
+        threaded.grain = 1;
+        threaded.readSliceSize = sliceSize;
+        QVERIFY(NetfoxDetail::parseNetworkLog(path, std::nullopt, threaded) == expected);
+    }
 }
 
 void TestNetfoxLogFile::missingFile()
