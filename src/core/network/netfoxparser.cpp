@@ -412,7 +412,8 @@ std::optional<NetworkHitList> parseBlocks(const Log &log, const NetfoxScanner::B
 
 NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> &since, const NetfoxDetail::ParseOptions &options)
 {
-    return *parseBlocks(Utf16Log { text }, NetfoxScanner::findBlocks(text), since, threadCountFor(text.size(), options),
+    const int threads = threadCountFor(text.size(), options);
+    return *parseBlocks(Utf16Log { text }, NetfoxScanner::findBlocks(text, threads, options.readSliceSize), since, threads,
         options.grain, [] { return true; }, [] {});
 }
 
@@ -445,9 +446,10 @@ NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDat
             log = log.sliced(3);
         std::atomic<bool> invalid { false };
         const Utf8Log utf8 { log, checked ? nullptr : &invalid };
-        const NetfoxScanner::BlockRanges blocks = NetfoxScanner::findBlocks(log);
+        const int blockThreads = threadCountFor(log.size(), options);
+        const NetfoxScanner::BlockRanges blocks = NetfoxScanner::findBlocks(log, blockThreads, options.readSliceSize);
         std::optional<NetworkHitList> hits = parseBlocks(
-            utf8, blocks, since, threadCountFor(log.size(), options), options.grain,
+            utf8, blocks, since, blockThreads, options.grain,
             [&] { return checked || (!invalid.load() && utf8.checkedGaps(blocks)); }, [&bytes] { bytes = QByteArray(); });
         if (hits)
             return std::move(*hits);
