@@ -125,31 +125,27 @@ struct Utf8Log
     // every character start, the log is UTF-8 exactly when every piece is.
     bool checkedGaps(const NetfoxScanner::BlockRanges &blocks) const
     {
-        struct Piece
-        {
-            qsizetype begin;
-            qsizetype end;
-            bool operator<(const Piece &other) const { return begin < other.begin; }
-        };
-        // Each kind is in text order, so merging the two keeps the order.
-        auto pieces = [](const QList<NetfoxScanner::BlockRange> &ranges) {
-            std::vector<Piece> list;
-            list.reserve(size_t(ranges.size()) * 2);
-            for (const NetfoxScanner::BlockRange &range : ranges) {
-                list.push_back({ range.urlBegin, range.urlEnd });
-                list.push_back({ range.bodyBegin, range.bodyEnd });
-            }
-            return list;
-        };
-        const std::vector<Piece> requests = pieces(blocks.requests);
-        const std::vector<Piece> responses = pieces(blocks.responses);
-        std::vector<Piece> all(requests.size() + responses.size());
-        std::merge(requests.begin(), requests.end(), responses.begin(), responses.end(), all.begin());
+        // Each kind is in text order: the URLs and bodies of both are walked
+        // together in order of their starts.
+        const QList<NetfoxScanner::BlockRange> &requests = blocks.requests;
+        const QList<NetfoxScanner::BlockRange> &responses = blocks.responses;
         qsizetype covered = 0;
-        for (const Piece &piece : all) {
-            if (piece.begin > covered && !NetfoxLogFile::isValidUtf8(bytes.sliced(covered, piece.begin - covered)))
+        auto cover = [&](qsizetype begin, qsizetype end) {
+            if (begin > covered && !NetfoxLogFile::isValidUtf8(bytes.sliced(covered, begin - covered)))
                 return false;
-            covered = std::max(covered, piece.end);
+            covered = std::max(covered, end);
+            return true;
+        };
+        qsizetype request = 0;
+        qsizetype response = 0;
+        while (request < requests.size() || response < responses.size()) {
+            const bool takeRequest = response == responses.size()
+                || (request < requests.size() && requests.at(request).urlBegin <= responses.at(response).urlBegin);
+            const NetfoxScanner::BlockRange &range = takeRequest ? requests.at(request++) : responses.at(response++);
+            // A block's URL comes before its body, and a body that holds
+            // other blocks (an unfinished one) covers their pieces too.
+            if (!cover(range.urlBegin, range.urlEnd) || !cover(range.bodyBegin, range.bodyEnd))
+                return false;
         }
         return NetfoxLogFile::isValidUtf8(bytes.sliced(covered));
     }
