@@ -1,13 +1,22 @@
 #include "netfoxparser.h"
 
+#include "netfoxlogfile.h"
+#include "netfoxparseoptions.h"
 #include "netfoxscanner.h"
 #include "netfoxsyntax.h"
+#include "netfoxworkers.h"
 
-#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
+#include <utility>
 
 using namespace NetfoxSyntax;
 
@@ -27,17 +36,28 @@ const QString kTimeoutText = kTimeout.toString();
 const QString kNoResponseBodyText = kNoResponseBody.toString();
 const QString kNoResponseHeadersText = kNoResponseHeaders.toString();
 
-// One request, later joined with its response.
-struct Exchange
+// What a request block says, read on any worker thread.
+struct RequestFields
 {
     QString url;
-    QString time;
-    QString reqMethod;
-    QString reqBody;
-    QString reqHeaders;
-    QString resStatus = kTimeoutText;
-    QString resBody = kNoResponseBodyText;
-    QString resHeaders = kNoResponseHeadersText;
+    QString method;
+    QString body;
+    QString headers; // as logged
+    QString identifier; // empty when the headers name none
+    std::optional<QDateTime> time; // absent when the date does not parse
+    qint64 msecs = 0; // of `time`
+    bool ignored = false;
+};
+
+// What a response block says, read on any worker thread.
+struct ResponseFields
+{
+    QString url;
+    QString status;
+    QString body;
+    QString headers; // as logged
+    QString identifier;
+    bool ignored = false;
 };
 
 // Requests waiting for their response under one URL, first in, first out.
@@ -52,6 +72,8 @@ struct Utf16Log
 {
     QStringView text;
 
+    void skip(const NetfoxScanner::BlockRange &) const { }
+
     QString url(const NetfoxScanner::BlockRange &block) const
     {
         return text.sliced(block.urlBegin, block.urlEnd - block.urlBegin).toString();
@@ -62,95 +84,185 @@ struct Utf16Log
     }
 };
 
-// The log as valid UTF-8: each block is decoded on its own while it is read,
-// so the whole log never exists as UTF-16.
+// The log as UTF-8: each block is decoded on its own while it is read, into
+// a buffer the thread reuses, so the whole log never exists as UTF-16. When
+// the bytes have not been checked, the decoding checks them: `invalid` is set
+// when a piece is not UTF-8, and checkedGaps() looks at the bytes between the
+// pieces.
 struct Utf8Log
 {
     QByteArrayView bytes;
+    std::atomic<bool> *invalid = nullptr; // null when the bytes are known to be UTF-8
 
+    void decode(QByteArrayView piece, QString &into) const
+    {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        into.resize(piece.size()); // never fewer code units than bytes
+        const QChar *end = decoder.appendToBuffer(into.data(), piece);
+        into.truncate(end - into.constData());
+        if (invalid && decoder.hasError())
+            invalid->store(true, std::memory_order_relaxed);
+    }
     QString url(const NetfoxScanner::BlockRange &block) const
     {
-        return QString::fromUtf8(bytes.sliced(block.urlBegin, block.urlEnd - block.urlBegin));
+        QString url;
+        decode(bytes.sliced(block.urlBegin, block.urlEnd - block.urlBegin), url);
+        return url;
     }
     QStringView body(const NetfoxScanner::BlockRange &block, QString &buffer) const
     {
-        buffer = QString::fromUtf8(bytes.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin));
+        decode(bytes.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin), buffer);
         return buffer;
+    }
+    // A block that is not decoded (its URL is ignored) is still checked.
+    void skip(const NetfoxScanner::BlockRange &block) const
+    {
+        if (invalid && !NetfoxLogFile::isValidUtf8(bytes.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin)))
+            invalid->store(true, std::memory_order_relaxed);
+    }
+    // Whether the bytes that no URL or block body covers are UTF-8. With the
+    // decoded pieces they cover the whole log; as UTF-8 resynchronises at
+    // every character start, the log is UTF-8 exactly when every piece is.
+    bool checkedGaps(const NetfoxScanner::BlockRanges &blocks) const
+    {
+        // Each kind is in text order: the URLs and bodies of both are walked
+        // together in order of their starts.
+        const QList<NetfoxScanner::BlockRange> &requests = blocks.requests;
+        const QList<NetfoxScanner::BlockRange> &responses = blocks.responses;
+        qsizetype covered = 0;
+        auto cover = [&](qsizetype begin, qsizetype end) {
+            if (begin > covered && !NetfoxLogFile::isValidUtf8(bytes.sliced(covered, begin - covered)))
+                return false;
+            covered = std::max(covered, end);
+            return true;
+        };
+        qsizetype request = 0;
+        qsizetype response = 0;
+        while (request < requests.size() || response < responses.size()) {
+            const bool takeRequest = response == responses.size()
+                || (request < requests.size() && requests.at(request).urlBegin <= responses.at(response).urlBegin);
+            const NetfoxScanner::BlockRange &range = takeRequest ? requests.at(request++) : responses.at(response++);
+            // A block's URL comes before its body, and a body that holds
+            // other blocks (an unfinished one) covers their pieces too.
+            if (!cover(range.urlBegin, range.urlEnd) || !cover(range.bodyBegin, range.bodyEnd))
+                return false;
+        }
+        return NetfoxLogFile::isValidUtf8(bytes.sliced(covered));
     }
 };
 
-template <typename Log>
-NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks, const std::optional<QDateTime> &since)
+// What one thread keeps while it reads blocks.
+struct BlockReader
 {
-    QList<Exchange> exchanges;
-    exchanges.reserve(blocks.requests.size());
-    QHash<QString, qsizetype> pendingById;
-    QHash<QString, UrlQueue> pendingByUrl;
+    QString buffer; // the block being read, as UTF-16
     QHash<QString, bool> ignoredUrls; // an app talks to few URLs, many times
-    auto isIgnored = [&ignoredUrls](const QString &url) {
+
+    bool isIgnored(const QString &url)
+    {
         auto it = ignoredUrls.find(url);
         if (it == ignoredUrls.end())
             it = ignoredUrls.insert(url, isIgnoredTrafficUrl(url));
         return it.value();
-    };
-    QString buffer;
-    for (const NetfoxScanner::BlockRange &range : blocks.requests) {
-        QString url = log.url(range);
-        if (isIgnored(url))
-            continue;
+    }
+
+    template <typename Log> void read(const Log &log, const NetfoxScanner::BlockRange &range, RequestFields &fields)
+    {
+        fields.url = log.url(range);
+        if (isIgnored(fields.url)) {
+            fields.ignored = true;
+            fields.url.clear();
+            log.skip(range);
+            return;
+        }
         const QStringView block = log.body(range, buffer);
         qsizetype at[4];
         NetfoxScanner::firstLabelPositions(block, kRequestLabels, at, 4);
         const QStringView headers
             = NetfoxScanner::section(block, kRequestHeaders, at[2], kRequestBody, at[3]).value_or(kNoRequestHeaders);
-        Exchange exchange;
-        exchange.time = NetfoxScanner::lineValue(block, kRequestDate, at[0]).value_or(QStringView(u"")).toString();
-        exchange.reqMethod = NetfoxScanner::lineValue(block, kRequestMethod, at[1]).value_or(kDefaultMethod).toString();
-        exchange.reqBody = NetfoxScanner::bodyValue(block, kRequestBody, at[3]).value_or(kNoRequestBody).toString();
-        exchange.reqHeaders = headers.toString();
-        const qsizetype index = exchanges.size();
-        // A later request with the same identifier replaces the earlier one.
+        fields.time = parseRequestDate(NetfoxScanner::lineValue(block, kRequestDate, at[0]).value_or(QStringView(u"")));
+        if (fields.time)
+            fields.msecs = fields.time->toMSecsSinceEpoch();
+        fields.method = NetfoxScanner::lineValue(block, kRequestMethod, at[1]).value_or(kDefaultMethod).toString();
+        fields.body = NetfoxScanner::bodyValue(block, kRequestBody, at[3]).value_or(kNoRequestBody).toString();
+        fields.headers = headers.toString();
         if (const auto identifier = NetfoxScanner::requestIdentifier(headers))
-            pendingById.insert(identifier->toString(), index);
-        else
-            pendingByUrl[url].exchanges.append(index);
-        exchange.url = std::move(url);
-        exchanges.append(std::move(exchange));
+            fields.identifier = identifier->toString();
     }
 
-    QList<qsizetype> order; // completed exchanges in response order, then the unanswered
-    order.reserve(exchanges.size());
-    for (const NetfoxScanner::BlockRange &range : blocks.responses) {
-        const QString url = log.url(range);
-        if (isIgnored(url))
-            continue;
+    template <typename Log> void read(const Log &log, const NetfoxScanner::BlockRange &range, ResponseFields &fields)
+    {
+        fields.url = log.url(range);
+        if (isIgnored(fields.url)) {
+            fields.ignored = true;
+            fields.url.clear();
+            log.skip(range);
+            return;
+        }
         const QStringView block = log.body(range, buffer);
         qsizetype at[3];
         NetfoxScanner::firstLabelPositions(block, kResponseLabels, at, 3);
         const QStringView headers
             = NetfoxScanner::section(block, kResponseHeaders, at[1], kResponseBody, at[2]).value_or(kNoResponseHeaders);
+        fields.status = NetfoxScanner::lineValue(block, kResponseStatus, at[0]).value_or(kTimeout).toString();
+        fields.body = NetfoxScanner::bodyValue(block, kResponseBody, at[2]).value_or(kNoResponseBody).toString();
+        fields.headers = headers.toString();
+        if (const auto identifier = NetfoxScanner::requestIdentifier(headers))
+            fields.identifier = identifier->toString();
+    }
+};
+
+// Which request and response make up each record, in the order of the
+// result: pairing by identifier, then by URL, the time filter and the
+// stable time sort. Sequential, but it only moves indexes.
+struct Pairing
+{
+    qsizetype request;
+    qsizetype response; // -1 when unanswered
+};
+
+QList<Pairing> pairExchanges(QList<RequestFields> &requests, QList<ResponseFields> &responses, const std::optional<QDateTime> &since)
+{
+    QList<Pairing> exchanges; // in request order
+    exchanges.reserve(requests.size());
+    QHash<QString, qsizetype> pendingById;
+    QHash<QString, UrlQueue> pendingByUrl;
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        RequestFields &request = requests[i];
+        if (request.ignored)
+            continue;
+        const qsizetype index = exchanges.size();
+        // A later request with the same identifier replaces the earlier one.
+        if (!request.identifier.isEmpty())
+            pendingById.insert(std::exchange(request.identifier, QString()), index);
+        else
+            pendingByUrl[request.url].exchanges.append(index);
+        exchanges.append({ i, -1 });
+    }
+
+    QList<qsizetype> order; // completed exchanges in response order, then the unanswered
+    order.reserve(exchanges.size());
+    for (qsizetype i = 0; i < responses.size(); ++i) {
+        const ResponseFields &response = responses.at(i);
+        if (response.ignored)
+            continue;
         qsizetype partner = -1;
-        if (const auto identifier = NetfoxScanner::requestIdentifier(headers)) {
-            const auto it = pendingById.constFind(identifier->toString());
+        if (!response.identifier.isEmpty()) {
+            const auto it = pendingById.constFind(response.identifier);
             if (it != pendingById.cend()) {
                 partner = it.value();
                 pendingById.erase(it);
             }
         }
         if (partner < 0) {
-            const auto it = pendingByUrl.find(url);
+            const auto it = pendingByUrl.find(response.url);
             if (it != pendingByUrl.end() && it->head < it->exchanges.size())
                 partner = it->exchanges.at(it->head++);
         }
         if (partner < 0)
             continue; // a response nobody asked for
-        Exchange &exchange = exchanges[partner];
-        exchange.resStatus = NetfoxScanner::lineValue(block, kResponseStatus, at[0]).value_or(kTimeout).toString();
-        exchange.resBody = NetfoxScanner::bodyValue(block, kResponseBody, at[2]).value_or(kNoResponseBody).toString();
-        exchange.resHeaders = headers.toString();
+        exchanges[partner].response = i;
         order.append(partner);
     }
-    buffer.clear();
 
     // Unanswered requests: those with an identifier, then those without, each
     // group in log order.
@@ -168,214 +280,205 @@ NetworkHitList parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blo
     struct Dated
     {
         qint64 msecs;
-        qsizetype hit;
+        qsizetype exchange;
     };
     QList<Dated> dated;
     dated.reserve(order.size());
-    NetworkHitList unsorted;
-    unsorted.reserve(order.size());
     const bool hasSince = since.has_value();
     const qint64 sinceMsecs = hasSince ? since->toMSecsSinceEpoch() : 0;
     for (const qsizetype index : std::as_const(order)) {
-        Exchange &exchange = exchanges[index];
-        const std::optional<QDateTime> time = parseRequestDate(exchange.time);
-        if (!time)
+        const RequestFields &request = requests.at(exchanges.at(index).request);
+        if (!request.time)
             continue;
-        const qint64 msecs = time->toMSecsSinceEpoch();
+        const qint64 msecs = request.msecs;
         if (hasSince && msecs < sinceMsecs)
             continue;
-        NetworkHit hit;
-        hit.id = exchangeId(*time, exchange.url, exchange.reqMethod, exchange.reqBody);
-        hit.time = *time;
-        hit.url = std::move(exchange.url);
-        hit.reqMethod = std::move(exchange.reqMethod);
-        hit.reqHeaders = NetfoxScanner::formatHeaders(exchange.reqHeaders);
-        hit.reqBody = std::move(exchange.reqBody);
-        hit.resStatus = std::move(exchange.resStatus);
-        hit.resHeaders = NetfoxScanner::formatHeaders(exchange.resHeaders);
-        hit.resBody = std::move(exchange.resBody);
-        exchange = Exchange();
-        dated.append({ msecs, unsorted.size() });
-        unsorted.append(std::move(hit));
+        dated.append({ msecs, index });
     }
-    exchanges.clear();
     std::stable_sort(dated.begin(), dated.end(), [](const Dated &a, const Dated &b) { return a.msecs < b.msecs; });
 
-    NetworkHitList hits;
-    hits.reserve(dated.size());
+    QList<Pairing> result;
+    result.reserve(dated.size());
     for (const Dated &entry : std::as_const(dated))
-        hits.append(std::move(unsorted[entry.hit]));
-    unsorted.clear();
+        result.append(exchanges.at(entry.exchange));
+    return result;
+}
+
+// The record of one pairing; moves the texts out of the fields.
+NetworkHit makeHit(RequestFields &request, ResponseFields *response)
+{
+    NetworkHit hit;
+    hit.id = exchangeId(*request.time, request.url, request.method, request.body);
+    hit.time = *request.time;
+    request.time.reset();
+    hit.url = std::move(request.url);
+    hit.reqMethod = std::move(request.method);
+    hit.reqHeaders = NetfoxScanner::formatHeaders(request.headers);
+    request.headers = QString();
+    hit.reqBody = std::move(request.body);
+    if (response) {
+        hit.resStatus = std::move(response->status);
+        hit.resHeaders = NetfoxScanner::formatHeaders(response->headers);
+        response->headers = QString();
+        hit.resBody = std::move(response->body);
+        response->url = QString();
+        response->identifier = QString();
+    } else {
+        hit.resStatus = kTimeoutText;
+        hit.resHeaders = kNoResponseHeadersText;
+        hit.resBody = kNoResponseBodyText;
+    }
+    return hit;
+}
+
+// makeIdsUnique with the hashes of the ids computed beforehand (on the
+// worker threads): only ids that share a hash with an earlier one take the
+// exact, slower way.
+void makeIdsUniqueHashed(NetworkHitList &hits, const std::vector<size_t> &hashes)
+{
+    std::vector<size_t> sorted = hashes;
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end())
+        return; // all different
     makeIdsUnique(hits);
+}
+
+int threadCountFor(qsizetype logSize, const NetfoxDetail::ParseOptions &options)
+{
+    if (logSize < options.minParallelSize)
+        return 1;
+    return options.threads > 0 ? options.threads : NetfoxWorkers::defaultThreadCount();
+}
+
+// Reads every block (spread over `threads`), pairs them on this thread, then
+// builds the records (spread again). Nothing when `readSoundly` says after
+// reading that the log could not be read this way; else the log's storage
+// may be released by `releaseLog`. The records come out the same whatever
+// the thread count: each thread writes only its own slots.
+template <typename Log, typename Sound, typename Release>
+std::optional<NetworkHitList> parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks,
+    const std::optional<QDateTime> &since, int threads, qsizetype grain, Sound &&readSoundly, Release &&releaseLog)
+{
+    const qsizetype requestCount = blocks.requests.size();
+    QList<RequestFields> requests(requestCount);
+    QList<ResponseFields> responses(blocks.responses.size());
+    RequestFields *requestData = requests.data();
+    ResponseFields *responseData = responses.data();
+    NetfoxWorkers::forEachRange<BlockReader>(requestCount + responses.size(), grain, threads,
+        [&](BlockReader &reader, qsizetype begin, qsizetype end) {
+            for (qsizetype i = begin; i < end; ++i) {
+                if (i < requestCount)
+                    reader.read(log, blocks.requests.at(i), requestData[i]);
+                else
+                    reader.read(log, blocks.responses.at(i - requestCount), responseData[i - requestCount]);
+            }
+        });
+    if (!readSoundly())
+        return std::nullopt;
+    // The log's storage goes back to the system on a helper while this
+    // thread pairs.
+    std::thread releaser;
+    if (threads > 1) {
+        try {
+            releaser = std::thread(releaseLog);
+        } catch (const std::system_error &) {
+        }
+    }
+    if (!releaser.joinable())
+        releaseLog();
+    const QList<Pairing> pairings = pairExchanges(requests, responses, since);
+    if (releaser.joinable())
+        releaser.join();
+    NetworkHitList hits(pairings.size());
+    NetworkHit *hitData = hits.data();
+    std::vector<size_t> idHashes(size_t(pairings.size()));
+    NetfoxWorkers::forEachRange<int>(
+        pairings.size(), grain, threads, [&](int &, qsizetype begin, qsizetype end) {
+            for (qsizetype i = begin; i < end; ++i) {
+                const Pairing &pairing = pairings.at(i);
+                hitData[i] = makeHit(requestData[pairing.request], pairing.response >= 0 ? &responseData[pairing.response] : nullptr);
+                idHashes[size_t(i)] = qHash(hitData[i].id);
+            }
+        });
+    requests.clear();
+    responses.clear();
+    makeIdsUniqueHashed(hits, idHashes);
     return hits;
 }
 
-NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> &since)
+NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> &since, const NetfoxDetail::ParseOptions &options)
 {
-    return parseBlocks(Utf16Log { text }, NetfoxScanner::findBlocks(text), since);
-}
-
-// Whether the bytes are UTF-8 (no overlong forms, surrogates or code points
-// past U+10FFFF), checked 32 or 8 ASCII bytes at a time where it can.
-bool isValidUtf8(QByteArrayView bytes)
-{
-    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
-    const qsizetype size = bytes.size();
-    qsizetype i = 0;
-    while (i < size) {
-        if (size - i >= 32) {
-            quint64 words[4];
-            std::memcpy(words, data + i, 32);
-            if (((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ULL) == 0) {
-                i += 32;
-                continue;
-            }
-        }
-        if (size - i >= 8) {
-            quint64 word;
-            std::memcpy(&word, data + i, 8);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        const uchar lead = data[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        qsizetype length = 0;
-        uchar low = 0x80;
-        uchar high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (size - i < length || data[i + 1] < low || data[i + 1] > high)
-            return false;
-        for (qsizetype k = 2; k < length; ++k) {
-            if ((data[i + k] & 0xC0) != 0x80)
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-// Replaces every CRLF by LF in place.
-void normalizeLineEnds(QByteArray &bytes)
-{
-    // memchr for the rare CR, not a substring search over the whole log.
-    const qsizetype size = bytes.size();
-    const char *crlf = bytes.constData();
-    while ((crlf = static_cast<const char *>(std::memchr(crlf, '\r', size - (crlf - bytes.constData()))))) {
-        if (crlf + 1 < bytes.constData() + size && crlf[1] == '\n')
-            break;
-        ++crlf;
-    }
-    if (!crlf)
-        return;
-    const qsizetype first = crlf - bytes.constData();
-    char *data = bytes.data();
-    qsizetype out = first;
-    qsizetype in = first;
-    while (in < size) {
-        if (data[in] == '\r' && in + 1 < size && data[in + 1] == '\n') {
-            data[out++] = '\n';
-            in += 2;
-        } else {
-            data[out++] = data[in++];
-        }
-    }
-    bytes.truncate(out);
-}
-
-// Where an unfinished UTF-8 character starts when the bytes end inside one
-// (a copy taken while the app was still writing), or -1.
-qsizetype incompleteUtf8Tail(QByteArrayView bytes)
-{
-    const qsizetype size = bytes.size();
-    for (qsizetype lead = size - 1; lead >= 0 && lead >= size - 3; --lead) {
-        const uchar c = uchar(bytes[lead]);
-        if ((c & 0xC0) == 0x80)
-            continue; // a continuation byte: look further back
-        const qsizetype length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        if (length == 0 || size - lead >= length)
-            return -1;
-        if (size - lead >= 2) {
-            const uchar second = uchar(bytes[lead + 1]);
-            const uchar low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-            const uchar high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-            if (second < low || second > high)
-                return -1;
-        }
-        return lead; // later bytes are continuation bytes, checked by the loop
-    }
-    return -1;
-}
-
-// UTF-8, else ISO Latin-1. An unfinished character at the very end is
-// dropped rather than turning the whole log into Latin-1. A UTF-8 log is
-// read as bytes; a Latin-1 one is decoded and read as text.
-NetworkHitList parseBytes(QByteArray bytes, const std::optional<QDateTime> &since)
-{
-    const qsizetype tail = incompleteUtf8Tail(bytes);
-    const QByteArrayView complete = tail >= 0 ? QByteArrayView(bytes).first(tail) : QByteArrayView(bytes);
-    if (isValidUtf8(complete)) {
-        bytes.truncate(complete.size());
-        if (bytes.startsWith("\xEF\xBB\xBF")) // a byte order mark is not text
-            bytes.remove(0, 3);
-        normalizeLineEnds(bytes);
-        return parseBlocks(Utf8Log { bytes }, NetfoxScanner::findBlocks(QByteArrayView(bytes)), since);
-    }
-    QString text = QString::fromLatin1(bytes);
-    bytes = QByteArray();
-    NetfoxSyntax::normalizeLineEnds(text);
-    return parseNormalized(text, since);
+    const int threads = threadCountFor(text.size(), options);
+    return *parseBlocks(Utf16Log { text }, NetfoxScanner::findBlocks(text, threads, options.readSliceSize), since, threads,
+        options.grain, [] { return true; }, [] {});
 }
 
 } // namespace
+
+namespace NetfoxDetail {
+
+NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDateTime> &since, const ParseOptions &options)
+{
+    const int threads = threadCountFor(std::max<qint64>(QFileInfo(filePath).size(), 0), options);
+    // On several threads the UTF-8 check is left to the decoding of the
+    // blocks, which reads every byte anyway.
+    std::optional<NetfoxLogFile::Contents> contents
+        = NetfoxLogFile::read(filePath, threads, options.readSliceSize, /*deferCheck=*/threads > 1);
+    if (!contents)
+        return {};
+    QByteArray &bytes = contents->bytes;
+    if (contents->encoding != NetfoxLogFile::Encoding::Latin1) {
+        // A UTF-8 log is read as bytes, each block decoded on its own.
+        if (contents->hasCarriageReturn)
+            NetfoxLogFile::normalizeLineEnds(bytes);
+        QByteArrayView log(bytes);
+        const bool checked = contents->encoding == NetfoxLogFile::Encoding::Utf8;
+        if (!checked) {
+            const qsizetype tail = NetfoxLogFile::incompleteUtf8Tail(log);
+            if (tail >= 0)
+                log = log.first(tail);
+        }
+        if (log.startsWith("\xEF\xBB\xBF")) // a byte order mark is not text
+            log = log.sliced(3);
+        std::atomic<bool> invalid { false };
+        const Utf8Log utf8 { log, checked ? nullptr : &invalid };
+        const int blockThreads = threadCountFor(log.size(), options);
+        const NetfoxScanner::BlockRanges blocks = NetfoxScanner::findBlocks(log, blockThreads, options.readSliceSize);
+        std::optional<NetworkHitList> hits = parseBlocks(
+            utf8, blocks, since, blockThreads, options.grain,
+            [&] { return checked || (!invalid.load() && utf8.checkedGaps(blocks)); }, [&bytes] { bytes = QByteArray(); });
+        if (hits)
+            return std::move(*hits);
+    }
+    // Not UTF-8: read as ISO Latin-1 text, decoded as a whole (an unfinished
+    // character at the end is two Latin-1 characters then).
+    QString text = QString::fromLatin1(bytes);
+    bytes = QByteArray();
+    NetfoxSyntax::normalizeLineEnds(text);
+    return parseNormalized(text, since, options);
+}
+
+NetworkHitList parseNetworkLogText(const QString &text, const std::optional<QDateTime> &since, const ParseOptions &options)
+{
+    if (find(text, u"\r\n") < 0)
+        return parseNormalized(text, since, options);
+    QString normalized = text;
+    normalizeLineEnds(normalized);
+    return parseNormalized(normalized, since, options);
+}
+
+} // namespace NetfoxDetail
 
 namespace Netfox {
 
 NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDateTime> &since)
 {
-    QByteArray bytes;
-    {
-        QFile file(filePath);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        // Not mapped: the copy may be rewritten while it is read, and a
-        // mapping of a file that shrinks faults.
-        bytes.resize(qsizetype(std::max<qint64>(file.size(), 0)));
-        const qint64 read = file.read(bytes.data(), bytes.size());
-        if (read < 0)
-            return {};
-        bytes.truncate(qsizetype(read));
-        if (read == file.size())
-            bytes += file.readAll(); // it grew meanwhile
-        if (file.error() != QFileDevice::NoError)
-            return {};
-    }
-    return parseBytes(std::move(bytes), since);
+    return NetfoxDetail::parseNetworkLog(filePath, since, NetfoxDetail::ParseOptions());
 }
 
 NetworkHitList parseNetworkLogText(const QString &text, const std::optional<QDateTime> &since)
 {
-    if (find(text, u"\r\n") < 0)
-        return parseNormalized(text, since);
-    QString normalized = text;
-    normalizeLineEnds(normalized);
-    return parseNormalized(normalized, since);
+    return NetfoxDetail::parseNetworkLogText(text, since, NetfoxDetail::ParseOptions());
 }
 
 QString formatHeaders(const QString &text)

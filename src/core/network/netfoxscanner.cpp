@@ -1,9 +1,11 @@
 #include "netfoxscanner.h"
 
 #include "netfoxsyntax.h"
+#include "netfoxworkers.h"
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 using namespace NetfoxSyntax;
 
@@ -126,13 +128,16 @@ struct Markers
     QList<qsizetype> dashLines; // "-------\n" right after a white-space character
 };
 
-template <typename Char> Markers findMarkers(const Char *data, qsizetype size)
+// The markers whose run of hyphens is first probed in [from, to). Any run of
+// seven or more hyphens covers a position that is 6 modulo 7, so only every
+// seventh character needs a look; a run belongs to the part of the text that
+// holds its first such position, so parts can be searched on their own.
+template <typename Char> void findMarkers(const Char *data, qsizetype size, qsizetype from, qsizetype to, Markers &markers)
 {
-    Markers markers;
-    // Any run of seven or more hyphens covers a position that is 6 modulo 7,
-    // so only every seventh character needs a look.
-    qsizetype probe = kDashCount - 1;
-    while (probe < size) {
+    auto firstProbeAtOrAfter = [](qsizetype at) { return at + (kDashCount - 1 - at % kDashCount + kDashCount) % kDashCount; };
+    qsizetype probe = firstProbeAtOrAfter(from);
+    to = std::min(to, size);
+    while (probe < to) {
         if (data[probe] != Char('-')) {
             probe += kDashCount;
             continue;
@@ -147,7 +152,7 @@ template <typename Char> Markers findMarkers(const Char *data, qsizetype size)
         // 6 modulo 7, like every probe (the run's end is not a hyphen).
         while (probe < runEnd)
             probe += kDashCount;
-        if (runEnd - runStart < kDashCount || runEnd >= size)
+        if (runEnd - runStart < kDashCount || runEnd >= size || firstProbeAtOrAfter(runStart) < from)
             continue;
         const qsizetype marker = runEnd - kDashCount;
         switch (data[runEnd]) {
@@ -170,6 +175,32 @@ template <typename Char> Markers findMarkers(const Char *data, qsizetype size)
         default:
             break;
         }
+    }
+}
+
+// All markers, the text searched in parts of `partSize` on up to `threads`
+// threads; the parts' lists joined in text order.
+template <typename Char> Markers findMarkers(const Char *data, qsizetype size, int threads, qsizetype partSize)
+{
+    partSize = std::max<qsizetype>(partSize, kDashCount);
+    const qsizetype parts = threads > 1 ? std::max<qsizetype>(1, (size + partSize - 1) / partSize) : 1;
+    if (parts == 1) {
+        Markers markers;
+        findMarkers(data, size, 0, size, markers);
+        return markers;
+    }
+    std::vector<Markers> found(static_cast<size_t>(parts));
+    NetfoxWorkers::forEachRange<int>(parts, 1, threads, [&](int &, qsizetype begin, qsizetype end) {
+        for (qsizetype part = begin; part < end; ++part)
+            findMarkers(data, size, part * partSize, (part + 1) * partSize, found[size_t(part)]);
+    });
+    Markers markers = std::move(found.front());
+    for (size_t part = 1; part < found.size(); ++part) {
+        markers.requestStarts += found[part].requestStarts;
+        markers.requestEnds += found[part].requestEnds;
+        markers.responseStarts += found[part].responseStarts;
+        markers.responseEnds += found[part].responseEnds;
+        markers.dashLines += found[part].dashLines;
     }
     return markers;
 }
@@ -245,9 +276,9 @@ QList<BlockRange> matchBlocks(const Char *data, qsizetype size, const QList<qsiz
     return blocks;
 }
 
-template <typename Char> BlockRanges findBlockRanges(const Char *data, qsizetype size)
+template <typename Char> BlockRanges findBlockRanges(const Char *data, qsizetype size, int threads, qsizetype partSize)
 {
-    const Markers markers = findMarkers(data, size);
+    const Markers markers = findMarkers(data, size, threads, partSize);
     BlockRanges blocks;
     blocks.requests = matchBlocks(data, size, markers.requestStarts, kDashCount + literalLength(kStartRequestTail),
         markers.requestEnds, kDashCount + literalLength(kEndRequestTail), markers.dashLines);
@@ -299,14 +330,14 @@ bool isIdentifierChar(char16_t c)
 
 } // namespace
 
-BlockRanges findBlocks(QStringView text)
+BlockRanges findBlocks(QStringView text, int threads, qsizetype partSize)
 {
-    return findBlockRanges(text.utf16(), text.size());
+    return findBlockRanges(text.utf16(), text.size(), threads, partSize);
 }
 
-BlockRanges findBlocks(QByteArrayView utf8)
+BlockRanges findBlocks(QByteArrayView utf8, int threads, qsizetype partSize)
 {
-    return findBlockRanges(utf8.data(), utf8.size());
+    return findBlockRanges(utf8.data(), utf8.size(), threads, partSize);
 }
 
 void firstLabelPositions(QStringView block, const QStringView *labels, qsizetype *positions, int count)

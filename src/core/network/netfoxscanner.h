@@ -35,9 +35,11 @@ struct BlockRanges
 
 // The blocks of a log whose line ends are already LF, each kind in text
 // order. The UTF-8 form reads valid UTF-8 without decoding it first; every
-// range starts and ends on a character boundary.
-BlockRanges findBlocks(QStringView text);
-BlockRanges findBlocks(QByteArrayView utf8);
+// range starts and ends on a character boundary. With `threads` above one
+// the markers are searched in parts of `partSize` on that many threads (the
+// result is the same).
+BlockRanges findBlocks(QStringView text, int threads = 1, qsizetype partSize = 0);
+BlockRanges findBlocks(QByteArrayView utf8, int threads = 1, qsizetype partSize = 0);
 
 // The first position of each of `count` labels in the block, or -1 for a
 // label that does not occur; one pass over the block's '[' characters that

@@ -1,6 +1,7 @@
 // The production scanner against the pattern-based reference on generated
 // logs: both must give exactly the same records.
 #include "netfoxloggenerator.h"
+#include "network/netfoxparseoptions.h"
 #include "network/netfoxparser.h"
 #include "network/netfoxreferenceparser.h"
 
@@ -85,6 +86,18 @@ void TestNetfoxDifferential::generatedLogs()
             QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, text: %2").arg(seed).arg(diff)));
             diff = difference(Netfox::parseNetworkLog(path, since), reference);
             QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, UTF-8 file: %2").arg(seed).arg(diff)));
+            // The threaded path, forced on these small logs: a few blocks and
+            // a few bytes at a time, so threads interleave and slices of the
+            // file cut through characters.
+            NetfoxDetail::ParseOptions threaded;
+            threaded.threads = 3;
+            threaded.minParallelSize = 0;
+            threaded.grain = 1 + int(seed % 3);
+            threaded.readSliceSize = 16 + qsizetype(seed % 23);
+            diff = difference(NetfoxDetail::parseNetworkLogText(log, since, threaded), reference);
+            QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, text on threads: %2").arg(seed).arg(diff)));
+            diff = difference(NetfoxDetail::parseNetworkLog(path, since, threaded), reference);
+            QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, UTF-8 file on threads: %2").arg(seed).arg(diff)));
             records += scanner.size();
             ++compared;
         }
@@ -147,6 +160,16 @@ void TestNetfoxDifferential::handPickedLogs()
     file.close();
     diff = difference(Netfox::parseNetworkLog(file.fileName()), reference);
     QVERIFY2(diff.isEmpty(), qPrintable(u"UTF-8 file: " + diff));
+
+    NetfoxDetail::ParseOptions threaded;
+    threaded.threads = 4;
+    threaded.minParallelSize = 0;
+    threaded.grain = 1;
+    threaded.readSliceSize = 16;
+    diff = difference(NetfoxDetail::parseNetworkLogText(log, std::nullopt, threaded), reference);
+    QVERIFY2(diff.isEmpty(), qPrintable(u"text on threads: " + diff));
+    diff = difference(NetfoxDetail::parseNetworkLog(file.fileName(), std::nullopt, threaded), reference);
+    QVERIFY2(diff.isEmpty(), qPrintable(u"UTF-8 file on threads: " + diff));
 }
 
 void TestNetfoxDifferential::headerCleanUp()

@@ -1,0 +1,292 @@
+#include "netfoxlogfile.h"
+
+#include "netfoxworkers.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace NetfoxLogFile {
+
+namespace {
+
+bool isContinuation(char c)
+{
+    return (uchar(c) & 0xC0) == 0x80;
+}
+
+// One slice of a file read by one thread: [offset, offset + size) of the
+// file, checked for UTF-8 from `checkBegin` to `checkEnd` (both on character
+// starts); the few bytes between one slice's checkEnd and the next one's
+// checkBegin (one character across the cut) are checked afterwards.
+struct Slice
+{
+    qint64 offset = 0;
+    qint64 size = 0;
+    qint64 read = -1;
+    qsizetype checkBegin = 0;
+    qsizetype checkEnd = 0;
+    bool valid = false;
+    bool hasCarriageReturn = false;
+};
+
+qint64 readFully(QFile &file, char *into, qint64 size)
+{
+    qint64 total = 0;
+    while (total < size) {
+        const qint64 read = file.read(into + total, size - total);
+        if (read < 0)
+            return -1;
+        if (read == 0)
+            break;
+        total += read;
+    }
+    return total;
+}
+
+// Reads and checks one slice into its place in `data` (`size` bytes in all).
+void readSlice(const QString &filePath, char *data, qsizetype size, bool last, bool check, Slice &slice)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(slice.offset))
+        return;
+    slice.read = readFully(file, data + slice.offset, slice.size);
+    if (slice.read != slice.size)
+        return; // the file shrank: the caller starts over on one thread
+    const char *begin = data + slice.offset;
+    slice.hasCarriageReturn = std::memchr(begin, '\r', size_t(slice.size)) != nullptr;
+    if (!check)
+        return;
+    // The first character that starts in this slice (at most three
+    // continuation bytes can lead into it).
+    qsizetype checkBegin = slice.offset;
+    while (checkBegin < slice.offset + slice.size && checkBegin - slice.offset < 4 && isContinuation(data[checkBegin]))
+        ++checkBegin;
+    if (checkBegin - slice.offset == 4)
+        return; // four continuation bytes in a row: not UTF-8
+    // The last character that starts in the slice may run into the next
+    // one; the file's own end may cut one off.
+    qsizetype checkEnd = slice.offset + slice.size;
+    if (last) {
+        const qsizetype tail = incompleteUtf8Tail(QByteArrayView(data, size));
+        if (tail >= 0)
+            checkEnd = tail;
+    } else {
+        for (qsizetype at = checkEnd - 1; at >= checkBegin && at >= checkEnd - 3; --at) {
+            if (!isContinuation(data[at])) {
+                checkEnd = at;
+                break;
+            }
+        }
+    }
+    slice.checkBegin = checkBegin;
+    slice.checkEnd = std::max(checkBegin, checkEnd);
+    slice.valid = isValidUtf8(QByteArrayView(data + slice.checkBegin, slice.checkEnd - slice.checkBegin));
+}
+
+// Reads the file in slices on several threads, checking each slice while it
+// is fresh in the cache. Nothing when the file did not hold still.
+std::optional<Contents> readInSlices(
+    const QString &filePath, QFile &file, qint64 fileSize, int threads, qsizetype sliceSize, bool check)
+{
+    const qsizetype size = qsizetype(fileSize);
+    const qsizetype count = std::max<qsizetype>(1, size / sliceSize);
+    std::vector<Slice> slices(static_cast<size_t>(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        slices[size_t(i)].offset = i * sliceSize;
+        slices[size_t(i)].size = i + 1 == count ? size - i * sliceSize : sliceSize; // the last one takes the rest
+    }
+    QByteArray bytes;
+    bytes.resize(size);
+    char *data = bytes.data();
+    NetfoxWorkers::forEachRange<int>(count, 1, threads, [&](int &, qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i)
+            readSlice(filePath, data, size, i + 1 == count, check, slices[size_t(i)]);
+    });
+    bool valid = true;
+    bool hasCarriageReturn = false;
+    for (qsizetype i = 0; i < count; ++i) {
+        const Slice &slice = slices[size_t(i)];
+        if (slice.read != slice.size)
+            return std::nullopt;
+        valid = valid && slice.valid;
+        hasCarriageReturn = hasCarriageReturn || slice.hasCarriageReturn;
+        if (check && valid && i + 1 < count) {
+            const qsizetype across = slices[size_t(i + 1)].checkBegin;
+            valid = isValidUtf8(QByteArrayView(data + slice.checkEnd, across - slice.checkEnd));
+        }
+    }
+    // Written to meanwhile: the grown file is checked as a whole.
+    if (!file.seek(fileSize))
+        return std::nullopt;
+    const QByteArray more = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    if (!more.isEmpty()) {
+        bytes += more;
+        return classify(std::move(bytes));
+    }
+    if (!check)
+        return Contents { std::move(bytes), Encoding::Unchecked, hasCarriageReturn };
+    if (!valid) {
+        // The check of the slices is only certain about UTF-8; ISO Latin-1
+        // keeps every byte, the unfinished tail included.
+        return Contents { std::move(bytes), Encoding::Latin1, hasCarriageReturn };
+    }
+    const qsizetype tail = incompleteUtf8Tail(bytes);
+    if (tail >= 0)
+        bytes.truncate(tail);
+    return Contents { std::move(bytes), Encoding::Utf8, hasCarriageReturn };
+}
+
+} // namespace
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const uchar *const end = data + bytes.size();
+    while (data < end) {
+        // Sixteen ASCII bytes at a time where it can; else character by
+        // character for the next sixteen bytes or so, as logs with
+        // non-ASCII text have short ASCII runs.
+        if (end - data >= 16) {
+            quint64 words[2];
+            std::memcpy(words, data, 16);
+            if (((words[0] | words[1]) & 0x8080808080808080ULL) == 0) {
+                data += 16;
+                continue;
+            }
+        }
+        const uchar *const stop = end - data > 16 ? data + 16 : end;
+        while (data < stop) {
+            const uchar lead = *data;
+            if (lead < 0x80) {
+                ++data;
+                continue;
+            }
+            if (lead >= 0xC2 && lead <= 0xDF) {
+                if (end - data < 2 || (data[1] & 0xC0) != 0x80)
+                    return false;
+                data += 2;
+                continue;
+            }
+            if (lead >= 0xE0 && lead <= 0xEF) {
+                // No overlong forms (E0 80..9F) and no surrogates (ED A0..BF).
+                const uchar low = lead == 0xE0 ? 0xA0 : 0x80;
+                const uchar high = lead == 0xED ? 0x9F : 0xBF;
+                if (end - data < 3 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80)
+                    return false;
+                data += 3;
+                continue;
+            }
+            if (lead >= 0xF0 && lead <= 0xF4) {
+                // No overlong forms (F0 80..8F), nothing past U+10FFFF (F4 90..).
+                const uchar low = lead == 0xF0 ? 0x90 : 0x80;
+                const uchar high = lead == 0xF4 ? 0x8F : 0xBF;
+                if (end - data < 4 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80
+                    || (data[3] & 0xC0) != 0x80)
+                    return false;
+                data += 4;
+                continue;
+            }
+            return false; // a continuation byte, C0, C1 or F5..FF
+        }
+    }
+    return true;
+}
+
+// Replaces every CRLF by LF in place.
+void normalizeLineEnds(QByteArray &bytes)
+{
+    // memchr for the rare CR, not a substring search over the whole log.
+    const qsizetype size = bytes.size();
+    const char *crlf = bytes.constData();
+    while ((crlf = static_cast<const char *>(std::memchr(crlf, '\r', size - (crlf - bytes.constData()))))) {
+        if (crlf + 1 < bytes.constData() + size && crlf[1] == '\n')
+            break;
+        ++crlf;
+    }
+    if (!crlf)
+        return;
+    const qsizetype first = crlf - bytes.constData();
+    char *data = bytes.data();
+    qsizetype out = first;
+    qsizetype in = first;
+    while (in < size) {
+        if (data[in] == '\r' && in + 1 < size && data[in + 1] == '\n') {
+            data[out++] = '\n';
+            in += 2;
+        } else {
+            data[out++] = data[in++];
+        }
+    }
+    bytes.truncate(out);
+}
+
+// Where an unfinished UTF-8 character starts when the bytes end inside one
+// (a copy taken while the app was still writing), or -1.
+qsizetype incompleteUtf8Tail(QByteArrayView bytes)
+{
+    const qsizetype size = bytes.size();
+    for (qsizetype lead = size - 1; lead >= 0 && lead >= size - 3; --lead) {
+        const uchar c = uchar(bytes[lead]);
+        if ((c & 0xC0) == 0x80)
+            continue; // a continuation byte: look further back
+        const qsizetype length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (length == 0 || size - lead >= length)
+            return -1;
+        if (size - lead >= 2) {
+            const uchar second = uchar(bytes[lead + 1]);
+            const uchar low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+            const uchar high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+            if (second < low || second > high)
+                return -1;
+        }
+        return lead; // later bytes are continuation bytes, checked by the loop
+    }
+    return -1;
+}
+
+
+Contents classify(QByteArray bytes)
+{
+    const qsizetype tail = incompleteUtf8Tail(bytes);
+    const QByteArrayView complete = tail >= 0 ? QByteArrayView(bytes).first(tail) : QByteArrayView(bytes);
+    if (isValidUtf8(complete)) {
+        bytes.truncate(complete.size());
+        return Contents { std::move(bytes), Encoding::Utf8 };
+    }
+    return Contents { std::move(bytes), Encoding::Latin1 };
+}
+
+std::optional<Contents> read(const QString &filePath, int threads, qsizetype sliceSize, bool deferCheck)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Not mapped: the copy may be rewritten while it is read, and a mapping
+    // of a file that shrinks faults.
+    const qint64 size = std::max<qint64>(file.size(), 0);
+    sliceSize = std::max<qsizetype>(sliceSize, 16);
+    if (threads > 1 && size >= 2 * sliceSize) {
+        if (std::optional<Contents> contents = readInSlices(filePath, file, size, threads, sliceSize, !deferCheck))
+            return contents;
+        if (!file.seek(0))
+            return std::nullopt;
+    }
+    QByteArray bytes;
+    bytes.resize(qsizetype(std::max<qint64>(file.size(), 0)));
+    const qint64 read = readFully(file, bytes.data(), bytes.size());
+    if (read < 0)
+        return std::nullopt;
+    bytes.truncate(qsizetype(read));
+    if (read == file.size())
+        bytes += file.readAll(); // it grew meanwhile
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return classify(std::move(bytes));
+}
+
+} // namespace NetfoxLogFile

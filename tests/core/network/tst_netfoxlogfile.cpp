@@ -1,0 +1,207 @@
+// Reading a session log file: read and checked in slices on several threads,
+// the result must be what one read of the whole file gives, wherever the
+// cuts between slices fall.
+#include "network/netfoxlogfile.h"
+#include "network/netfoxparseoptions.h"
+#include "network/netfoxparser.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using NetfoxLogFile::Encoding;
+
+namespace {
+
+QByteArray repeatedTo(const QByteArray &piece, qsizetype size)
+{
+    QByteArray bytes;
+    while (bytes.size() < size)
+        bytes += piece;
+    return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestNetfoxLogFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void slicesMatchOneRead_data();
+    void slicesMatchOneRead();
+    void classify_data();
+    void classify();
+    void notUtf8FoundWhileDecoding_data();
+    void notUtf8FoundWhileDecoding();
+    void missingFile();
+    void smallLogStaysOnOneThread();
+};
+
+void TestNetfoxLogFile::slicesMatchOneRead_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray mixed = "ab \xE2\x82\xAC \xF0\x9F\x9A\x80 \xC3\x91O\xC3\x91O\n";
+    QTest::newRow("ASCII") << repeatedTo("-------START REQUEST -  https://a/ -------\n", 300);
+    QTest::newRow("multi-byte characters across every cut") << repeatedTo(mixed, 400);
+    QTest::newRow("cut off inside the last character") << repeatedTo(mixed, 300) + QByteArray("\xF0\x9F\x9A", 3);
+    QTest::newRow("cut off after a lead byte") << repeatedTo(mixed, 300) + QByteArray("\xE2", 1);
+    QTest::newRow("CRLF line ends") << repeatedTo("a\r\nb \xC3\xA9\r\n", 300);
+    QTest::newRow("lone CR") << repeatedTo("abc", 200) + "\r" + repeatedTo("d", 100);
+    QTest::newRow("byte order mark") << "\xEF\xBB\xBF" + repeatedTo(mixed, 300);
+    QTest::newRow("Latin-1 in the middle") << repeatedTo(mixed, 150) + "caf\xE9 " + repeatedTo(mixed, 150);
+    QTest::newRow("Latin-1 at the very end") << repeatedTo("abcdefgh", 300) + "\xE9";
+    QTest::newRow("stray continuation byte") << repeatedTo(mixed, 150) + "\x80" + repeatedTo(mixed, 150);
+    QTest::newRow("four continuation bytes") << repeatedTo("abc", 150) + "\xF0\x9F\x9A\x80\x80" + repeatedTo("abc", 150);
+    QTest::newRow("overlong form") << repeatedTo("abc", 150) + "\xC0\xAF" + repeatedTo("abc", 150);
+    QTest::newRow("encoded surrogate") << repeatedTo("abc", 150) + "\xED\xA0\x80" + repeatedTo("abc", 150);
+    QTest::newRow("past U+10FFFF") << repeatedTo("abc", 150) + "\xF4\x90\x80\x80" + repeatedTo("abc", 150);
+    QTest::newRow("lead byte without its continuation")
+        << repeatedTo("abc", 150) + "\xE2\x82" + repeatedTo("abc", 150);
+}
+
+void TestNetfoxLogFile::slicesMatchOneRead()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.log"));
+    QVERIFY(writeFile(path, bytes));
+    const std::optional<NetfoxLogFile::Contents> whole = NetfoxLogFile::read(path, 1, 1 << 20);
+    QVERIFY(whole.has_value());
+    QCOMPARE(whole->bytes.size() <= bytes.size(), true);
+    // Every cut position modulo the repeated pieces, on two and three threads.
+    for (qsizetype sliceSize = 16; sliceSize < 48; ++sliceSize) {
+        for (int threads : { 2, 3 }) {
+            const std::optional<NetfoxLogFile::Contents> sliced = NetfoxLogFile::read(path, threads, sliceSize);
+            QVERIFY(sliced.has_value());
+            const QByteArray where = "slice size " + QByteArray::number(sliceSize) + ", " + QByteArray::number(threads) + " threads";
+            QVERIFY2(sliced->encoding == whole->encoding, where.constData());
+            QVERIFY2(sliced->bytes == whole->bytes, where.constData());
+            if (!sliced->hasCarriageReturn)
+                QVERIFY2(!bytes.contains('\r'), where.constData());
+        }
+    }
+}
+
+void TestNetfoxLogFile::classify_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("encoding");
+    QTest::addColumn<QByteArray>("kept");
+    QTest::newRow("empty") << QByteArray() << int(Encoding::Utf8) << QByteArray();
+    QTest::newRow("UTF-8") << QByteArray("caf\xC3\xA9") << int(Encoding::Utf8) << QByteArray("caf\xC3\xA9");
+    QTest::newRow("unfinished last character dropped")
+        << QByteArray("\xC3\xA9\xF0\x9F") << int(Encoding::Utf8) << QByteArray("\xC3\xA9");
+    QTest::newRow("Latin-1 keeps every byte") << QByteArray("caf\xE9 \xF0\x9F") << int(Encoding::Latin1)
+                                              << QByteArray("caf\xE9 \xF0\x9F");
+    QTest::newRow("bad second byte at the end is not unfinished")
+        << QByteArray("a\xE0\x80") << int(Encoding::Latin1) << QByteArray("a\xE0\x80");
+}
+
+void TestNetfoxLogFile::classify()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, encoding);
+    QFETCH(QByteArray, kept);
+    const NetfoxLogFile::Contents contents = NetfoxLogFile::classify(bytes);
+    QCOMPARE(int(contents.encoding), encoding);
+    QCOMPARE(contents.bytes, kept);
+}
+
+void TestNetfoxLogFile::notUtf8FoundWhileDecoding_data()
+{
+    // A log that is UTF-8 but for one byte: on several threads the check is
+    // left to the decoding of URLs and blocks and to the bytes between them,
+    // so the stray byte must be found wherever it sits.
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QString>("latin1Text"); // what the byte reads as in some record
+    const QByteArray request = "-------START REQUEST -  https://api.example.com/a%1 -------\n"
+                               "[Request Method] GET\n[Request Date] 2026-12-06 08:36:44 +0000\n"
+                               "[Request Headers]\n[AnyHashable(\"Accept\"): \"%2\"]\n[Request Body]\n {\"k\": \"%3\"}\n"
+                               "-------END REQUEST - x -------\n%4";
+    const QByteArray ignored = "-------START REQUEST -  https://app-measurement.com/a -------\n"
+                               "[Request Date] 2026-12-06 08:36:44 +0000\n[Request Body]\n %1\n-------END REQUEST\n";
+    auto log = [&](int where, const QByteArray &stray) {
+        QByteArray text;
+        for (int i = 0; i < 40; ++i) {
+            QByteArray block = request;
+            for (int slot = 1; slot <= 4; ++slot)
+                block.replace(QByteArray(QByteArray("%") + QByteArray::number(slot)), i == 20 && slot == where ? stray : QByteArray("\xC3\xA9"));
+            text += block;
+        }
+        return text;
+    };
+    QTest::newRow("in a URL") << log(1, "\xE9") << QStringLiteral("https://api.example.com/a\u00E9");
+    QTest::newRow("in the headers") << log(2, "\xE9") << QStringLiteral("Accept: \"\u00E9\"");
+    QTest::newRow("in a body") << log(3, "\xE9") << QStringLiteral("{\"k\": \"\u00E9\"}");
+    QTest::newRow("between blocks") << log(4, "\xE9") << QStringLiteral("{\"k\": \"\u00C3\u00A9\"}");
+    QTest::newRow("in the body of an ignored request")
+        << log(4, "") + QByteArray(ignored).replace("%1", "\xE9") << QStringLiteral("{\"k\": \"\u00C3\u00A9\"}");
+    QTest::newRow("unfinished character before the last block")
+        << log(4, "\xE2\x82") + log(4, "") << QStringLiteral("https://api.example.com/a\u00C3\u00A9");
+    QTest::newRow("only the last character unfinished: still UTF-8")
+        << log(4, "") + "\xE2\x82" << QStringLiteral("https://api.example.com/a\u00E9");
+}
+
+void TestNetfoxLogFile::notUtf8FoundWhileDecoding()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QString, latin1Text);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.log"));
+    QVERIFY(writeFile(path, log));
+    NetfoxDetail::ParseOptions oneThread;
+    oneThread.threads = 1;
+    const NetworkHitList expected = NetfoxDetail::parseNetworkLog(path, std::nullopt, oneThread);
+    QCOMPARE(expected.size(), log.count("START REQUEST -  https://api.example.com"));
+    bool seen = false;
+    for (const NetworkHit &hit : expected)
+        seen = seen || hit.url == latin1Text || hit.reqHeaders == latin1Text || hit.reqBody == latin1Text;
+    QVERIFY2(seen, qPrintable(latin1Text));
+    for (qsizetype sliceSize : { 64, 1000, 1 << 20 }) {
+        NetfoxDetail::ParseOptions threaded;
+        threaded.threads = 3;
+        threaded.minParallelSize = 0;
+        threaded.grain = 1;
+        threaded.readSliceSize = sliceSize;
+        QVERIFY(NetfoxDetail::parseNetworkLog(path, std::nullopt, threaded) == expected);
+    }
+}
+
+void TestNetfoxLogFile::missingFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(!NetfoxLogFile::read(dir.filePath(QStringLiteral("none.log")), 2, 16).has_value());
+    NetfoxDetail::ParseOptions threaded;
+    threaded.threads = 2;
+    threaded.minParallelSize = 0;
+    QVERIFY(NetfoxDetail::parseNetworkLog(dir.filePath(QStringLiteral("none.log")), std::nullopt, threaded).isEmpty());
+}
+
+void TestNetfoxLogFile::smallLogStaysOnOneThread()
+{
+    // Below the size limit the threaded options must not matter: the same
+    // records as one thread, through the public entry point as well.
+    const QString log = QStringLiteral("-------START REQUEST -  https://api.example.com/a -------\n"
+                                       "[Request Method] GET\n[Request Date] 2026-12-06 08:36:44 +0000\n"
+                                       "[Request Body]\n {}\n-------END REQUEST - x -------\n")
+                            .repeated(20);
+    NetfoxDetail::ParseOptions oneThread;
+    oneThread.threads = 1;
+    NetfoxDetail::ParseOptions manyButSmall;
+    manyButSmall.threads = 4;
+    manyButSmall.minParallelSize = log.size() + 1;
+    const NetworkHitList expected = NetfoxDetail::parseNetworkLogText(log, std::nullopt, oneThread);
+    QCOMPARE(expected.size(), 20);
+    QCOMPARE(expected.at(19).id, expected.at(0).id + u"_20");
+    QVERIFY(NetfoxDetail::parseNetworkLogText(log, std::nullopt, manyButSmall) == expected);
+    QVERIFY(Netfox::parseNetworkLogText(log) == expected);
+}
+
+QTEST_GUILESS_MAIN(TestNetfoxLogFile)
+#include "tst_netfoxlogfile.moc"
