@@ -5,9 +5,10 @@
 # UndefinedBehaviorSanitizer; only the fuzz targets link libFuzzer's main().
 # Use a build folder of its own (scripts/fuzz.sh uses build-fuzz).
 #
-# kestrune_add_fuzzer(<name> SOURCES <files...> [SEEDS <folders...>])
+# kestrune_add_fuzzer(<name> SOURCES <files...> [SEEDS <folders...>] [OPTIONS <libFuzzer options...>])
 #   SEEDS are folders relative to the source tree whose files seed the corpus,
-#   in addition to fuzz/corpus/<name>/ when it exists. scripts/fuzz.sh reads
+#   in addition to fuzz/corpus/<name>/ when it exists. OPTIONS are passed to
+#   every run of the target (e.g. -max_len=8192 for a quadratic oracle). scripts/fuzz.sh reads
 #   the list of targets and seeds from <build>/fuzz/targets.txt.
 
 if(KESTRUNE_FUZZ)
@@ -25,7 +26,7 @@ if(KESTRUNE_FUZZ)
 endif()
 
 function(kestrune_add_fuzzer name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;SEEDS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;SEEDS;OPTIONS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     kestrune_target_defaults(${name})
     target_link_libraries(${name} PRIVATE kestrune_core)
@@ -41,13 +42,17 @@ function(kestrune_add_fuzzer name)
         endif()
     endforeach()
     list(JOIN seeds ":" seeds)
+    if(NOT seeds)
+        set(seeds "-")
+    endif()
+    list(JOIN ARG_OPTIONS " " options)
     get_property(manifest GLOBAL PROPERTY KESTRUNE_FUZZ_MANIFEST)
-    string(APPEND manifest "${name} $<TARGET_FILE:${name}> ${seeds}\n")
+    string(APPEND manifest "${name} $<TARGET_FILE:${name}> ${seeds} ${options}\n")
     set_property(GLOBAL PROPERTY KESTRUNE_FUZZ_MANIFEST "${manifest}")
 endfunction()
 
-# Writes <build>/fuzz/targets.txt: one line per target, "name binary seeds",
-# seeds joined with ":". Called once at the end of fuzz/CMakeLists.txt.
+# Writes <build>/fuzz/targets.txt: one line per target, "name binary seeds
+# options...", seeds joined with ":" ("-" for none). Called once at the end of fuzz/CMakeLists.txt.
 function(kestrune_write_fuzz_manifest)
     get_property(manifest GLOBAL PROPERTY KESTRUNE_FUZZ_MANIFEST)
     file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/fuzz/targets.txt CONTENT "${manifest}")

@@ -57,7 +57,9 @@ mkdir -p "$artifacts"
 summary=()
 failed=0
 for line in "${targets[@]}"; do
-    read -r name binary seeds <<<"$line"
+    read -r name binary seeds options <<<"$line"
+    [[ "$seeds" == "-" ]] && seeds=""
+    read -r -a target_options <<<"${options:-}"
     work="$build/fuzz-corpus/$name"
     mkdir -p "$work"
     IFS=: read -r -a seed_dirs <<<"${seeds:-}"
@@ -65,7 +67,7 @@ for line in "${targets[@]}"; do
     echo "== $name for ${each}s (corpus $work${seeds:+, seeds ${seeds//:/ }})"
     start=$(date +%s)
     if "$binary" -max_total_time="$each" -timeout=20 -rss_limit_mb=2560 -print_final_stats=1 \
-        -artifact_prefix="$artifacts/$name-" "${extra[@]}" "$work" "${seed_dirs[@]}" >"$log" 2>&1; then
+        -artifact_prefix="$artifacts/$name-" "${target_options[@]}" "${extra[@]}" "$work" "${seed_dirs[@]}" >"$log" 2>&1; then
         status=ok
     else
         status=FAILED

@@ -8,7 +8,7 @@ debian_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-svg-dev libgl-dev
     zsh procps xvfb xauth
-    clang-14 libclang-rt-14-dev
+    clang clang-14 libclang-rt-14-dev
 )
 brew_formulae=(cmake qt)
 
