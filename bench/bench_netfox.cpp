@@ -1,0 +1,241 @@
+// Netfox parser benchmark. Writes a session log of the given size from a seed
+// (plain style: paired, interleaved and unanswered exchanges, the last block
+// cut off as in a live copy), then prints the parser's time next to `wc -l`
+// on the same file, their ratio (goal: at most 10x), and the peak resident
+// memory of the parse against the file size (goal: at most 4x). Then it
+// shows that logs with many unfinished blocks cost linear time, and how the
+// pattern-based reference compares on smaller logs.
+//
+// Usage: bench_netfox [--size MB] [--seed N] [--keep PATH]
+#include "netfoxloggenerator.h"
+#include "network/netfoxparser.h"
+#include "network/netfoxreferenceparser.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+#include <ctime>
+#include <sys/resource.h>
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+// A field of /proc/self/status in kB ("VmHWM", "VmRSS"), or -1.
+qint64 procStatusKb(const char *field)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Lets VmHWM measure from here on (Linux: writing 5 to clear_refs resets it).
+bool resetPeakMemory()
+{
+    QFile file(QStringLiteral("/proc/self/clear_refs"));
+    return file.open(QIODevice::WriteOnly) && file.write("5") == 1;
+}
+
+qint64 writeLog(const QString &path, qint64 targetBytes, quint64 seed)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return -1;
+    NetfoxLogGenerator generator(seed, NetfoxLogGenerator::Style::Plain);
+    qint64 written = 0;
+    QByteArray buffer;
+    while (written + buffer.size() < targetBytes) {
+        buffer += generator.nextChunk().toUtf8();
+        if (buffer.size() > (1 << 20)) {
+            written += file.write(buffer);
+            buffer.clear();
+        }
+    }
+    // The app was still writing when the copy was taken: the last block
+    // stops in the middle, inside a multi-byte character.
+    const QByteArray last = generator.nextChunk().toUtf8();
+    buffer += last.left(last.size() / 2) + QByteArray("\xF0\x9F", 2);
+    written += file.write(buffer);
+    return written;
+}
+
+double secondsOf(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double processCpuSeconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+double childrenCpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Timing
+{
+    double wall = 1e9; // best of the runs
+    double cpu = 1e9; // user + system time of the best run by CPU
+};
+
+Timing wcTiming(const QString &path)
+{
+    Timing best;
+    for (int i = 0; i < 3; ++i) {
+        const double cpuBefore = childrenCpuSeconds();
+        best.wall = std::min(best.wall, secondsOf([&] {
+            QProcess wc;
+            wc.setStandardOutputFile(QProcess::nullDevice());
+            wc.start(QStringLiteral("wc"), { QStringLiteral("-l"), path });
+            wc.waitForFinished(-1);
+        }));
+        best.cpu = std::min(best.cpu, childrenCpuSeconds() - cpuBefore);
+    }
+    return best;
+}
+
+QString unfinishedBlocks(int count)
+{
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        text += QStringLiteral("-------START REQUEST -  https://api.example.com/v1/poll -------\n"
+                               "[Request Method] GET\n[Request Date] 2026-12-06 08:36:44 +0000\n"
+                               "[Request Headers]\n[AnyHashable(\"Accept\"): \"*/*\"]\n[Request Body]\n {}\n");
+    }
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    qint64 sizeMb = 100;
+    quint64 seed = 42;
+    QString keep;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+        if (args.at(i) == QLatin1String("--size"))
+            sizeMb = args.at(i + 1).toLongLong();
+        else if (args.at(i) == QLatin1String("--seed"))
+            seed = args.at(i + 1).toULongLong();
+        else if (args.at(i) == QLatin1String("--keep"))
+            keep = args.at(i + 1);
+    }
+
+    QTemporaryDir dir;
+    const QString path = keep.isEmpty() ? dir.filePath(QStringLiteral("session.log")) : keep;
+    out() << "Writing a " << sizeMb << " MB session log (seed " << seed << ") to " << path << "\n" << Qt::flush;
+    const qint64 bytes = writeLog(path, sizeMb * 1024 * 1024, seed);
+    if (bytes < 0) {
+        out() << "cannot write " << path << "\n";
+        return 1;
+    }
+
+    const Timing wc = wcTiming(path); // also warms the page cache
+    const qint64 rssBefore = procStatusKb("VmRSS");
+    const bool peakReset = resetPeakMemory();
+    NetworkHitList hits;
+    Timing parse;
+    qint64 peakKb = -1;
+    for (int i = 0; i < 3; ++i) {
+        hits.clear();
+        const double cpuBefore = processCpuSeconds();
+        parse.wall = std::min(parse.wall, secondsOf([&] { hits = Netfox::parseNetworkLog(path); }));
+        parse.cpu = std::min(parse.cpu, processCpuSeconds() - cpuBefore);
+        if (i == 0)
+            peakKb = procStatusKb("VmHWM"); // the first parse, on a fresh heap
+    }
+    qsizetype timeouts = 0;
+    for (const NetworkHit &hit : std::as_const(hits))
+        timeouts += hit.resStatus == QLatin1String("TIMEOUT");
+
+    out() << QStringLiteral("file size          %1 bytes\n").arg(bytes);
+    out() << QStringLiteral("exchanges          %1 (%2 without a response)\n").arg(hits.size()).arg(timeouts);
+    out()
+        << QStringLiteral("wc -l              %1 s wall, %2 s CPU (best of 3)\n").arg(wc.wall, 0, 'f', 3).arg(wc.cpu, 0, 'f', 3);
+    out() << QStringLiteral("parseNetworkLog    %1 s wall, %2 s CPU (best of 3)\n")
+                 .arg(parse.wall, 0, 'f', 3)
+                 .arg(parse.cpu, 0, 'f', 3);
+    out() << QStringLiteral("ratio              %1x wc -l by wall time, %2x by CPU time (goal <= 10x)\n")
+                 .arg(parse.wall / wc.wall, 0, 'f', 1)
+                 .arg(wc.cpu > 0 ? parse.cpu / wc.cpu : 0.0, 0, 'f', 1);
+    if (peakReset) {
+        out() << QStringLiteral("peak memory        %1 MB VmHWM during the first parse (%2 MB resident before), "
+                                "%3x the file size (goal <= 4x)\n")
+                     .arg(peakKb / 1024)
+                     .arg(rssBefore / 1024)
+                     .arg(double(peakKb) * 1024 / double(bytes), 0, 'f', 2);
+    } else {
+        out() << QStringLiteral("peak memory        %1 MB VmHWM of the whole process (could not reset the peak)\n")
+                     .arg(peakKb / 1024);
+    }
+    hits.clear();
+    out() << Qt::flush;
+
+    // Unfinished blocks: every start marker without an end marker after it.
+    out() << "\nLogs of unfinished request blocks only (scanner):\n";
+    for (const int count : { 50000, 100000, 200000 }) {
+        const QString text = unfinishedBlocks(count);
+        const double seconds = secondsOf([&] { Netfox::parseNetworkLogText(text); });
+        out() << QStringLiteral("  %1 blocks, %2 MB: %3 s\n")
+                     .arg(count, 7)
+                     .arg(text.size() * 2 / (1024.0 * 1024.0), 5, 'f', 1)
+                     .arg(seconds, 0, 'f', 4)
+              << Qt::flush;
+    }
+
+    out() << "\nPattern-based reference against the scanner:\n";
+    {
+        NetfoxLogGenerator generator(seed, NetfoxLogGenerator::Style::Plain);
+        QString text;
+        while (text.size() < 1024 * 1024)
+            text += generator.nextChunk();
+        double scanner = 0;
+        double reference = 0;
+        scanner = secondsOf([&] { Netfox::parseNetworkLogText(text); });
+        reference = secondsOf([&] { NetfoxReference::parseNetworkLogText(text); });
+        out() << QStringLiteral("  complete blocks, %1 MB: scanner %2 s, reference %3 s (%4x)\n")
+                     .arg(text.size() * 2 / (1024.0 * 1024.0), 0, 'f', 1)
+                     .arg(scanner, 0, 'f', 4)
+                     .arg(reference, 0, 'f', 4)
+                     .arg(reference / scanner, 0, 'f', 0)
+              << Qt::flush;
+    }
+    for (const int count : { 1000, 2000, 4000 }) {
+        const QString text = unfinishedBlocks(count);
+        const double scanner = secondsOf([&] { Netfox::parseNetworkLogText(text); });
+        const double reference = secondsOf([&] { NetfoxReference::parseNetworkLogText(text); });
+        out() << QStringLiteral("  %1 unfinished blocks: scanner %2 s, reference %3 s (%4x)\n")
+                     .arg(count)
+                     .arg(scanner, 0, 'f', 4)
+                     .arg(reference, 0, 'f', 3)
+                     .arg(reference / scanner, 0, 'f', 0)
+              << Qt::flush;
+    }
+    return 0;
+}

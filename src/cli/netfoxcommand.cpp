@@ -1,0 +1,100 @@
+// kestrune-cli netfox: reads a copied Netfox session log and prints its
+// exchanges as text blocks, a JSON array or a HAR 1.2 document.
+#include "cliregistry.h"
+#include "network/harexport.h"
+#include "network/netfoxparser.h"
+#include "network/networkhitjson.h"
+#include "settings/logging.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QTextStream>
+
+namespace {
+
+int runNetfox(const QStringList &arguments)
+{
+    QTextStream err(stderr);
+    const QString usage = QStringLiteral("usage: kestrune-cli netfox LOG [--since ISO8601] [--format text|json|har]\n");
+    QString logPath;
+    QString format = QStringLiteral("text");
+    std::optional<QDateTime> since;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        auto value = [&](QString &out) {
+            if (i + 1 >= arguments.size())
+                return false;
+            out = arguments.at(++i);
+            return true;
+        };
+        QString text;
+        if (argument == QLatin1String("--since") || argument.startsWith(QLatin1String("--since="))) {
+            if (argument.contains(u'='))
+                text = argument.section(u'=', 1);
+            else if (!value(text)) {
+                err << "kestrune-cli netfox: --since needs a value\n" << usage;
+                return 2;
+            }
+            const QDateTime parsed = QDateTime::fromString(text, Qt::ISODateWithMs);
+            if (!parsed.isValid()) {
+                err << "kestrune-cli netfox: --since is not an ISO 8601 date and time: " << text << '\n';
+                return 2;
+            }
+            since = parsed;
+        } else if (argument == QLatin1String("--format") || argument.startsWith(QLatin1String("--format="))) {
+            if (argument.contains(u'='))
+                format = argument.section(u'=', 1);
+            else if (!value(format)) {
+                err << "kestrune-cli netfox: --format needs a value\n" << usage;
+                return 2;
+            }
+            if (format != QLatin1String("text") && format != QLatin1String("json") && format != QLatin1String("har")) {
+                err << "kestrune-cli netfox: unknown format \"" << format << "\" (text, json or har)\n";
+                return 2;
+            }
+        } else if (argument.startsWith(QLatin1String("--")) || !logPath.isEmpty()) {
+            err << "kestrune-cli netfox: unexpected argument \"" << argument << "\"\n" << usage;
+            return 2;
+        } else {
+            logPath = argument;
+        }
+    }
+    if (logPath.isEmpty()) {
+        err << usage;
+        return 2;
+    }
+    if (!QFileInfo(logPath).isFile() || !QFileInfo(logPath).isReadable()) {
+        err << "kestrune-cli netfox: cannot read " << logPath << '\n';
+        return 1;
+    }
+
+    const NetworkHitList hits = Netfox::parseNetworkLog(logPath, since);
+    QByteArray output;
+    if (format == QLatin1String("text")) {
+        output = Netfox::formatHitsAsText(hits, QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+        if (!output.isEmpty())
+            output += '\n';
+    } else if (format == QLatin1String("json")) {
+        output = QJsonDocument(NetworkHitJson::toJson(hits)).toJson(QJsonDocument::Indented);
+    } else {
+        const QJsonObject har = HarExport::document(hits, QString::fromLatin1(kestrune::kProductName), kestrune::appVersion());
+        output = QJsonDocument(har).toJson(QJsonDocument::Indented);
+    }
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(output) != output.size() || !out.flush()) {
+        err << "kestrune-cli netfox: cannot write the output\n";
+        return 1;
+    }
+    return 0;
+}
+
+const CliRegistration registration({
+    QStringLiteral("netfox"),
+    QStringLiteral("LOG [--since ISO8601] [--format text|json|har]"),
+    QStringLiteral("Print the HTTP exchanges of a Netfox session log as text, JSON or HAR 1.2."),
+    runNetfox,
+});
+
+} // namespace

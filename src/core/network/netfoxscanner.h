@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+// The production reader of a Netfox session log: finds request and response
+// blocks and the labelled values inside them by scanning the text by hand, in
+// time linear in the text, with exactly the results of the pattern-based
+// reader in netfoxreferenceparser.h (a differential test holds them
+// together). Every result is a view into the text given, which must outlive
+// it. Pure functions, any thread.
+//
+// Blocks are found in the whole log, in UTF-16 or straight in UTF-8; the
+// values inside a block are read from its UTF-16 text.
+namespace NetfoxScanner {
+
+// Where one block lies in the text, in code units (UTF-16) or bytes (UTF-8).
+struct BlockRange
+{
+    qsizetype urlBegin; // the URL, trimmed of spaces and tabs
+    qsizetype urlEnd;
+    qsizetype bodyBegin; // everything between the start line and the end marker
+    qsizetype bodyEnd;
+};
+
+struct BlockRanges
+{
+    QList<BlockRange> requests;
+    QList<BlockRange> responses;
+};
+
+// The blocks of a log whose line ends are already LF, each kind in text
+// order. The UTF-8 form reads valid UTF-8 without decoding it first; every
+// range starts and ends on a character boundary.
+BlockRanges findBlocks(QStringView text);
+BlockRanges findBlocks(QByteArrayView utf8);
+
+// The first position of each of `count` labels in the block, or -1 for a
+// label that does not occur; one pass over the block's '[' characters that
+// stops once every label has been seen.
+void firstLabelPositions(QStringView block, const QStringView *labels, qsizetype *positions, int count);
+
+// The functions below take the label's first position in the block (from
+// firstLabelPositions; -1 when absent) and look further only when the first
+// occurrence does not qualify.
+
+// The value after `label`, at least one white-space character and up to the
+// next line feed, trimmed of spaces and tabs (date, method, status).
+std::optional<QStringView> lineValue(QStringView block, QStringView label, qsizetype first);
+
+// Everything after `label` and its line feed to the end of the block, trimmed
+// of white space (request and response bodies).
+std::optional<QStringView> bodyValue(QStringView block, QStringView label, qsizetype first);
+
+// The text between `startLabel` plus a line feed and the next `endLabel`,
+// trimmed of white space (header sections).
+std::optional<QStringView> section(
+    QStringView block, QStringView startLabel, qsizetype startFirst, QStringView endLabel, qsizetype endFirst);
+
+// The request identifier of a header section: the value after "X-Request-Id",
+// "Trace-Id" or "RequestId" (any letter case) and nothing but white space and
+// colons.
+std::optional<QStringView> requestIdentifier(QStringView headers);
+
+// The header clean-up: one "Name: value" line per entry of a logged header
+// dictionary.
+QString formatHeaders(QStringView text);
+
+} // namespace NetfoxScanner

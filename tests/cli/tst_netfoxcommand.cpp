@@ -1,0 +1,149 @@
+// kestrune-cli netfox, run as a user runs it: output formats, the time
+// filter and argument errors.
+#include "../core/network/jsonschemasubset.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+const QString kCli = QStringLiteral(KESTRUNE_BINARY_DIR "/src/cli/kestrune-cli");
+const QString kSessionLog = QStringLiteral(KESTRUNE_TEST_DATA_DIR "/netfox/session.log");
+
+struct Result
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Result run(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(kCli, QStringList { QStringLiteral("netfox") } + arguments);
+    Result result;
+    if (!process.waitForFinished(60000))
+        return result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+} // namespace
+
+class TestNetfoxCommand : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void textFormat();
+    void jsonFormat();
+    void harFormatPassesSchemaCheck();
+    void sinceFilters_data();
+    void sinceFilters();
+    void argumentErrors_data();
+    void argumentErrors();
+};
+
+void TestNetfoxCommand::textFormat()
+{
+    const Result result = run({ kSessionLog });
+    QCOMPARE(result.exitCode, 0);
+    const QString text = QString::fromUtf8(result.out);
+    // Three blocks joined by blank lines, dates in local time (TZ=UTC-7).
+    QCOMPARE(text.count(QStringLiteral("--------------------------------------------------\n")), 3);
+    QCOMPARE(text.count(QStringLiteral("\n\n--------------------------------------------------\n")), 2);
+    QVERIFY(text.startsWith(QStringLiteral("--------------------------------------------------\n"
+                                           "[Request Date] 2026-12-06 15:36:43\n"
+                                           "[Request Method] POST https://api.example.com/v2/login?")));
+    QVERIFY(text.contains(QStringLiteral("[Request Body]\nNone\n")));
+    QVERIFY(text.contains(QStringLiteral("\"name\" : \"Dévi Ñoño 🚀\"")));
+    QVERIFY(text.endsWith(QStringLiteral("[Response Body]\nNo Response Body\n")));
+}
+
+void TestNetfoxCommand::jsonFormat()
+{
+    const Result result = run({ kSessionLog, QStringLiteral("--format"), QStringLiteral("json") });
+    QCOMPARE(result.exitCode, 0);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(result.out, &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonArray array = document.array();
+    QCOMPARE(array.size(), 3);
+    const QStringList fields
+        = { "id", "reqBody", "reqHeaders", "reqMethod", "resBody", "resHeaders", "resStatus", "time", "url" };
+    for (const QJsonValue &value : array) {
+        QCOMPARE(value.toObject().keys(), fields);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$"))
+                     .match(value[QLatin1String("time")].toString())
+                     .hasMatch(),
+            qPrintable(value[QLatin1String("time")].toString()));
+    }
+    QCOMPARE(array.at(1)[QLatin1String("time")].toString(), QStringLiteral("2026-12-06T08:36:44.000+00:00"));
+    QCOMPARE(array.at(1)[QLatin1String("reqBody")].toString(), QString());
+    QCOMPARE(array.at(2)[QLatin1String("resStatus")].toString(), QStringLiteral("TIMEOUT"));
+}
+
+void TestNetfoxCommand::harFormatPassesSchemaCheck()
+{
+    const Result result = run({ kSessionLog, QStringLiteral("--format=har") });
+    QCOMPARE(result.exitCode, 0);
+    QFile schemaFile(QStringLiteral(KESTRUNE_TEST_DATA_DIR "/netfox/har-1.2.schema.json"));
+    QVERIFY(schemaFile.open(QIODevice::ReadOnly));
+    const JsonSchemaSubset schema(QJsonDocument::fromJson(schemaFile.readAll()).object());
+    const QJsonObject har = QJsonDocument::fromJson(result.out).object();
+    QCOMPARE(har[QLatin1String("log")][QLatin1String("entries")].toArray().size(), 3);
+    const QStringList errors = schema.validate(har);
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+}
+
+void TestNetfoxCommand::sinceFilters_data()
+{
+    QTest::addColumn<QString>("since");
+    QTest::addColumn<int>("count");
+    QTest::newRow("before all") << QStringLiteral("2026-12-06T08:00:00Z") << 3;
+    QTest::newRow("equal to the second request") << QStringLiteral("2026-12-06T08:36:44Z") << 2;
+    QTest::newRow("with offset and milliseconds") << QStringLiteral("2026-12-06T15:36:44.001+07:00") << 1;
+    QTest::newRow("after all") << QStringLiteral("2026-12-07T00:00:00Z") << 0;
+}
+
+void TestNetfoxCommand::sinceFilters()
+{
+    QFETCH(QString, since);
+    QFETCH(int, count);
+    const Result result
+        = run({ kSessionLog, QStringLiteral("--since"), since, QStringLiteral("--format"), QStringLiteral("json") });
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(result.out).array().size(), count);
+}
+
+void TestNetfoxCommand::argumentErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("no log") << QStringList {} << 2;
+    QTest::newRow("missing file") << QStringList { QStringLiteral("/nonexistent/session.log") } << 1;
+    QTest::newRow("unknown format") << QStringList { kSessionLog, QStringLiteral("--format"), QStringLiteral("xml") } << 2;
+    QTest::newRow("format without value") << QStringList { kSessionLog, QStringLiteral("--format") } << 2;
+    QTest::newRow("bad since") << QStringList { kSessionLog, QStringLiteral("--since"), QStringLiteral("yesterday") } << 2;
+    QTest::newRow("two logs") << QStringList { kSessionLog, kSessionLog } << 2;
+    QTest::newRow("unknown option") << QStringList { kSessionLog, QStringLiteral("--verbose") } << 2;
+}
+
+void TestNetfoxCommand::argumentErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    const Result result = run(arguments);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(!result.err.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestNetfoxCommand)
+#include "tst_netfoxcommand.moc"
