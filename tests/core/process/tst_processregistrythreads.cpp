@@ -53,7 +53,8 @@ void TestProcessRegistryThreads::everyProcessTakenExactlyOnce()
     std::atomic<bool> launching { true };
     std::mutex takenMutex;
     QList<qint64> taken;
-    std::vector<QSet<qint64>> reaped(size_t(launchers));
+    std::vector<QSet<qint64>> reaped;
+    reaped.resize(size_t(launchers));
 
     std::thread taker([&] {
         while (launching.load()) {
