@@ -1,0 +1,140 @@
+// The launch script's demo mode: when it chooses the simulated lab, and the
+// settings file and environment it gives the application, read back through
+// the application's own settings store.
+
+#include "settings/settingsstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kScript = QStringLiteral(KESTRUNE_SOURCE_DIR "/scripts/demo-env.sh");
+
+struct ShellResult
+{
+    int exitCode = -1;
+    QString out;
+};
+
+ShellResult runBash(const QString &code, const QProcessEnvironment &env)
+{
+    QProcess bash;
+    bash.setProcessEnvironment(env);
+    bash.start(
+        QStringLiteral("bash"), { QStringLiteral("-c"), QStringLiteral("set -euo pipefail; source \"$0\"; ") + code, kScript });
+    ShellResult r;
+    if (bash.waitForFinished(30000)) {
+        r.exitCode = bash.exitCode();
+        r.out = QString::fromUtf8(bash.readAllStandardOutput());
+    }
+    return r;
+}
+
+bool makeExecutable(const QString &path)
+{
+    QDir().mkpath(path.section(u'/', 0, -2));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write("#!/bin/sh\nexit 0\n");
+    file.close();
+    return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+QString envValue(const QString &envOutput, const QString &name)
+{
+    for (const QString &line : envOutput.split(u'\n')) {
+        if (line.startsWith(name + u'='))
+            return line.mid(name.size() + 1);
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestSimDemo : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void choosesTheLab_data();
+    void choosesTheLab();
+    void demoSettingsAndEnvironment();
+};
+
+void TestSimDemo::choosesTheLab_data()
+{
+    QTest::addColumn<QString>("demoVariable");
+    QTest::addColumn<bool>("hasXcrun");
+    QTest::addColumn<bool>("hasRunner");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("real tools present") << "" << true << true << "0";
+    QTest::newRow("no xcrun") << "" << false << true << "1";
+    QTest::newRow("no runner") << "" << true << false << "1";
+    QTest::newRow("asked for the demo") << "1" << true << true << "1";
+    QTest::newRow("real tools forced") << "0" << false << false << "0";
+}
+
+void TestSimDemo::choosesTheLab()
+{
+    QFETCH(QString, demoVariable);
+    QFETCH(bool, hasXcrun);
+    QFETCH(bool, hasRunner);
+    QFETCH(QString, expected);
+    QTemporaryDir home;
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("KESTRUNE_REAL_XCRUN"), home.filePath(QStringLiteral("tools/xcrun")));
+    if (!demoVariable.isEmpty())
+        env.insert(QStringLiteral("KESTRUNE_DEMO"), demoVariable);
+    if (hasXcrun)
+        QVERIFY(makeExecutable(home.filePath(QStringLiteral("tools/xcrun"))));
+    if (hasRunner)
+        QVERIFY(makeExecutable(home.filePath(QStringLiteral(".maestro-runner/bin/maestro-runner"))));
+    const ShellResult r = runBash(QStringLiteral("kestrune_choose_demo"), env);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.trimmed(), expected);
+}
+
+void TestSimDemo::demoSettingsAndEnvironment()
+{
+    QTemporaryDir dir;
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    const QString demoDir = dir.filePath(QStringLiteral("data/kestrune-demo"));
+
+    ShellResult r = runBash(QStringLiteral("kestrune_enter_demo /builds/one/kestrune-sim; env"), env);
+    QCOMPARE(r.exitCode, 0);
+    const QString settingsFile = envValue(r.out, QStringLiteral("KESTRUNE_SETTINGS_FILE"));
+    QCOMPARE(settingsFile, demoDir + QStringLiteral("/settings.ini"));
+    QCOMPARE(envValue(r.out, QStringLiteral("KESTRUNE_XCRUN")), QStringLiteral("/builds/one/kestrune-sim"));
+    QCOMPARE(envValue(r.out, QStringLiteral("KESTRUNE_SIM_HOME")), demoDir + QStringLiteral("/lab"));
+    QCOMPARE(envValue(r.out, QStringLiteral("KESTRUNE_SIM_SPEED")), QStringLiteral("human"));
+    QVERIFY(QFileInfo(demoDir + QStringLiteral("/reports")).isDir());
+    {
+        SettingsStore store(settingsFile);
+        QCOMPARE(store.maestroRunnerPath(), QStringLiteral("/builds/one/kestrune-sim"));
+        QCOMPARE(store.reportsOutputDirectory(), demoDir + QStringLiteral("/reports"));
+        QVERIFY(store.hasCompletedSetup());
+        // A change made while trying the demo...
+        store.setAppleTeamId(QStringLiteral("ZZZZ999999"));
+        store.sync();
+    }
+    // ...survives the next launch, which points at the new build's lab.
+    r = runBash(QStringLiteral("kestrune_enter_demo /builds/two/kestrune-sim"), env);
+    QCOMPARE(r.exitCode, 0);
+    SettingsStore again(settingsFile);
+    QCOMPARE(again.appleTeamId(), QStringLiteral("ZZZZ999999"));
+    QCOMPARE(again.maestroRunnerPath(), QStringLiteral("/builds/two/kestrune-sim"));
+}
+
+QTEST_GUILESS_MAIN(TestSimDemo)
+#include "tst_simdemo.moc"
