@@ -16,9 +16,9 @@ public:
     // Post-processes the runner's report and writes the custom report off the
     // main thread, then calls `completion` once on the main thread (always
     // with true: failures are only logged).
-    virtual void generateReport(const QString &runFolderPath,
-                                const std::optional<QDateTime> &testStartTime,
-                                std::function<void(bool)> completion) = 0;
+    virtual void generateReport(
+        const QString &runFolderPath, const std::optional<QDateTime> &testStartTime, std::function<void(bool)> completion)
+        = 0;
 
     // Opens the best report of the run folder in the user's browser, or shows
     // the folder in the file browser when it has none.

@@ -1,0 +1,71 @@
+#include "historyviewmodel.h"
+
+#include "reporthistorystore.h"
+#include "settings/settingsstore.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
+HistoryViewModel::HistoryViewModel(DirectoryProvider outputDirectory, QObject *parent)
+    : QObject(parent)
+    , m_outputDirectory(std::move(outputDirectory))
+{
+    if (!m_outputDirectory) {
+        m_outputDirectory = [] { return SettingsStore::expandTilde(SettingsStore().reportsOutputDirectory()); };
+    }
+}
+
+void HistoryViewModel::loadReports()
+{
+    if (!m_isRefreshing) {
+        m_isRefreshing = true;
+        Q_EMIT isRefreshingChanged();
+    }
+    // Read on the main thread; the worker gets a copy.
+    const QString directory = m_outputDirectory();
+    QPointer<HistoryViewModel> self(this);
+    std::shared_ptr<std::atomic<bool>> alive = m_alive;
+    QThreadPool::globalInstance()->start(
+        [self, alive, directory] {
+            if (!alive->load())
+                return;
+            TestReportList rows = ReportHistoryStore::scanReportFolders(directory);
+            // The pointer is only read on the main thread, where the model lives.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, rows = std::move(rows)]() mutable {
+                    if (self)
+                        self->publish(std::move(rows));
+                },
+                Qt::QueuedConnection);
+        },
+        QThread::HighPriority);
+}
+
+HistoryViewModel::~HistoryViewModel()
+{
+    m_alive->store(false);
+}
+
+void HistoryViewModel::publish(TestReportList rows)
+{
+    m_reports = std::move(rows);
+    Q_EMIT reportsChanged();
+    if (m_isRefreshing) {
+        m_isRefreshing = false;
+        Q_EMIT isRefreshingChanged();
+    }
+}
+
+void HistoryViewModel::deleteReports(const QSet<QString> &ids)
+{
+    if (ReportHistoryStore::deleteReports(ids) > 0)
+        loadReports();
+}
+
+void HistoryViewModel::openReportInBrowser(const TestReport &row)
+{
+    if (row.reportHtmlUrl && m_openUrl)
+        m_openUrl(*row.reportHtmlUrl);
+}

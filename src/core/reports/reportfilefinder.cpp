@@ -1,0 +1,65 @@
+#include "reportfilefinder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+enum class Want { File, Directory };
+
+std::optional<QString> search(const QString &name, const QString &directory, Want want, int depth)
+{
+    // Links are never entered, so a cycle needs a pathologically deep tree.
+    if (depth > 64)
+        return std::nullopt;
+    const QFileInfoList entries
+        = QDir(directory).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo &entry : entries) {
+        const bool isDirectory = entry.isDir() && !entry.isSymLink();
+        if (isDirectory && entry.fileName() == QLatin1String(ReportFileFinder::kSandboxName))
+            continue;
+        if (entry.fileName() == name && isDirectory == (want == Want::Directory))
+            return entry.filePath();
+        if (isDirectory) {
+            if (auto found = search(name, entry.filePath(), want, depth + 1))
+                return found;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> ReportFileFinder::findFile(const QString &name, const QString &directory)
+{
+    return search(name, directory, Want::File, 0);
+}
+
+std::optional<QString> ReportFileFinder::findDirectory(const QString &name, const QString &directory)
+{
+    if (name == QLatin1String(kSandboxName))
+        return std::nullopt;
+    return search(name, directory, Want::Directory, 0);
+}
+
+std::optional<QString> ReportFileFinder::reportFolderOf(const QString &runFolder)
+{
+    const QFileInfoList entries = QDir(runFolder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() && entry.fileName() != QLatin1String(kSandboxName))
+            return entry.filePath();
+    }
+    return std::nullopt;
+}
+
+QStringList ReportFileFinder::pngFiles(const QString &folder)
+{
+    QStringList names;
+    const QFileInfoList entries
+        = QDir(folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo &entry : entries) {
+        if (entry.suffix() == QLatin1String("png"))
+            names.append(entry.fileName());
+    }
+    return names;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Finds the runner's files inside a run folder. The run folder also holds
+// "sandbox", the copy of the workspace, which every search skips with all its
+// contents. Entries are visited in name order so a search gives the same
+// answer on every file system; links are not followed into. Any thread.
+namespace ReportFileFinder {
+
+inline constexpr auto kSandboxName = "sandbox";
+
+// Depth-first, a folder's entries before the next sibling: the first file
+// (not a folder) named exactly `name`.
+std::optional<QString> findFile(const QString &name, const QString &directory);
+// The first folder named exactly `name` (never "sandbox" itself).
+std::optional<QString> findDirectory(const QString &name, const QString &directory);
+
+// The runner's report folder of a run folder: its first direct subfolder that
+// is not "sandbox" (hidden entries skipped).
+std::optional<QString> reportFolderOf(const QString &runFolder);
+
+// The direct entries of `folder` that are files with the extension exactly
+// "png", by name; empty when the folder cannot be listed.
+QStringList pngFiles(const QString &folder);
+
+} // namespace ReportFileFinder

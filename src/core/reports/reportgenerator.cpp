@@ -1,0 +1,91 @@
+#include "reportgenerator.h"
+
+#include "allureattacher.h"
+#include "networklogpanel.h"
+#include "reportbranding.h"
+#include "reportfilefinder.h"
+#include "screenshotlinker.h"
+#include "settings/logging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+ReportGenerator::ReportGenerator(CustomReportOptions customReportOptions)
+    : m_customReportOptions(std::move(customReportOptions))
+{ }
+
+std::optional<QString> ReportGenerator::findFile(const QString &name, const QString &directory)
+{
+    return ReportFileFinder::findFile(name, directory);
+}
+
+std::optional<QString> ReportGenerator::findDirectory(const QString &name, const QString &directory)
+{
+    return ReportFileFinder::findDirectory(name, directory);
+}
+
+void ReportGenerator::generate(const QString &runFolder, const std::optional<QDateTime> &testStartTime)
+{
+    const QString networkLogFile = QDir(runFolder).filePath(QStringLiteral("network_log.txt"));
+    QString error;
+
+    if (const auto html = findFile(QStringLiteral("report.html"), runFolder)) {
+        if (!patchReportHTML(*html, networkLogFile, testStartTime, &error))
+            qCInfo(lcReport, "Warning: Failed to patch report.html: %s", qUtf8Printable(error));
+    }
+    if (const auto json = findFile(QStringLiteral("report.json"), runFolder)) {
+        error.clear();
+        if (!CustomReportBuilder::generateCustomReport(*json, networkLogFile, testStartTime, &error, m_customReportOptions))
+            qCInfo(lcReport, "Warning: Failed to generate custom report: %s", qUtf8Printable(error));
+    }
+    if (const auto allure = findDirectory(QStringLiteral("allure-results"), runFolder)) {
+        error.clear();
+        if (!AllureAttacher::attach(*allure, networkLogFile, &error))
+            qCInfo(lcReport, "Warning: Failed to attach allure log: %s", qUtf8Printable(error));
+    }
+}
+
+bool ReportGenerator::patchReportHTML(
+    const QString &htmlFile, const QString &networkLogFile, const std::optional<QDateTime> &testStartTime, QString *error)
+{
+    if (!QFileInfo::exists(htmlFile)) {
+        qCInfo(lcReport, "Warning: HTML Report not found: %s", qUtf8Printable(htmlFile));
+        return true;
+    }
+    QFile file(htmlFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString html = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        if (error)
+            *error = QStringLiteral("%1 is not valid UTF-8").arg(htmlFile);
+        return false;
+    }
+    html.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QString normalised = html;
+
+    ScreenshotLinker::patchScreenshots(html, QFileInfo(htmlFile).absolutePath());
+    ReportBranding::apply(html);
+    if (QFileInfo::exists(networkLogFile))
+        NetworkLogPanel::embed(html, networkLogFile, testStartTime);
+
+    if (html == normalised)
+        return true;
+    QSaveFile out(htmlFile);
+    if (!out.open(QIODevice::WriteOnly) || out.write(html.toUtf8()) < 0 || !out.commit()) {
+        if (error)
+            *error = out.errorString();
+        return false;
+    }
+    qCInfo(lcReport, "Successfully processed and patched report.html (Screenshots, UI, Netfox Log)");
+    return true;
+}

@@ -1,0 +1,153 @@
+// kestrune-cli report and history, run as a user would run them on a copy of
+// the sample run folder.
+#include "../core/reports/reporttestsupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ReportTestSupport;
+
+namespace {
+
+struct Result
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result runCli(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(KESTRUNE_BINARY_DIR "/src/cli/kestrune-cli"), arguments);
+    if (!process.waitForFinished(60000))
+        return {};
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError()) };
+}
+
+} // namespace
+
+class TestReportCommands final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static void initMain() { useUtc(); }
+
+private Q_SLOTS:
+    void reportPostProcessesRunFolder();
+    void reportSinceDropsEarlierExchanges();
+    void reportArguments_data();
+    void reportArguments();
+    void reportWithoutPageShowsRunFolder();
+    void historyRows();
+};
+
+void TestReportCommands::reportPostProcessesRunFolder()
+{
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    const Result result = runCli({ QStringLiteral("report"), run });
+    QCOMPARE(result.exitCode, 0);
+    const QString page = basicReportFolder(run) + QStringLiteral("/report-custom.html");
+    QCOMPARE(result.out.trimmed(), QStringLiteral("Report page: ") + page);
+    QVERIFY(readAll(page).contains("<h1>Kestrune</h1>"));
+    const QByteArray html = readAll(basicReportFolder(run) + QStringLiteral("/report.html"));
+    QVERIFY(html.contains("Olvex Mobile E2E"));
+    QVERIFY(html.contains("netfox-network-log-container"));
+    const QJsonArray attachments
+        = QJsonDocument::fromJson(readAll(basicReportFolder(run) + QStringLiteral("/allure-results/flow-000-result.json")))
+              .object()
+              .value(QLatin1String("attachments"))
+              .toArray();
+    QCOMPARE(attachments.size(), 1);
+}
+
+void TestReportCommands::reportSinceDropsEarlierExchanges()
+{
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    const Result result
+        = runCli({ QStringLiteral("report"), run, QStringLiteral("--since"), QStringLiteral("2026-12-06T09:40:00+01:00") });
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(!readAll(basicReportFolder(run) + QStringLiteral("/report.html")).contains("netfox-network-log-container"));
+    QVERIFY(readAll(basicReportFolder(run) + QStringLiteral("/report-custom.html")).contains("const apiData = {};"));
+}
+
+void TestReportCommands::reportArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("no folder") << QStringList { "report" } << 2;
+    QTest::newRow("missing folder") << QStringList { "report", "/nonexistent/run" } << 1;
+    QTest::newRow("bad since") << QStringList { "report", ".", "--since", "yesterday" } << 2;
+    QTest::newRow("since without time") << QStringList { "report", ".", "--since" } << 2;
+    QTest::newRow("unknown option") << QStringList { "report", ".", "--fast" } << 2;
+    QTest::newRow("two folders") << QStringList { "report", ".", ".." } << 2;
+    QTest::newRow("history unknown option") << QStringList { "history", "--all" } << 2;
+}
+
+void TestReportCommands::reportArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    const Result result = runCli(arguments);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY(!result.err.isEmpty());
+}
+
+void TestReportCommands::reportWithoutPageShowsRunFolder()
+{
+    QTemporaryDir dir;
+    const QString run = dir.filePath(QStringLiteral("SIT_20261206_093640"));
+    QVERIFY(QDir().mkpath(run + QStringLiteral("/sandbox")));
+    const Result result = runCli({ QStringLiteral("report"), run });
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QStringLiteral("No report page; run folder: ") + run + QLatin1Char('\n'));
+}
+
+void TestReportCommands::historyRows()
+{
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("UAT_20261205_080000/sandbox"))));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("notes"))));
+
+    const Result json = runCli({ QStringLiteral("history"), QStringLiteral("--dir"), dir.path(), QStringLiteral("--json") });
+    QCOMPARE(json.exitCode, 0);
+    const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    QCOMPARE(rows.size(), 2);
+    const QJsonObject first = rows[0].toObject();
+    QCOMPARE(first.value(QLatin1String("environment")).toString(), QStringLiteral("SIT"));
+    QCOMPARE(first.value(QLatin1String("status")).toString(), QStringLiteral("failed"));
+    QCOMPARE(first.value(QLatin1String("flow")).toString(), QStringLiteral("Checkout <smoke> & pay"));
+    QCOMPARE(first.value(QLatin1String("durationSeconds")).toInt(), 14);
+    QCOMPARE(first.value(QLatin1String("device")).toString(), QStringLiteral("iPhone de QA"));
+    // Counted from the detail file at every depth, not the summary's 9 of 6 (4 passed, 4 failed).
+    QCOMPARE(first.value(QLatin1String("passedCommands")).toInt(), 4);
+    QCOMPARE(first.value(QLatin1String("totalCommands")).toInt(), 8);
+    QCOMPARE(first.value(QLatin1String("page")).toString(), basicReportFolder(run) + QStringLiteral("/report.html"));
+    QCOMPARE(rows[1].toObject().value(QLatin1String("status")).toString(), QStringLiteral("unknown"));
+    QVERIFY(!rows[1].toObject().contains(QLatin1String("page")));
+
+    const Result text = runCli({ QStringLiteral("history"), QStringLiteral("--dir"), dir.path() });
+    QCOMPARE(text.exitCode, 0);
+    const QStringList lines = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0],
+        QStringLiteral("SIT\t20261206_093640\tfailed\tCheckout <smoke> & pay\t14s\tiPhone de QA\t4/8\t") + basicReportFolder(run)
+            + QStringLiteral("/report.html"));
+    QCOMPARE(lines[1], QStringLiteral("UAT\t20261205_080000\tunknown\tUnknown Flow\t-\t-\t-\t-"));
+
+    QTemporaryDir empty;
+    QCOMPARE(runCli({ QStringLiteral("history"), QStringLiteral("--dir"), empty.path() }).out,
+        QStringLiteral("No test history found.\n"));
+}
+
+QTEST_GUILESS_MAIN(TestReportCommands)
+#include "tst_reportcommands.moc"
