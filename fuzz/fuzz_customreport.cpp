@@ -92,6 +92,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     options.environment = [](const QString &) { return std::optional<QString>(kProbe); };
     const QString page = CustomReportBuilder::buildPage(*report, folder, QStringLiteral("UAT_20261206_093644"), exchanges, options);
 
+    // KESTRUNE_FUZZ_DUMP=<file>: keep the last page, to look at what a seed builds.
+    if (static const QString dump = qEnvironmentVariable("KESTRUNE_FUZZ_DUMP"); !dump.isEmpty()) {
+        QFile out(dump);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            out.write(page.toUtf8());
+    }
     const qsizetype at = page.indexOf(QLatin1String("<kprobe"), 0, Qt::CaseInsensitive);
     if (at >= 0)
         fuzz::fail("no input text appears unescaped in the page", QStringLiteral("no <kprobe"),

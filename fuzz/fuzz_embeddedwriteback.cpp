@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::optional<EmbeddedDataRange> range = EmbeddedReportLocator::locate(page);
     if (!range)
         return 0;
-    fuzz::check(range->start >= 16 && QStringView(page).mid(range->start - 16, 16) == u"let reportData = ",
+    static const QString lead = QStringLiteral("let reportData = ");
+    fuzz::check(range->start >= lead.size() && QStringView(page).mid(range->start - lead.size(), lead.size()) == lead,
                 "the object follows 'let reportData = '");
     fuzz::check(range->length >= 2 && page.at(range->start) == u'{' && page.at(range->start + range->length - 1) == u'}',
                 "the object is braced");
