@@ -2,6 +2,7 @@
 #include "settings/logging.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 namespace {
@@ -22,6 +23,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QString::fromLatin1(kestrune::kProductName));
     QCoreApplication::setApplicationVersion(kestrune::appVersion());
     QCoreApplication::setOrganizationName(QStringLiteral("Kestrune"));
+    // Diagnostic lines are for the unified log, not for the user's terminal;
+    // QT_LOGGING_RULES brings them back.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("io.kestrune.*.info=false"));
 
     QStringList arguments = QCoreApplication::arguments().mid(1);
     QTextStream out(stdout);

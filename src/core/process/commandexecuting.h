@@ -39,6 +39,11 @@ public:
 
     virtual bool isRunning() const = 0;
 
+    // Kills every process that any executor of this application started and
+    // that is still running, with everything those started (the process-wide
+    // registry). Called before a new run or hierarchy fetch starts.
+    virtual void terminateAllProcesses() = 0;
+
 Q_SIGNALS:
     // A chunk of the merged output, in the order the process wrote it.
     void outputReceived(const QString &chunk);

@@ -50,6 +50,8 @@ public:
     // Blocks until done; callable from any thread. Executors learn of the
     // ends through their processes' own termination.
     static void terminateAll();
+    // The same, through the interface the run controller holds.
+    void terminateAllProcesses() override { terminateAll(); }
 
     // The pids of every process any executor has started and not yet seen
     // end or stopped (the process-wide registry). Any thread.

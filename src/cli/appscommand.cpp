@@ -1,0 +1,33 @@
+// kestrune-cli apps UDID: the bundle identifiers installed on a device, one a
+// line, sorted.
+
+#include "clioptions.h"
+#include "cliregistry.h"
+#include "devices/devicedetector.h"
+
+#include <cstdio>
+
+namespace {
+
+const QString kUsage = QStringLiteral("UDID");
+
+int listApps(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    if (!CliOptions::parse(parser, QStringLiteral("apps"), kUsage, arguments))
+        return 2;
+    if (parser.positionalArguments().size() != 1 || parser.positionalArguments().first().isEmpty()) {
+        CliOptions::error(QStringLiteral("Usage: kestrune-cli apps %1\n").arg(kUsage));
+        return 2;
+    }
+    QByteArray out;
+    for (const QString &app : DeviceDetector().listApps(parser.positionalArguments().first()))
+        out += (app + u'\n').toUtf8();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return 0;
+}
+
+const CliRegistration registration(
+    { QStringLiteral("apps"), kUsage, QStringLiteral("List the bundle identifiers installed on a device."), listApps });
+
+} // namespace

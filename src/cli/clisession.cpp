@@ -1,0 +1,106 @@
+#include "clisession.h"
+
+#include "devices/devicedetector.h"
+#include "nullreportmanager.h"
+#include "pinneddevicedetector.h"
+#include "process/commandexecutor.h"
+#include "runner/runnerviewmodel.h"
+#include "stopsignals.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThreadPool>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kInterruptedTwice = 130;
+// "[HH:mm:ss] "
+constexpr qsizetype kTimePrefixLength = 11;
+
+} // namespace
+
+CliSession::CliSession(const DeviceInfo &device, const QString &appId, const RunnerSettings &settings, bool printTimes)
+    : m_executor(std::make_unique<CommandExecutor>())
+    , m_printTimes(printTimes)
+{
+    m_viewModel = std::make_unique<RunnerViewModel>(
+        std::make_shared<PinnedDeviceDetector>(device, appId), m_executor.get(), std::make_shared<NullReportManager>());
+    m_viewModel->setSettingsProvider([settings] { return settings; });
+    connect(m_viewModel.get(), &RunnerViewModel::consoleLinesAppended, this, &CliSession::print);
+}
+
+CliSession::~CliSession()
+{
+    // The controller goes before the executor it listens to.
+    m_viewModel.reset();
+}
+
+DeviceInfo CliSession::lookUpDevice(const QString &udid)
+{
+    for (const DeviceInfo &device : DeviceDetector().listDevices()) {
+        if (device.id == udid)
+            return device;
+    }
+    return DeviceInfo { udid, udid, false };
+}
+
+void CliSession::settle()
+{
+    QThreadPool *pool = QThreadPool::globalInstance();
+    do {
+        pool->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    } while (!pool->waitForDone(0));
+    QCoreApplication::sendPostedEvents();
+}
+
+void CliSession::print(const QStringList &lines)
+{
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += (m_printTimes ? line : line.mid(kTimePrefixLength)).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+int CliSession::runUntilEnded(const std::function<void()> &start)
+{
+    RunnerViewModel &vm = *m_viewModel;
+    QEventLoop loop;
+    std::optional<int> status;
+    int stopSignal = 0;
+    bool interrupted = false;
+    connect(&vm, &RunnerViewModel::runEnded, &loop, [&status](RunMode, int exitStatus) { status = exitStatus; });
+    // runEnded follows isRunning's change within the same call, so the check
+    // is queued behind it.
+    connect(&vm, &RunnerViewModel::isRunningChanged, &loop, [&vm, &loop] {
+        if (!vm.isRunning())
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    StopSignals stopSignals;
+    connect(&stopSignals, &StopSignals::stopRequested, &loop, [&](int count, int signal) {
+        if (count == 1) {
+            stopSignal = signal;
+            vm.stopRun();
+            return;
+        }
+        CommandExecutor::terminateAll();
+        interrupted = true;
+        loop.quit();
+    });
+
+    start();
+    if (vm.isRunning())
+        loop.exec();
+    settle();
+    if (interrupted)
+        return kInterruptedTwice;
+    if (!status)
+        return kNotStarted;
+    // Interrupted commands exit the shell's way, 128 + the signal.
+    if (stopSignal != 0)
+        return 128 + stopSignal;
+    return (*status >= 0 && *status <= 255) ? *status : 1;
+}

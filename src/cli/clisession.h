@@ -1,0 +1,56 @@
+#pragma once
+
+#include "devices/deviceinfo.h"
+#include "runner/runnersettings.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class CommandExecutor;
+class RunnerViewModel;
+
+// One headless use of the run controller: the same RunnerViewModel the window
+// uses, with the real executor, the device and app pinned to what the command
+// line named, and the settings store's values with the command line's
+// overrides. Console lines are printed to standard output as they are
+// appended. SIGINT/SIGTERM stop the run the way the stop button does; a
+// second one kills every process the run started.
+//
+// Lives on the main thread of a QCoreApplication, for one command.
+class CliSession final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CliSession)
+
+public:
+    // Exit status when the run could not start (a precondition, a missing
+    // runner, a sandbox that could not be created).
+    static constexpr int kNotStarted = 2;
+
+    CliSession(const DeviceInfo &device, const QString &appId, const RunnerSettings &settings, bool printTimes);
+    ~CliSession() override;
+
+    RunnerViewModel &viewModel() { return *m_viewModel; }
+
+    // Lets the controller's background work (lists, tree, env file) finish
+    // and apply its results.
+    void settle();
+
+    // Calls `start`, then runs the event loop until the run or fetch it began
+    // has ended and every console line has been printed. Returns the runner's
+    // exit status (1 when it has none that fits an exit code), 128 + the
+    // signal's number when a signal stopped it, or kNotStarted.
+    int runUntilEnded(const std::function<void()> &start);
+
+    // The device as the device tool lists it, or one named by its UDID.
+    static DeviceInfo lookUpDevice(const QString &udid);
+
+private:
+    void print(const QStringList &lines);
+
+    std::unique_ptr<CommandExecutor> m_executor;
+    std::unique_ptr<RunnerViewModel> m_viewModel;
+    bool m_printTimes;
+};

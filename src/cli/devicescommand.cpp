@@ -1,0 +1,49 @@
+// kestrune-cli devices [--json]: the attached devices, one a line as
+// "UDID<TAB>name", or a JSON array.
+
+#include "clioptions.h"
+#include "cliregistry.h"
+#include "devices/devicedetector.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+const QString kUsage = QStringLiteral("[--json]");
+
+int listDevices(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.addOption({ QStringLiteral("json"), QStringLiteral("Print a JSON array of {id, name, isSimulator}.") });
+    if (!CliOptions::parse(parser, QStringLiteral("devices"), kUsage, arguments))
+        return 2;
+    if (!parser.positionalArguments().isEmpty()) {
+        CliOptions::error(QStringLiteral("kestrune-cli devices: unexpected argument \"%1\"\nUsage: kestrune-cli devices %2\n")
+                              .arg(parser.positionalArguments().first(), kUsage));
+        return 2;
+    }
+
+    const DeviceList devices = DeviceDetector().listDevices();
+    QByteArray out;
+    if (parser.isSet(QStringLiteral("json"))) {
+        QJsonArray array;
+        for (const DeviceInfo &device : devices)
+            array.append(QJsonObject { { QStringLiteral("id"), device.id }, { QStringLiteral("name"), device.name },
+                { QStringLiteral("isSimulator"), device.isSimulator } });
+        out = QJsonDocument(array).toJson(QJsonDocument::Indented);
+    } else {
+        for (const DeviceInfo &device : devices)
+            out += (device.id + u'\t' + device.name + u'\n').toUtf8();
+    }
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return 0;
+}
+
+const CliRegistration registration({ QStringLiteral("devices"), kUsage,
+    QStringLiteral("List the attached devices (UDID and name, tab-separated)."), listDevices });
+
+} // namespace

@@ -1,0 +1,103 @@
+// kestrune-cli run: one flow run, exactly as the window's run button does it,
+// printed as the console shows it, then "Run folder: PATH".
+
+#include "clioptions.h"
+#include "cliregistry.h"
+#include "clisession.h"
+#include "runner/runnerviewmodel.h"
+
+#include <cstdio>
+
+namespace {
+
+const QString kUsage = QStringLiteral("--workspace DIR --flow REL [--env REL] --device UDID --app BUNDLE [--var KEY=VALUE]... "
+                                      "[--runner PATH] [--team-id ID] [--output-dir DIR] [--no-time]");
+
+// Applies one --var: edits every variable of that key the env file gave, or
+// adds it when the file has none.
+void applyVariable(RunnerViewModel &vm, const QString &key, const QString &value)
+{
+    bool found = false;
+    const EnvVarList vars = vm.customEnvVars();
+    for (int i = 0; i < vars.size(); ++i) {
+        if (vars.at(i).key == key) {
+            vm.setCustomEnvVarValue(i, value);
+            found = true;
+        }
+    }
+    if (!found) {
+        EnvVarList extended = vm.customEnvVars();
+        extended.append(EnvVar { QUuid::createUuid(), key, value });
+        vm.setCustomEnvVars(extended);
+    }
+}
+
+int runFlow(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.addOption({ QStringLiteral("workspace"), QStringLiteral("The workspace folder."), QStringLiteral("DIR") });
+    parser.addOption({ QStringLiteral("flow"), QStringLiteral("The flow, relative to the workspace."), QStringLiteral("REL") });
+    parser.addOption(
+        { QStringLiteral("env"), QStringLiteral("The environment file, relative to the workspace."), QStringLiteral("REL") });
+    parser.addOption({ QStringLiteral("device"), QStringLiteral("The device's UDID."), QStringLiteral("UDID") });
+    parser.addOption({ QStringLiteral("app"), QStringLiteral("The app's bundle identifier."), QStringLiteral("BUNDLE") });
+    parser.addOption({ QStringLiteral("var"), QStringLiteral("A run variable; replaces the env file's value of that key."),
+        QStringLiteral("KEY=VALUE") });
+    CliOptions::addSettingsOverrides(parser);
+    CliOptions::addTimeOption(parser);
+    if (!CliOptions::parse(parser, QStringLiteral("run"), kUsage, arguments))
+        return CliSession::kNotStarted;
+
+    QStringList missing;
+    for (const char *required : { "workspace", "flow", "device", "app" }) {
+        if (parser.value(QString::fromLatin1(required)).isEmpty())
+            missing << QStringLiteral("--") + QString::fromLatin1(required);
+    }
+    if (!missing.isEmpty() || !parser.positionalArguments().isEmpty()) {
+        CliOptions::error(
+            QStringLiteral("kestrune-cli run: %1\nUsage: kestrune-cli run %2\n")
+                .arg(missing.isEmpty() ? QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first())
+                                       : QStringLiteral("missing ") + missing.join(QStringLiteral(", ")),
+                    kUsage));
+        return CliSession::kNotStarted;
+    }
+    QList<QPair<QString, QString>> variables;
+    for (const QString &var : parser.values(QStringLiteral("var"))) {
+        const qsizetype at = var.indexOf(u'=');
+        if (at <= 0) {
+            CliOptions::error(QStringLiteral("kestrune-cli run: --var wants KEY=VALUE, got \"%1\"\n").arg(var));
+            return CliSession::kNotStarted;
+        }
+        variables.append({ var.left(at), var.mid(at + 1) });
+    }
+
+    const QString app = parser.value(QStringLiteral("app"));
+    CliSession session(CliSession::lookUpDevice(parser.value(QStringLiteral("device"))), app,
+        CliOptions::settingsWithOverrides(parser), CliOptions::printTimes(parser));
+    RunnerViewModel &vm = session.viewModel();
+    session.settle();
+
+    vm.selectWorkspace(parser.value(QStringLiteral("workspace")));
+    vm.setSelectedFlowRelativePath(parser.value(QStringLiteral("flow")));
+    if (parser.isSet(QStringLiteral("env"))) {
+        vm.setSelectedEnvRelativePath(parser.value(QStringLiteral("env")));
+        vm.loadEnvironmentFile();
+    }
+    session.settle();
+    for (const auto &[key, value] : variables)
+        applyVariable(vm, key, value);
+
+    const int status = session.runUntilEnded([&vm] { vm.runTest(); });
+    if (!vm.currentEvidencePath().isEmpty()) {
+        const QByteArray line = (QStringLiteral("Run folder: ") + vm.currentEvidencePath() + u'\n').toUtf8();
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    }
+    return status;
+}
+
+const CliRegistration registration({ QStringLiteral("run"), kUsage,
+    QStringLiteral("Run a flow on a device in a fresh run folder; exits with the runner's status "
+                   "(2 when the run could not start)."),
+    runFlow });
+
+} // namespace

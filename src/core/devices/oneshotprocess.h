@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Runs a short-lived outside tool to completion and returns what it printed on
+// standard output. Standard error is passed through to our own. The output is
+// read while the tool runs, so a tool that prints far more than a pipe holds
+// cannot stall. A tool that has not finished after the time-out is killed and
+// counts as having printed nothing.
+//
+// A plain function object with no state; call it on a worker thread only (it
+// blocks for as long as the tool runs).
+class OneShotProcess final
+{
+public:
+    // Long enough for a slow `xctrace list devices` on a busy Mac (it can take
+    // several seconds), short enough that a hung tool does not leave a refresh
+    // spinning forever.
+    static constexpr int kDefaultTimeoutMs = 30'000;
+
+    // The caller's environment with PATH replaced (not extended) by the
+    // default search path of child processes.
+    static QProcessEnvironment toolEnvironment();
+
+    // The tool's standard output, or nothing when it could not be started or
+    // timed out. The exit status is not examined.
+    static std::optional<QByteArray> run(const QString &program, const QStringList &arguments,
+        const QProcessEnvironment &environment = toolEnvironment(), int timeoutMs = kDefaultTimeoutMs);
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Copies a workspace into a run's sandbox folder, leaving out what a run does
+// not need: blacklisted names, symbolic links (reported one by one) and files
+// of more than kMaxFileSize bytes (left out silently). Items that cannot be
+// copied, and anything that is not a regular file or a folder (pipes,
+// sockets, devices), are logged and skipped; the copy goes on. Existing files
+// at the destination are never overwritten. Created and used on one worker
+// thread for one run.
+class SandboxCopier final
+{
+public:
+    static constexpr qint64 kMaxFileSize = 50'000'000;
+
+    using LinkSkipped = std::function<void(const QString &name)>;
+
+    explicit SandboxCopier(QStringList blacklist, LinkSkipped linkSkipped = {});
+
+    // Copies `source` (a file or a folder, recursively) to `destination`.
+    // A folder's entries go directly into `destination`, which may exist.
+    void copyWorkspaceItem(const QString &source, const QString &destination);
+
+    int copiedFiles() const { return m_copiedFiles; }
+
+private:
+    void copyFolderContents(int sourceDir, int destinationDir, const QByteArray &sourcePath);
+    void copyEntry(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName,
+        const QByteArray &sourcePath);
+    void copyFile(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName, unsigned mode,
+        const QByteArray &sourcePath);
+
+    QStringList m_blacklist;
+    LinkSkipped m_linkSkipped;
+    int m_copiedFiles = 0;
+};

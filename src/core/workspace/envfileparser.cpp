@@ -1,0 +1,80 @@
+#include "envfileparser.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+namespace EnvFileParser {
+
+namespace {
+
+template <typename Pred> QStringView trimmed(QStringView text, Pred strip)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && strip(text[begin]))
+        ++begin;
+    while (end > begin && strip(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+bool isSpaceOrTab(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// Quotes around a value go, together with the spaces between them and the
+// value; tabs stay.
+bool isQuoteOrSpace(QChar c)
+{
+    return c == u'"' || c == u'\'' || c == u' ';
+}
+
+// One split at the first `separator`, dropping empty pieces: separators at
+// the start of the line only produce empty pieces and are passed over, and
+// "key=" or "=" leave a single piece, which is not a pair.
+std::optional<std::pair<QStringView, QStringView>> splitOnce(QStringView line, QChar separator)
+{
+    qsizetype start = 0;
+    while (start < line.size() && line[start] == separator)
+        ++start;
+    const qsizetype at = line.indexOf(separator, start);
+    if (at < 0 || at == line.size() - 1)
+        return std::nullopt;
+    return std::pair { line.mid(start, at - start), line.mid(at + 1) };
+}
+
+} // namespace
+
+QList<Entry> parseEnvText(const QString &text)
+{
+    static const QRegularExpression newline(QStringLiteral("[\\n\\r\\x{000B}\\x{000C}\\x{0085}\\x{2028}\\x{2029}]"));
+    QList<Entry> entries;
+    for (const QString &rawLine : text.split(newline)) {
+        const QStringView line = trimmed(QStringView(rawLine), isSpaceOrTab);
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        auto pieces = splitOnce(line, u'=');
+        if (!pieces)
+            pieces = splitOnce(line, u':');
+        if (!pieces)
+            continue;
+        entries.append({ trimmed(pieces->first, isSpaceOrTab).toString(), trimmed(pieces->second, isQuoteOrSpace).toString() });
+    }
+    return entries;
+}
+
+QList<Entry> parseEnvFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(file.readAll());
+    if (decoder.hasError())
+        return {};
+    return parseEnvText(text);
+}
+
+} // namespace EnvFileParser

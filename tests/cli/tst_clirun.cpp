@@ -1,0 +1,258 @@
+#include "clitestsupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+// kestrune-cli run and hierarchy through the real executor and login shell,
+// with a small script standing in for the runner that records what it was
+// given.
+class TestCliRun : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void notStarted_data();
+    void notStarted();
+    void runPassesEverythingToTheRunner();
+    void exitStatusAndConsole();
+    void interruptStopsTheRunner();
+    void hierarchy();
+
+private:
+    QStringList runArguments() const;
+    QString readFile(const QString &path) const;
+    bool writeRunner(const QString &path, int exitCode, bool sleep) const;
+
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_env;
+    QString m_workspace;
+    QString m_output;
+    QString m_runner;
+    QString m_record;
+    int m_case = 0;
+};
+
+namespace {
+
+// Records its arguments one a line, the run variables and its folder; prints
+// a few lines (one of them noise) and exits with $RUNNER_EXIT. The runner
+// sees only the login environment, so the settings are written into the
+// script itself (writeRunner).
+const QByteArray kRecordingRunner = R"SH(
+rec="$KESTRUNE_TEST_RECORD"
+: > "$rec.args"
+for a in "$@"; do printf '%s\n' "$a" >> "$rec.args"; done
+printf '%s\n' "APP_ENV=$APP_ENV" "BUNDLE_ID=$BUNDLE_ID" "MAESTRO_APPLE_TEAM_ID=$MAESTRO_APPLE_TEAM_ID" "VESK_APPLE_TEAM_ID=$VESK_APPLE_TEAM_ID" "PWD=$PWD" > "$rec.env"
+echo "  maestro-runner (stand-in)"
+echo 'time="2026-12-06T10:14:44+01:00" level=info msg="closed listener successfully"'
+if [ "$RUNNER_SLEEP" = "1" ]; then
+  sleep 300 &
+  echo "child $!" > "$rec.child"
+  echo "waiting"
+  wait
+fi
+printf 'last line without a line feed'
+exit "${RUNNER_EXIT:-0}"
+)SH";
+
+const QByteArray kHierarchyRunner = R"SH(
+printf '%s\n' "$@" > "$KESTRUNE_TEST_RECORD.hargs"
+printf 'Application  text="Shop"  (0,0 390x844)\n    Window  (0,0 390x844)\n        Other  (0,0 390x844)\n        Button  id=pay  (1,2 3x4)\n'
+)SH";
+
+// Console lines without their "[HH:mm:ss] " prefix.
+QStringList consoleTexts(const QString &out)
+{
+    static const QRegularExpression prefix(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] "));
+    QStringList lines = out.split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    QStringList texts;
+    for (const QString &line : lines)
+        texts << QString(line).remove(prefix);
+    return texts;
+}
+
+} // namespace
+
+void TestCliRun::initTestCase()
+{
+    m_env = QProcessEnvironment::systemEnvironment();
+    m_env.insert(QStringLiteral("KESTRUNE_SETTINGS_FILE"), m_dir.filePath(QStringLiteral("settings.ini")));
+    m_env.insert(QStringLiteral("KESTRUNE_XCRUN"), QStringLiteral("/nonexistent/xcrun"));
+    m_env.remove(QStringLiteral("QT_LOGGING_RULES"));
+    m_record = m_dir.filePath(QStringLiteral("record"));
+    m_runner = m_dir.filePath(QStringLiteral("bin/runner"));
+    QDir().mkpath(m_dir.filePath(QStringLiteral("bin")));
+}
+
+void TestCliRun::init()
+{
+    const QString base = m_dir.filePath(QStringLiteral("case%1").arg(++m_case));
+    m_workspace = base + QStringLiteral("/workspace");
+    m_output = base + QStringLiteral("/out");
+    QDir().mkpath(m_workspace + QStringLiteral("/flows"));
+    QVERIFY(writeScript(m_workspace + QStringLiteral("/flows/login.yaml"), "appId: x\n"));
+    QFile env(m_workspace + QStringLiteral("/.env.uat"));
+    QVERIFY(env.open(QIODevice::WriteOnly));
+    env.write("USER = \"qa\"\nPASS: secret\n");
+    env.close();
+    QFile::remove(m_record + QStringLiteral(".args"));
+    QVERIFY(writeRunner(m_runner, 0, false));
+}
+
+bool TestCliRun::writeRunner(const QString &path, int exitCode, bool sleep) const
+{
+    const QByteArray settings = "KESTRUNE_TEST_RECORD='" + m_record.toUtf8() + "'\nRUNNER_EXIT=" + QByteArray::number(exitCode)
+        + "\nRUNNER_SLEEP=" + (sleep ? "1" : "0") + '\n';
+    return writeScript(path, settings + kRecordingRunner);
+}
+
+QStringList TestCliRun::runArguments() const
+{
+    return { QStringLiteral("run"), QStringLiteral("--workspace"), m_workspace, QStringLiteral("--flow"),
+        QStringLiteral("flows/login.yaml"), QStringLiteral("--device"), QStringLiteral("00008130-001E39811A12001C"),
+        QStringLiteral("--app"), QStringLiteral("com.example.shop.uat"), QStringLiteral("--runner"), m_runner,
+        QStringLiteral("--team-id"), QStringLiteral("TEAM123456"), QStringLiteral("--output-dir"), m_output };
+}
+
+QString TestCliRun::readFile(const QString &path) const
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void TestCliRun::notStarted_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("lastLine");
+    QTest::addColumn<bool>("hasRunFolder");
+    QTest::newRow("flow file missing") << QStringLiteral("flow") << QStringLiteral("Please refresh workspace.") << false;
+    QTest::newRow("runner missing") << QStringLiteral("runner")
+                                    << QString::fromUtf8("\u26a0\ufe0f ERROR: maestro-runner binary not found at /no/runner!")
+                                    << true;
+}
+
+void TestCliRun::notStarted()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, lastLine);
+    QFETCH(bool, hasRunFolder);
+    QStringList arguments = runArguments();
+    if (change == QLatin1String("flow"))
+        arguments[arguments.indexOf(QStringLiteral("flows/login.yaml"))] = QStringLiteral("flows/gone.yaml");
+    if (change == QLatin1String("runner"))
+        arguments[arguments.indexOf(m_runner)] = QStringLiteral("/no/runner");
+    const CliResult result = runCli(arguments, m_env);
+    QCOMPARE(result.exitCode, 2);
+    QStringList lines = consoleTexts(result.out);
+    QCOMPARE(lines.last().startsWith(QStringLiteral("Run folder: ")), hasRunFolder);
+    if (hasRunFolder)
+        lines.removeLast();
+    QCOMPARE(lines.last(), lastLine);
+    QVERIFY(!QFileInfo::exists(m_record + QStringLiteral(".args")));
+}
+
+void TestCliRun::runPassesEverythingToTheRunner()
+{
+    QStringList arguments = runArguments();
+    arguments << QStringLiteral("--env") << QStringLiteral(".env.uat") << QStringLiteral("--var")
+              << QStringLiteral("PASS=from the command line") << QStringLiteral("--var") << QStringLiteral("EXTRA=a=b");
+    const CliResult result = runCli(arguments, m_env);
+    QCOMPARE(result.exitCode, 0);
+    const QStringList lines = consoleTexts(result.out);
+    const QString runFolder = lines.last().mid(QStringLiteral("Run folder: ").size());
+    QCOMPARE(QFileInfo(runFolder).absolutePath(), m_output);
+    QVERIFY2(QFileInfo(runFolder).fileName().contains(QRegularExpression(QStringLiteral("^UAT_\\d{8}_\\d{6}$"))),
+        qPrintable(runFolder));
+    const QString sandbox = runFolder + QStringLiteral("/sandbox");
+    QCOMPARE(readFile(m_record + QStringLiteral(".args")).split(u'\n'),
+        (QStringList { "--platform", "ios", "--team-id", "TEAM123456", "--device", "00008130-001E39811A12001C", "-e",
+            "BUNDLE_ID=com.example.shop.uat", "-e", "USER=qa", "-e", "PASS=from the command line", "-e", "EXTRA=a=b",
+            "--artifacts", "on-failure", "--output", runFolder, sandbox + QStringLiteral("/flows/login.yaml"), "" }));
+    QCOMPARE(readFile(m_record + QStringLiteral(".env")),
+        QStringLiteral("APP_ENV=UAT\nBUNDLE_ID=com.example.shop.uat\nMAESTRO_APPLE_TEAM_ID=TEAM123456\n"
+                       "VESK_APPLE_TEAM_ID=TEAM123456\nPWD=")
+            + runFolder + u'\n');
+    QVERIFY(QFileInfo::exists(sandbox + QStringLiteral("/.env.uat")));
+}
+
+void TestCliRun::exitStatusAndConsole()
+{
+    QProcessEnvironment env = m_env;
+    QVERIFY(writeRunner(m_runner, 3, false));
+    QStringList arguments = runArguments();
+    const CliResult result = runCli(arguments, env);
+    QCOMPARE(result.exitCode, 3);
+    const QStringList lines = consoleTexts(result.out);
+    const int start = int(lines.indexOf(QString::fromUtf8("\U0001F680 Starting Maestro Test in Sandbox...")));
+    QVERIFY2(start >= 0, qPrintable(result.out));
+    QCOMPARE(lines.mid(start),
+        (QStringList { QString::fromUtf8("\U0001F680 Starting Maestro Test in Sandbox..."),
+            QString::fromUtf8("\U0001F4C1 Target Flow: flows/login.yaml"), QStringLiteral("  maestro-runner (stand-in)"),
+            QStringLiteral("last line without a line feed"), QString(),
+            QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 3)"),
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), lines.last() }));
+    QVERIFY(lines.last().startsWith(QStringLiteral("Run folder: ")));
+
+    arguments << QStringLiteral("--no-time");
+    const CliResult plain = runCli(arguments, env);
+    QVERIFY(plain.out.contains(QStringLiteral("\n  maestro-runner (stand-in)\n")));
+    QVERIFY(!plain.out.contains(QRegularExpression(QStringLiteral("\\[\\d\\d:\\d\\d:\\d\\d\\]"))));
+}
+
+void TestCliRun::interruptStopsTheRunner()
+{
+    QProcessEnvironment env = m_env;
+    QVERIFY(writeRunner(m_runner, 0, true));
+    QFile::remove(m_record + QStringLiteral(".child"));
+    QProcess cli;
+    cli.setProcessEnvironment(env);
+    cli.start(cliPath(), runArguments());
+    QVERIFY(cli.waitForStarted());
+    QString out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(cli.readAllStandardOutput())).contains(QStringLiteral("waiting")), 30'000);
+    const qint64 child = readFile(m_record + QStringLiteral(".child")).section(u' ', 1).trimmed().toLongLong();
+    QVERIFY(child > 0);
+    QCOMPARE(::kill(pid_t(child), 0), 0);
+
+    ::kill(pid_t(cli.processId()), SIGTERM);
+    QVERIFY(cli.waitForFinished(30'000));
+    out += QString::fromUtf8(cli.readAllStandardOutput());
+    const QStringList lines = consoleTexts(out);
+    QVERIFY2(cli.exitCode() == 128 + SIGTERM, qPrintable(out));
+    QVERIFY2(lines.contains(QString::fromUtf8("\U0001F6D1 STOPPING TEST...")), qPrintable(out));
+    QVERIFY2(lines.filter(QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: ")).size() == 1, qPrintable(out));
+    // The runner's own child is gone too.
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(child), 0) != 0, 10'000);
+}
+
+void TestCliRun::hierarchy()
+{
+    const QString runner = m_dir.filePath(QStringLiteral("bin/hierarchy-runner"));
+    QVERIFY(writeScript(runner, "KESTRUNE_TEST_RECORD='" + m_record.toUtf8() + "'\n" + kHierarchyRunner));
+    const CliResult result
+        = runCli({ QStringLiteral("hierarchy"), QStringLiteral("--device"), QStringLiteral("D1"), QStringLiteral("--runner"),
+                     runner, QStringLiteral("--team-id"), QStringLiteral("T1"), QStringLiteral("--no-time") },
+            m_env);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out,
+        QString::fromUtf8("\U0001F680 Fetching UI Hierarchy...\nApplication  text=\"Shop\"  (0,0 390x844)\n"
+                          "  Window  (0,0 390x844)\n    Button  id=pay  (1,2 3x4)\n\n"
+                          "\u2705 UI Hierarchy Fetched Successfully!\n"));
+    QCOMPARE(readFile(m_record + QStringLiteral(".hargs")),
+        QStringLiteral("--platform\nios\n--team-id\nT1\n--device\nD1\nhierarchy\n--compact\n"));
+
+    const CliResult noDevice = runCli({ QStringLiteral("hierarchy") }, m_env);
+    QCOMPARE(noDevice.exitCode, 2);
+}
+
+QTEST_GUILESS_MAIN(TestCliRun)
+#include "tst_clirun.moc"

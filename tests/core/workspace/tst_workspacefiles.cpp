@@ -1,0 +1,261 @@
+#include "workspace/envfileparser.h"
+#include "workspace/workspacefiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+using EnvEntries = QList<EnvFileParser::Entry>;
+
+class TestWorkspaceFiles : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void treeLeavesOutBlacklistAndLinks();
+    void treeOrder_data();
+    void treeOrder();
+    void singleFileWorkspace();
+    void unreadableFolderShowsEmpty();
+    void relativePath_data();
+    void relativePath();
+    void fileKinds_data();
+    void fileKinds();
+    void parseEnvText_data();
+    void parseEnvText();
+    void parseEnvFileFailures();
+
+private:
+    static void touch(const QString &path, const QByteArray &content = {});
+};
+
+void TestWorkspaceFiles::touch(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+namespace {
+
+QStringList names(const FileNode &node)
+{
+    QStringList result;
+    for (const FileNode &child : node.children)
+        result << child.name;
+    return result;
+}
+
+const FileNode *child(const FileNode &node, const QString &name)
+{
+    for (const FileNode &c : node.children) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void TestWorkspaceFiles::treeLeavesOutBlacklistAndLinks()
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    touch(root + QStringLiteral("/flows/login.yaml"));
+    touch(root + QStringLiteral("/.env.uat"));
+    touch(root + QStringLiteral("/.git/HEAD"));
+    touch(root + QStringLiteral("/node_modules/x/index.js"));
+    touch(root + QStringLiteral("/only-blacklisted/.DS_Store"));
+    touch(root + QStringLiteral("/only-blacklisted/Pods/Podfile"));
+    touch(root + QStringLiteral("/GIT/kept.txt")); // blacklist is case-sensitive
+    QDir().mkpath(root + QStringLiteral("/empty"));
+    QVERIFY(QFile::link(root + QStringLiteral("/flows"), root + QStringLiteral("/flows-link")));
+    QVERIFY(QFile::link(root + QStringLiteral("/flows/login.yaml"), root + QStringLiteral("/flows/login-link.yaml")));
+    QVERIFY(QFile::link(root + QStringLiteral("/gone"), root + QStringLiteral("/dangling")));
+
+    const auto tree = WorkspaceFiles::buildFileNode(root);
+    QVERIFY(tree);
+    QVERIFY(tree->isDirectory);
+    QCOMPARE(names(*tree),
+        (QStringList { QStringLiteral(".env.uat"), QStringLiteral("GIT"), QStringLiteral("empty"), QStringLiteral("flows"),
+            QStringLiteral("only-blacklisted") }));
+    const FileNode *flows = child(*tree, QStringLiteral("flows"));
+    QVERIFY(flows);
+    QCOMPARE(names(*flows), QStringList { QStringLiteral("login.yaml") });
+    QCOMPARE(flows->children.first().path, root + QStringLiteral("/flows/login.yaml"));
+    QVERIFY(!flows->children.first().isDirectory);
+    QVERIFY(flows->children.first().children.isEmpty());
+    const FileNode *blacklisted = child(*tree, QStringLiteral("only-blacklisted"));
+    QVERIFY(blacklisted && blacklisted->isDirectory && blacklisted->children.isEmpty());
+
+    // Each build gives new identities.
+    const auto again = WorkspaceFiles::buildFileNode(root);
+    QVERIFY(again && again->id != tree->id);
+    QVERIFY(!WorkspaceFiles::buildFileNode(root + QStringLiteral("/.git")));
+}
+
+void TestWorkspaceFiles::treeOrder_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("upper case before every lower case")
+        << QStringList { QStringLiteral("alpha.yaml"), QStringLiteral("Zeta.yaml"), QStringLiteral("beta") }
+        << QStringList { QStringLiteral("Zeta.yaml"), QStringLiteral("alpha.yaml"), QStringLiteral("beta") };
+    QTest::newRow("no folders-first rule, dots and digits by code")
+        << QStringList { QStringLiteral("b/x"), QStringLiteral("a.yaml"), QStringLiteral(".env"), QStringLiteral("10"),
+               QStringLiteral("9") }
+        << QStringList { QStringLiteral(".env"), QStringLiteral("10"), QStringLiteral("9"), QStringLiteral("a.yaml"),
+               QStringLiteral("b") };
+    // U+FF21 sorts before U+1F600 by code point (and in UTF-8 bytes), while
+    // UTF-16 code units would put the emoji's surrogates first.
+    QTest::newRow("characters beyond U+FFFF by code point")
+        << QStringList { QString::fromUtf8("\U0001F600.yaml"), QString::fromUtf8("\uFF21.yaml") }
+        << QStringList { QString::fromUtf8("\uFF21.yaml"), QString::fromUtf8("\U0001F600.yaml") };
+}
+
+void TestWorkspaceFiles::treeOrder()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    for (const QString &file : files)
+        touch(dir.filePath(file));
+    const auto tree = WorkspaceFiles::buildFileNode(dir.path());
+    QVERIFY(tree);
+    QCOMPARE(names(*tree), expected);
+}
+
+void TestWorkspaceFiles::singleFileWorkspace()
+{
+    QTemporaryDir dir;
+    touch(dir.filePath(QStringLiteral("flow.yaml")));
+    const auto node = WorkspaceFiles::buildFileNode(dir.filePath(QStringLiteral("flow.yaml")));
+    QVERIFY(node);
+    QVERIFY(!node->isDirectory);
+    QVERIFY(node->children.isEmpty());
+    QVERIFY(!WorkspaceFiles::buildFileNode(dir.filePath(QStringLiteral("missing"))));
+}
+
+void TestWorkspaceFiles::unreadableFolderShowsEmpty()
+{
+    if (QFileInfo(QDir::rootPath()).isWritable())
+        QSKIP("running as root: permissions do not apply");
+    QTemporaryDir dir;
+    touch(dir.filePath(QStringLiteral("locked/secret.yaml")));
+    QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFileDevice::WriteOwner);
+    const auto tree = WorkspaceFiles::buildFileNode(dir.path());
+    QFile::setPermissions(
+        dir.filePath(QStringLiteral("locked")), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(tree);
+    const FileNode *locked = child(*tree, QStringLiteral("locked"));
+    QVERIFY(locked && locked->isDirectory && locked->children.isEmpty());
+}
+
+void TestWorkspaceFiles::relativePath_data()
+{
+    QTest::addColumn<QString>("workspace");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("nested") << QStringLiteral("/ws") << QStringLiteral("/ws/flows/login.yaml")
+                            << QStringLiteral("flows/login.yaml");
+    QTest::newRow("workspace with trailing slash")
+        << QStringLiteral("/ws/") << QStringLiteral("/ws/a.yaml") << QStringLiteral("a.yaml");
+    QTest::newRow("outside the workspace: the name")
+        << QStringLiteral("/ws") << QStringLiteral("/other/a.yaml") << QStringLiteral("a.yaml");
+    QTest::newRow("no workspace: the name") << QString() << QStringLiteral("/ws/flows/a.yaml") << QStringLiteral("a.yaml");
+}
+
+void TestWorkspaceFiles::relativePath()
+{
+    QFETCH(QString, workspace);
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    FileNode node;
+    node.path = path;
+    node.name = QFileInfo(path).fileName();
+    QCOMPARE(WorkspaceFiles::workspaceRelativePath(workspace, node), expected);
+}
+
+void TestWorkspaceFiles::fileKinds_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("environment");
+    QTest::addColumn<bool>("flow");
+
+    QTest::newRow(".env") << QStringLiteral(".env") << true << false;
+    QTest::newRow(".env.uat") << QStringLiteral(".env.uat") << true << false;
+    QTest::newRow(".ENV upper") << QStringLiteral(".ENV.SIT") << true << false;
+    QTest::newRow("env_ yaml is an environment") << QStringLiteral("env_uat.yaml") << true << false;
+    QTest::newRow("ENV_ yml upper") << QStringLiteral("ENV_UAT.YML") << true << false;
+    QTest::newRow("env_ txt is nothing") << QStringLiteral("env_uat.txt") << false << false;
+    QTest::newRow("ends in .env is nothing") << QStringLiteral("staging.env") << false << false;
+    QTest::newRow("flow yaml") << QStringLiteral("login.yaml") << false << true;
+    QTest::newRow("flow YML") << QStringLiteral("Login.YML") << false << true;
+    QTest::newRow("readme") << QStringLiteral("README.md") << false << false;
+}
+
+void TestWorkspaceFiles::fileKinds()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, environment);
+    QFETCH(bool, flow);
+    QCOMPARE(WorkspaceFiles::isEnvironmentFileName(name), environment);
+    QCOMPARE(WorkspaceFiles::isFlowFileName(name), flow);
+}
+
+void TestWorkspaceFiles::parseEnvText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<EnvEntries>("expected");
+
+    auto e = [](const char *k, const char *v) { return EnvFileParser::Entry { QString::fromUtf8(k), QString::fromUtf8(v) }; };
+    QTest::newRow("equals with spaces and double quotes")
+        << QStringLiteral("USER_NAME = \"qa@example.com\"") << EnvEntries { e("USER_NAME", "qa@example.com") };
+    QTest::newRow("yaml style") << QStringLiteral("PASSWORD: secret") << EnvEntries { e("PASSWORD", "secret") };
+    QTest::newRow("equals wins over colon") << QStringLiteral("URL=https://api.example.com:8443/x")
+                                            << EnvEntries { e("URL", "https://api.example.com:8443/x") };
+    QTest::newRow("value keeps later equals signs") << QStringLiteral("Q=a=b") << EnvEntries { e("Q", "a=b") };
+    QTest::newRow("nothing after equals") << QStringLiteral("EMPTY=") << EnvEntries {};
+    QTest::newRow("starts with equals: one piece") << QStringLiteral("=value") << EnvEntries {};
+    QTest::newRow("leading equals passed over") << QStringLiteral("=a=b") << EnvEntries { e("a", "b") };
+    QTest::newRow("colon after equals is the value") << QStringLiteral("KEY=:") << EnvEntries { e("KEY", ":") };
+    QTest::newRow("colon fallback when equals gives one piece") << QStringLiteral("=KEY: v") << EnvEntries { e("=KEY", "v") };
+    QTest::newRow("nothing after colon") << QStringLiteral("KEY:") << EnvEntries {};
+    QTest::newRow("comments and blanks") << QStringLiteral("# comment\n\n   \n  # indented comment\nA=1")
+                                         << EnvEntries { e("A", "1") };
+    QTest::newRow("CRLF") << QStringLiteral("A=1\r\nB=2\r\n") << EnvEntries { e("A", "1"), e("B", "2") };
+    QTest::newRow("quotes of both kinds and spaces trimmed, tabs stay")
+        << QStringLiteral("A= ' \"x y\" ' \nB=\"\tz\t\"") << EnvEntries { e("A", "x y"), e("B", "\tz\t") };
+    QTest::newRow("key trimmed of tabs") << QStringLiteral("\tKEY\t=v") << EnvEntries { e("KEY", "v") };
+    QTest::newRow("only quotes gives empty value") << QStringLiteral("A=\"\"") << EnvEntries { e("A", "") };
+    QTest::newRow("duplicates kept in order") << QStringLiteral("A=1\nA=2") << EnvEntries { e("A", "1"), e("A", "2") };
+    QTest::newRow("no separator") << QStringLiteral("JUSTTEXT") << EnvEntries {};
+    QTest::newRow("export prefix stays in the key") << QStringLiteral("export A=1") << EnvEntries { e("export A", "1") };
+}
+
+void TestWorkspaceFiles::parseEnvText()
+{
+    QFETCH(QString, text);
+    QFETCH(EnvEntries, expected);
+    QCOMPARE(EnvFileParser::parseEnvText(text), expected);
+}
+
+void TestWorkspaceFiles::parseEnvFileFailures()
+{
+    QTemporaryDir dir;
+    QVERIFY(EnvFileParser::parseEnvFile(dir.filePath(QStringLiteral("missing"))).isEmpty());
+    touch(dir.filePath(QStringLiteral("bad")), QByteArray("A=1\nB=\xff\xfe\n"));
+    QVERIFY(EnvFileParser::parseEnvFile(dir.filePath(QStringLiteral("bad"))).isEmpty());
+    touch(dir.filePath(QStringLiteral("good")), QByteArray("A=\xc3\xa9t\xc3\xa9\n"));
+    QCOMPARE(EnvFileParser::parseEnvFile(dir.filePath(QStringLiteral("good"))),
+        (EnvEntries { { QStringLiteral("A"), QString::fromUtf8("\u00e9t\u00e9") } }));
+}
+
+QTEST_GUILESS_MAIN(TestWorkspaceFiles)
+#include "tst_workspacefiles.moc"
