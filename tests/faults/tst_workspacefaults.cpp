@@ -85,9 +85,10 @@ void TestWorkspaceFaults::symbolicLinkLoops()
     copier.copyWorkspaceItem(workspace, sandbox);
     QCOMPARE(copier.copiedFiles(), 1);
     QVERIFY(QFile::exists(sandbox + QStringLiteral("/flows/login.yaml")));
+    // Live links are reported by name; links that loop among themselves
+    // lead nowhere and are left out like dangling ones.
     skipped.sort();
-    QCOMPARE(skipped, (QStringList { QStringLiteral("here"), QStringLiteral("ping"), QStringLiteral("pong"),
-                                    QStringLiteral("root"), QStringLiteral("self"), QStringLiteral("up") }));
+    QCOMPARE(skipped, (QStringList { QStringLiteral("here"), QStringLiteral("root"), QStringLiteral("up") }));
     // The links stay where they were, in the workspace only.
     QVERIFY(QFileInfo(workspace + QStringLiteral("/flows/here")).isSymLink());
     QVERIFY(!QFileInfo::exists(sandbox + QStringLiteral("/flows/here")));
