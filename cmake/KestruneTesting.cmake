@@ -1,11 +1,18 @@
-# kestrune_add_test(<name> SOURCES <files...> [LIBS <libs...>] [GUI] [TIMEOUT <s>])
+# kestrune_add_test(<name> SOURCES <files...> [LIBS <libs...>] [GUI] [THREADS] [TIMEOUT <s>])
 #
 # One QtTest executable per suite, registered with CTest under its own name.
 # Every suite runs on the offscreen platform with test-mode standard paths, so
 # no suite ever touches a user's real settings or home folder. GUI suites are
 # skipped when the widgets layer is not built (the sanitizer pass).
+# THREADS marks a GUI-free suite that exercises several threads: it gets the
+# ctest label "threads" and joins the target kestrune_thread_suites, which the
+# ThreadSanitizer pass of scripts/test.sh builds and runs alone.
+if(NOT TARGET kestrune_thread_suites)
+    add_custom_target(kestrune_thread_suites)
+endif()
+
 function(kestrune_add_test name)
-    cmake_parse_arguments(ARG "GUI" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI;THREADS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(ARG_GUI AND NOT KESTRUNE_BUILD_GUI)
         return()
     endif()
@@ -27,5 +34,9 @@ function(kestrune_add_test name)
         set_property(TEST ${name} APPEND PROPERTY LABELS gui)
     else()
         set_property(TEST ${name} APPEND PROPERTY LABELS core)
+    endif()
+    if(ARG_THREADS)
+        set_property(TEST ${name} APPEND PROPERTY LABELS threads)
+        add_dependencies(kestrune_thread_suites ${name})
     endif()
 endfunction()

@@ -9,6 +9,7 @@ debian_packages=(
     qt6-base-dev qt6-svg-dev libgl-dev
     zsh procps xvfb xauth
     chromium
+    clang clang-14 libclang-rt-14-dev
 )
 brew_formulae=(cmake qt)
 

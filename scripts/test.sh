@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the whole suite, then the GUI-free
-# suites again built with AddressSanitizer and UndefinedBehaviorSanitizer.
-# Any failure or sanitizer report fails the run.
+# suites again built with AddressSanitizer and UndefinedBehaviorSanitizer, the
+# suites that exercise threads built with ThreadSanitizer, and each fuzz
+# target for a short fixed time (scripts/fuzz.sh). Any failure or sanitizer
+# report fails the run. KESTRUNE_SKIP_SANITIZERS=1 stops after the first pass.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -25,3 +27,19 @@ export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_stri
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs")
+
+echo "== Suites that exercise threads under ThreadSanitizer"
+KESTRUNE_BUILD_TYPE=Debug "$root/scripts/build-target.sh" "$root/build-tsan" kestrune_thread_suites \
+    -DKESTRUNE_WERROR=$werror -DKESTRUNE_BUILD_GUI=OFF -DKESTRUNE_BUILD_BENCH=OFF \
+    -DKESTRUNE_SANITIZE=thread
+unset ASAN_OPTIONS LSAN_OPTIONS
+# die_after_fork=0: QProcess starts children vfork-style, sharing the
+# parent's memory until exec, so ThreadSanitizer's "forked while
+# multi-threaded" mark made in the child is seen by the parent, which then
+# dies at its next thread start. The child only execs.
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$root/tests/tsan.supp"
+(cd "$root/build-tsan" && ctest -L threads --output-on-failure -j "$jobs")
+unset TSAN_OPTIONS UBSAN_OPTIONS
+
+echo "== Fuzz targets, briefly (scripts/fuzz.sh)"
+"$root/scripts/fuzz.sh"

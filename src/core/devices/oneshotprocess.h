@@ -10,7 +10,8 @@
 // Runs a short-lived outside tool to completion and returns what it printed on
 // standard output. Standard error is passed through to our own. The output is
 // read while the tool runs, so a tool that prints far more than a pipe holds
-// cannot stall. A tool that has not finished after the time-out is killed and
+// cannot stall. A tool that has not finished after the time-out is killed,
+// with every process it started (it runs in a process group of its own), and
 // counts as having printed nothing.
 //
 // A plain function object with no state; call it on a worker thread only (it

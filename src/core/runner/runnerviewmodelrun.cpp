@@ -102,6 +102,16 @@ void RunnerViewModel::prepareSandbox(const QString &evidencePath)
             });
         });
         copier.copyWorkspaceItem(workspace, sandboxPath);
+        // A full disk or an unreadable file leaves the sandbox incomplete;
+        // the run goes on (the flow may not need what is missing), but the
+        // console says so instead of the diagnostic log alone.
+        if (copier.failedItems() > 0) {
+            BackgroundTask::postToMain(self, [count = copier.failedItems(), first = copier.firstFailure()](RunnerViewModel *vm) {
+                vm->processOutput(QStringLiteral("⚠️ Sandbox incomplete: %1 item(s) could not be copied. First: %2\n")
+                                      .arg(count)
+                                      .arg(first));
+            });
+        }
         qCInfo(lcRunner, "Sandbox ready: %d files copied to %s", copier.copiedFiles(), qPrintable(sandboxPath));
         BackgroundTask::postToMain(
             self, [sandboxPath, evidencePath](RunnerViewModel *vm) { vm->launchRunner(sandboxPath, evidencePath); });

@@ -101,6 +101,13 @@ bool copyData(int in, int out)
 
 } // namespace
 
+void SandboxCopier::fail(const QByteArray &sourcePath, int error)
+{
+    logFailure(sourcePath, error);
+    if (m_failedItems++ == 0)
+        m_firstFailure = QFile::decodeName(sourcePath) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+}
+
 SandboxCopier::SandboxCopier(QStringList blacklist, LinkSkipped linkSkipped)
     : m_blacklist(std::move(blacklist))
     , m_linkSkipped(std::move(linkSkipped))
@@ -122,7 +129,7 @@ void SandboxCopier::copyWorkspaceItem(const QString &source, const QString &dest
         const FileDescriptor from(::open(sourcePath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         const FileDescriptor to(::open(destinationPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!from.isValid() || !to.isValid()) {
-            logFailure(sourcePath, errno);
+            fail(sourcePath, errno);
             return;
         }
         copyFolderContents(from.get(), to.get(), sourcePath);
@@ -136,7 +143,7 @@ void SandboxCopier::copyWorkspaceItem(const QString &source, const QString &dest
     const FileDescriptor from(::open(sourceParent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const FileDescriptor to(::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!from.isValid() || !to.isValid()) {
-        logFailure(sourcePath, errno);
+        fail(sourcePath, errno);
         return;
     }
     copyEntry(from.get(), sourcePath.mid(sourceSlash + 1), to.get(), destinationPath.mid(slash + 1), sourcePath);
@@ -147,7 +154,7 @@ void SandboxCopier::copyFolderContents(int sourceDir, int destinationDir, const 
     // fdopendir takes over the descriptor it is given.
     DIR *listing = ::fdopendir(::dup(sourceDir));
     if (!listing) {
-        logFailure(sourcePath, errno);
+        fail(sourcePath, errno);
         return;
     }
     while (const dirent *entry = ::readdir(listing)) {
@@ -167,7 +174,7 @@ void SandboxCopier::copyEntry(
         return;
     struct stat info;
     if (::fstatat(sourceDir, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        logFailure(sourcePath, errno);
+        fail(sourcePath, errno);
         return;
     }
     if (S_ISLNK(info.st_mode)) {
@@ -180,14 +187,14 @@ void SandboxCopier::copyEntry(
     }
     if (S_ISDIR(info.st_mode)) {
         if (::mkdirat(destinationDir, destinationName.constData(), 0777) != 0 && errno != EEXIST) {
-            logFailure(sourcePath, errno);
+            fail(sourcePath, errno);
             return;
         }
         const FileDescriptor from(::openat(sourceDir, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         const FileDescriptor to(
             ::openat(destinationDir, destinationName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!from.isValid() || !to.isValid()) {
-            logFailure(sourcePath, errno);
+            fail(sourcePath, errno);
             return;
         }
         copyFolderContents(from.get(), to.get(), sourcePath);
@@ -209,20 +216,20 @@ void SandboxCopier::copyFile(int sourceDir, const QByteArray &name, int destinat
 {
     const FileDescriptor in(::openat(sourceDir, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in.isValid()) {
-        logFailure(sourcePath, errno);
+        fail(sourcePath, errno);
         return;
     }
     // O_EXCL: an existing file is never overwritten.
     const FileDescriptor out(
         ::openat(destinationDir, destinationName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode)));
     if (!out.isValid()) {
-        logFailure(sourcePath, errno);
+        fail(sourcePath, errno);
         return;
     }
     if (!copyData(in.get(), out.get())) {
         const int error = errno;
         ::unlinkat(destinationDir, destinationName.constData(), 0); // no half-written copies
-        logFailure(sourcePath, error);
+        fail(sourcePath, error);
         return;
     }
     ++m_copiedFiles;

@@ -27,8 +27,14 @@ public:
     void copyWorkspaceItem(const QString &source, const QString &destination);
 
     int copiedFiles() const { return m_copiedFiles; }
+    // Items that could not be copied (a full disk, an unreadable file), and
+    // the first of them as "path: reason". Links, large files, blacklisted
+    // names and special files left out on purpose do not count.
+    int failedItems() const { return m_failedItems; }
+    const QString &firstFailure() const { return m_firstFailure; }
 
 private:
+    void fail(const QByteArray &sourcePath, int error);
     void copyFolderContents(int sourceDir, int destinationDir, const QByteArray &sourcePath);
     void copyEntry(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName,
         const QByteArray &sourcePath);
@@ -38,4 +44,6 @@ private:
     QStringList m_blacklist;
     LinkSkipped m_linkSkipped;
     int m_copiedFiles = 0;
+    int m_failedItems = 0;
+    QString m_firstFailure;
 };

@@ -272,6 +272,9 @@ void TestReportHistory::viewModelLoadsOnWorker()
     QCOMPARE(model.reports().size(), 1);
     QVERIFY(!model.isRefreshing());
     QCOMPARE(refreshing.count(), 2);
+    // The worker drops its copy of the path after posting the rows: let it,
+    // before the folder (and the path's last reference) goes.
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 void TestReportHistory::viewModelDeleteReloads()
@@ -292,6 +295,7 @@ void TestReportHistory::viewModelDeleteReloads()
     // A deletion that removes nothing does not reload.
     model.deleteReports({ dir.filePath(QStringLiteral("gone")) });
     QVERIFY(!model.isRefreshing());
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 void TestReportHistory::viewModelOpensOnlyRowsWithPage()

@@ -1,0 +1,88 @@
+// The Netfox session log parser: the hand-written scanner must give exactly
+// the records of the pattern-based reference, for the log as text and for
+// the log read from a file (where the scanner works on the UTF-8 bytes).
+//
+// Input layout: one flag byte (bit 0: filter by a request date), then the log.
+// The reference is quadratic on logs with many unfinished blocks, so the
+// target runs with a bounded input length.
+
+#include "fuzzsupport.h"
+
+#include "network/netfoxparser.h"
+#include "network/netfoxreferenceparser.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+QString describe(const NetworkHitList &hits)
+{
+    QStringList lines;
+    for (const NetworkHit &hit : hits) {
+        lines.append(QStringList { hit.id, hit.time.toString(Qt::ISODateWithMs), hit.url, hit.reqMethod, hit.reqHeaders,
+                         hit.reqBody, hit.resStatus, hit.resHeaders, hit.resBody }
+                         .join(QLatin1String(" | ")));
+    }
+    return QString::number(hits.size()) + QLatin1String(" records:\n") + lines.join(QLatin1Char('\n'));
+}
+
+// The text the file reader must see: the bytes as UTF-8 without an
+// unfinished last character and without a byte order mark when they are
+// valid UTF-8, else the bytes as ISO Latin-1.
+QString decodedLikeAFile(QByteArrayView bytes)
+{
+    qsizetype end = bytes.size();
+    // An unfinished last character: a lead byte within the last three bytes
+    // whose sequence runs past the end.
+    for (qsizetype back = 1; back <= 3 && back <= end; ++back) {
+        const uchar b = uchar(bytes.at(end - back));
+        if ((b & 0xC0) == 0x80)
+            continue;
+        const int length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        if (length > back)
+            end -= back;
+        break;
+    }
+    const QByteArrayView complete = bytes.first(end);
+    const QString text = QString::fromUtf8(complete);
+    if (text.toUtf8() == complete)
+        return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
+    return QString::fromLatin1(bytes);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const QString path = QDir::tempPath() + QLatin1String("/kestrune-fuzz-netfox-")
+        + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".log");
+
+    fuzz::Input input(data, size);
+    const uint8_t flags = input.byte();
+    const QByteArrayView bytes = input.rest();
+    std::optional<QDateTime> since;
+    if (flags & 1)
+        since = QDateTime::fromSecsSinceEpoch(1796546230, Qt::UTC);
+
+    // As text: valid UTF-16, as every decoded file is.
+    const QString text = QString::fromUtf8(bytes);
+    const NetworkHitList reference = NetfoxReference::parseNetworkLogText(text, since);
+    const NetworkHitList scanner = Netfox::parseNetworkLogText(text, since);
+    if (!(scanner == reference))
+        fuzz::fail("scanner == reference on the text", describe(reference), describe(scanner));
+
+    // As a file.
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        file.write(bytes.data(), bytes.size());
+    }
+    const NetworkHitList fromFile = Netfox::parseNetworkLog(path, since);
+    const NetworkHitList fileReference = NetfoxReference::parseNetworkLogText(decodedLikeAFile(bytes), since);
+    if (!(fromFile == fileReference))
+        fuzz::fail("scanner == reference on the file", describe(fileReference), describe(fromFile));
+    return 0;
+}
