@@ -1,15 +1,16 @@
 #include "clisession.h"
 
 #include "devices/devicedetector.h"
-#include "nullreportmanager.h"
 #include "pinneddevicedetector.h"
 #include "process/commandexecutor.h"
+#include "reports/reportmanager.h"
 #include "runner/runnerviewmodel.h"
 #include "stopsignals.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThreadPool>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -25,8 +26,19 @@ CliSession::CliSession(const DeviceInfo &device, const QString &appId, const Run
     : m_executor(std::make_unique<CommandExecutor>())
     , m_printTimes(printTimes)
 {
+    // The command line "opens" a report by printing where it is.
+    auto reports = std::make_shared<ReportManager>();
+    reports->setOpeners(
+        [](const QUrl &page) {
+            const QByteArray line = "Report page: " + page.toLocalFile().toUtf8() + '\n';
+            std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        },
+        [](const QUrl &runFolder) {
+            const QByteArray line = "No report page; run folder: " + runFolder.toLocalFile().toUtf8() + '\n';
+            std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        });
     m_viewModel = std::make_unique<RunnerViewModel>(
-        std::make_shared<PinnedDeviceDetector>(device, appId), m_executor.get(), std::make_shared<NullReportManager>());
+        std::make_shared<PinnedDeviceDetector>(device, appId), m_executor.get(), std::move(reports));
     m_viewModel->setSettingsProvider([settings] { return settings; });
     connect(m_viewModel.get(), &RunnerViewModel::consoleLinesAppended, this, &CliSession::print);
 }
@@ -94,6 +106,12 @@ int CliSession::runUntilEnded(const std::function<void()> &start)
     start();
     if (vm.isRunning())
         loop.exec();
+    // A test run goes on with the network log and its reports; the command
+    // ends once "✅ Report Generated." is out.
+    if (!interrupted && vm.isFinishingRun()) {
+        connect(&vm, &RunnerViewModel::reportGenerated, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     settle();
     if (interrupted)
         return kInterruptedTwice;

@@ -39,7 +39,8 @@ public:
     void settle();
 
     // Calls `start`, then runs the event loop until the run or fetch it began
-    // has ended and every console line has been printed. Returns the runner's
+    // has ended (a test run: its network log pulled and its report generated)
+    // and every console line has been printed. Returns the runner's
     // exit status (1 when it has none that fits an exit code), 128 + the
     // signal's number when a signal stopped it, or kNotStarted.
     int runUntilEnded(const std::function<void()> &start);

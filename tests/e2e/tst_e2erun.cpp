@@ -229,16 +229,20 @@ void TestE2eRun::passingRun()
         result.lines.indexOf(QString::fromUtf8("\U0001F4C1 Target Flow: login.yaml")));
     QVERIFY(result.lines.filter(QRegularExpression(QStringLiteral("time=.*level="))).isEmpty());
     QVERIFY(result.lines.filter(QStringLiteral("closed listener successfully")).isEmpty());
-    const QStringList tail = result.lines.mid(result.lines.size() - 4);
+    const QStringList tail = result.lines.mid(result.lines.size() - 6);
     QCOMPARE(tail,
         (QStringList { QString(), QString::fromUtf8("\u2705 Test Completed Successfully!"),
-            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), result.lines.last() }));
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."),
+            QString::fromUtf8("\u2705 Report Generated."), result.lines.last() }));
+    // The network log and the reports are in the run folder.
+    QVERIFY(QFileInfo(runFolder + QStringLiteral("/network_log.txt")).size() > 0);
 
     // The runner wrote its report folder inside the run folder.
     QStringList reports = QDir(runFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     reports.removeAll(QStringLiteral("sandbox"));
     QCOMPARE(reports.size(), 1);
     QVERIFY(QFileInfo::exists(runFolder + u'/' + reports.first() + QStringLiteral("/report.json")));
+    QVERIFY(QFileInfo::exists(runFolder + u'/' + reports.first() + QStringLiteral("/report-custom.html")));
 }
 
 void TestE2eRun::failingRun()

@@ -13,10 +13,13 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -80,6 +83,24 @@ public:
     // on the main thread whenever a run or fetch starts.
     void setSettingsProvider(SettingsProvider provider);
 
+    // How one outside tool of the network log pull ran.
+    struct ToolResult
+    {
+        bool started = false;
+        int exitCode = -1;
+        QByteArray output; // standard output
+    };
+    // Runs one command to completion on a pool worker; blocking is fine.
+    using ToolRunner = std::function<ToolResult(const ToolCommand &)>;
+    // The default: the real tool with this process's environment, killed
+    // after kToolTimeout so a hung device cannot stall the capture loop.
+    static ToolResult runTool(const ToolCommand &command);
+    static constexpr std::chrono::milliseconds kToolTimeout { 60'000 };
+    static constexpr std::chrono::milliseconds kNetworkPollInterval { 4'000 };
+    // Tests swap in fakes; set before a run starts.
+    void setToolRunner(ToolRunner runner);
+    void setNetworkPollInterval(std::chrono::milliseconds interval);
+
     const DeviceList &devices() const { return m_devices; }
     const QString &selectedDeviceId() const { return m_selectedDeviceId; }
     bool isRefreshingDevices() const { return m_isRefreshingDevices; }
@@ -98,6 +119,11 @@ public:
     const NetworkHitList &networkHits() const { return m_networkHits; }
     bool isRunning() const { return m_isRunning; }
     bool showReportButton() const { return m_showReportButton; }
+    // True while a live network log pull is in flight (and until its pause
+    // has passed).
+    bool isFetchingNetworkLog() const { return m_isFetchingNetworkLog.load(); }
+    // True from the end of a test run until its report has been generated.
+    bool isFinishingRun() const { return m_isFinishingRun; }
     const QString &currentEvidencePath() const { return m_currentEvidencePath; }
     const std::optional<QDateTime> &testStartTime() const { return m_testStartTime; }
     // The unterminated tail of the runner's output.
@@ -149,6 +175,12 @@ public Q_SLOTS:
 
     // Hides the report button when the run folder it points at is gone.
     void reconcileReportButton();
+    // Opens the current run's report, or hides the button when the run
+    // folder is gone.
+    void openCurrentReport();
+    // The live capture loop: one pull at a time while the run lasts, then a
+    // last one after it has ended.
+    void pollNetworkLog();
 
 Q_SIGNALS:
     void devicesChanged();
@@ -178,6 +210,9 @@ Q_SIGNALS:
     // isRunning went false). Not sent when a run ends before its runner
     // starts (a missing runner, a sandbox that cannot be created).
     void runEnded(RunMode mode, int status);
+    // The report of the test run that ended has been generated and the
+    // button shown (after "✅ Report Generated.").
+    void reportGenerated();
 
 private:
     void setDevices(const DeviceList &devices);
@@ -204,6 +239,24 @@ private:
     void startRunner(
         const ToolCommand &command, const QString &workingDirectory, const std::optional<QMap<QString, QString>> &environment);
     QString consoleLine(const QString &prefix, const QString &line);
+
+    // What one network log pull needs, read on the main thread when the pull
+    // is scheduled so the worker never reads the controller.
+    struct NetworkPull
+    {
+        QString deviceId;
+        QString appId;
+        QString evidencePath;
+        bool simulator = false;
+        std::optional<QDateTime> since;
+        quint64 generation = 0;
+    };
+    NetworkPull networkPull() const;
+    void scheduleNextPoll(quint64 generation);
+    static void pullLiveNetworkLog(const NetworkPull &pull, const ToolRunner &runTool, const QPointer<RunnerViewModel> &self);
+    void finishRun();
+    static void copyFinalNetworkLog(const NetworkPull &pull, const ToolRunner &runTool, const QPointer<RunnerViewModel> &self);
+    void handOffReport(const NetworkPull &pull);
 
     DeviceList m_devices;
     QString m_selectedDeviceId;
@@ -245,4 +298,14 @@ private:
     // The user stopped the current run or fetch: its end is never reported
     // as a success, whatever status the runner exits with.
     bool m_wasStopped = false;
+
+    ToolRunner m_toolRunner = &RunnerViewModel::runTool;
+    std::chrono::milliseconds m_networkPollInterval = kNetworkPollInterval;
+    // Read by tests and views on the main thread while workers finish; set
+    // and cleared on the main thread only.
+    std::atomic<bool> m_isFetchingNetworkLog { false };
+    // Each run's capture loop has its own number; a loop or pull of an
+    // earlier run stops or is dropped once a new run has started.
+    quint64 m_networkGeneration = 0;
+    bool m_isFinishingRun = false;
 };

@@ -81,7 +81,10 @@ void RunnerViewModel::runTest()
     m_stopRequested = false;
     m_wasStopped = false;
     m_testStartTime = start.addSecs(-kNetworkLeadSeconds);
-    // The live network capture loop starts here once it exists.
+    // A new capture loop; the previous run's loop and pulls stand down.
+    ++m_networkGeneration;
+    m_isFetchingNetworkLog = false;
+    pollNetworkLog();
     prepareSandbox(evidencePath);
 }
 
@@ -224,8 +227,7 @@ void RunnerViewModel::handleTermination(int status)
         }
         flushLineBuffer();
         processOutput(QStringLiteral("📡 Pulling Network Logs...\n"));
-        // The network log pull and the report hand-off follow here once they
-        // exist; until then a run ends with its messages.
+        finishRun();
     } else {
         if (failed) {
             processOutput(QStringLiteral("\n❌ Failed to Fetch UI Hierarchy (Exit code: ") + QString::number(status)

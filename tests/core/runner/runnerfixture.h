@@ -5,6 +5,7 @@
 
 #include "fakecommandexecutor.h"
 #include "fakedevicedetector.h"
+#include "fakenetworktools.h"
 #include "fakereportmanager.h"
 #include "runner/runnerviewmodel.h"
 
@@ -66,6 +67,7 @@ protected:
     std::shared_ptr<FakeDeviceDetector> m_detector;
     std::unique_ptr<FakeCommandExecutor> m_executor;
     std::shared_ptr<FakeReportManager> m_reports;
+    std::shared_ptr<FakeNetworkTools> m_tools;
     std::unique_ptr<RunnerViewModel> m_vm;
     RunnerSettings m_settings;
     QString m_workspace;
@@ -88,6 +90,7 @@ inline void RunnerFixture::setUp()
     m_detector->setApps(QStringLiteral("BBBB"), { QStringLiteral("com.example.b") });
     m_executor = std::make_unique<FakeCommandExecutor>();
     m_reports = std::make_shared<FakeReportManager>();
+    m_tools = std::make_shared<FakeNetworkTools>();
 
     const QString base = m_dir.filePath(QStringLiteral("case%1").arg(++m_case));
     m_workspace = base + QStringLiteral("/workspace");
@@ -119,6 +122,9 @@ inline void RunnerFixture::makeViewModel()
 {
     m_vm = std::make_unique<RunnerViewModel>(m_detector, m_executor.get(), m_reports);
     m_vm->setSettingsProvider([this] { return m_settings; });
+    m_vm->setToolRunner(m_tools->runner(m_tools));
+    // Long enough that a suite's steps never meet a second pull by chance.
+    m_vm->setNetworkPollInterval(std::chrono::milliseconds(60'000));
     waitIdle();
 }
 

@@ -199,7 +199,7 @@ void TestRunnerRun::outputAssembledAcrossBatches()
     QCOMPARE(texts(),
         (QStringList { QStringLiteral("  \u2713 tapOn (311ms)"), QStringLiteral("    \u2713 second step"),
             QStringLiteral("partial tail"), QString(), QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 1)"),
-            QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") }));
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") }));
 }
 
 void TestRunnerRun::consoleLimitThroughController()
@@ -229,14 +229,14 @@ void TestRunnerRun::terminationMessages_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("passed") << 0
                             << QStringList { QString(), QString::fromUtf8("\u2705 Test Completed Successfully!"),
-                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") };
+                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") };
     QTest::newRow("failed") << 1
                             << QStringList { QString(), QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 1)"),
-                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") };
+                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") };
     QTest::newRow("could not start") << -1
                                      << QStringList { QString(),
                                             QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: -1)"),
-                                            QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") };
+                                            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") };
 }
 
 void TestRunnerRun::terminationMessages()
@@ -283,7 +283,7 @@ void TestRunnerRun::stopDuringRun()
     QCOMPARE(texts(),
         (QStringList { QString(), QString::fromUtf8("\U0001F6D1 STOPPING TEST..."), QString(),
             QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: %1)").arg(status),
-            QString::fromUtf8("\U0001F4E1 Pulling Network Logs...") }));
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") }));
 
     // The next run that is not stopped reports its success again.
     m_vm->runTest();

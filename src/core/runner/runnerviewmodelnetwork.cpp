@@ -1,0 +1,190 @@
+// RunnerViewModel, third part: the app's Netfox log copied off the device
+// while a test run lasts and once more after it, and the hand-off of the
+// finished run folder to report generation.
+
+#include "runnerviewmodel.h"
+
+#include "backgroundtask.h"
+#include "network/netfoxparser.h"
+#include "process/toolcommands.h"
+#include "reports/reportmanaging.h"
+#include "settings/logging.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+
+namespace {
+
+const QString kLiveLogName = QStringLiteral("live_network_log.txt");
+const QString kFinalLogName = QStringLiteral("network_log.txt");
+
+bool succeeded(const RunnerViewModel::ToolResult &result)
+{
+    return result.started && result.exitCode == 0;
+}
+
+} // namespace
+
+RunnerViewModel::ToolResult RunnerViewModel::runTool(const ToolCommand &command)
+{
+    ToolResult result;
+    QProcess process;
+    process.setProgram(command.program);
+    process.setArguments(command.arguments);
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted())
+        return result;
+    result.started = true;
+    if (!process.waitForFinished(int(kToolTimeout.count()))) {
+        qCWarning(lcRunner, "%s did not finish in time; killed", qPrintable(command.program));
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.output = process.readAllStandardOutput();
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return result;
+}
+
+void RunnerViewModel::setToolRunner(ToolRunner runner)
+{
+    m_toolRunner = std::move(runner);
+}
+
+void RunnerViewModel::setNetworkPollInterval(std::chrono::milliseconds interval)
+{
+    m_networkPollInterval = interval;
+}
+
+RunnerViewModel::NetworkPull RunnerViewModel::networkPull() const
+{
+    return NetworkPull { m_selectedDeviceId, m_selectedAppId, m_currentEvidencePath, selectedDeviceIsSimulator(),
+        m_testStartTime, m_networkGeneration };
+}
+
+void RunnerViewModel::pollNetworkLog()
+{
+    const NetworkPull pull = networkPull();
+    if (!m_isRunning) {
+        // The last pull of the loop; off the main thread like every other.
+        m_isFetchingNetworkLog = true;
+        BackgroundTask::start(
+            [pull, runTool = m_toolRunner, self = QPointer(this)] {
+                pullLiveNetworkLog(pull, runTool, self);
+                BackgroundTask::postToMain(self, [generation = pull.generation](RunnerViewModel *vm) {
+                    if (generation == vm->m_networkGeneration)
+                        vm->m_isFetchingNetworkLog = false;
+                });
+            },
+            BackgroundTask::kBackground);
+        return;
+    }
+    if (m_isFetchingNetworkLog) {
+        QTimer::singleShot(m_networkPollInterval, this, [this, generation = pull.generation] {
+            if (generation == m_networkGeneration)
+                pollNetworkLog();
+        });
+        return;
+    }
+    m_isFetchingNetworkLog = true;
+    BackgroundTask::start(
+        [pull, runTool = m_toolRunner, self = QPointer(this)] {
+            pullLiveNetworkLog(pull, runTool, self);
+            BackgroundTask::postToMain(
+                self, [generation = pull.generation](RunnerViewModel *vm) { vm->scheduleNextPoll(generation); });
+        },
+        BackgroundTask::kBackground);
+}
+
+void RunnerViewModel::scheduleNextPoll(quint64 generation)
+{
+    // The pause runs on the main thread's timer: the next pull then reads
+    // the selection as it is at that moment.
+    QTimer::singleShot(m_networkPollInterval, this, [this, generation] {
+        if (generation != m_networkGeneration)
+            return; // a newer run has a loop of its own
+        m_isFetchingNetworkLog = false;
+        pollNetworkLog();
+    });
+}
+
+void RunnerViewModel::pullLiveNetworkLog(
+    const NetworkPull &pull, const ToolRunner &runTool, const QPointer<RunnerViewModel> &self)
+{
+    if (pull.simulator)
+        return;
+    if (pull.evidencePath.isEmpty() || pull.deviceId.isEmpty() || pull.appId.isEmpty())
+        return;
+    const QString destination = QDir(pull.evidencePath).filePath(kLiveLogName);
+    const ToolCommand copy = ToolCommands().devicectlCopyFrom(
+        pull.deviceId, pull.appId, QString::fromLatin1(ToolCommands::kNetfoxLogInContainer), destination);
+    if (!succeeded(runTool(copy)))
+        return;
+    NetworkHitList hits = Netfox::parseNetworkLog(destination, pull.since);
+    BackgroundTask::postToMain(self, [hits = std::move(hits), generation = pull.generation](RunnerViewModel *vm) {
+        // A pull of an earlier run must not fill the new run's list.
+        if (generation == vm->m_networkGeneration)
+            vm->setNetworkHits(hits);
+    });
+}
+
+void RunnerViewModel::finishRun()
+{
+    m_isFinishingRun = true;
+    BackgroundTask::start(
+        [pull = networkPull(), runTool = m_toolRunner, self = QPointer(this)] {
+            copyFinalNetworkLog(pull, runTool, self);
+            BackgroundTask::postToMain(self, [pull](RunnerViewModel *vm) { vm->handOffReport(pull); });
+        },
+        BackgroundTask::kUserInitiated);
+}
+
+void RunnerViewModel::copyFinalNetworkLog(
+    const NetworkPull &pull, const ToolRunner &runTool, const QPointer<RunnerViewModel> &self)
+{
+    const auto post = [&self](const QString &message) {
+        BackgroundTask::postToMain(self, [message](RunnerViewModel *vm) { vm->processOutput(message); });
+    };
+    const QString failed = QStringLiteral("⚠️ Network log (NFX) not found or failed to pull.\n");
+    const QString destination = QDir(pull.evidencePath).filePath(kFinalLogName);
+    const QString source = QString::fromLatin1(ToolCommands::kNetfoxLogInContainer);
+    const ToolCommands commands;
+
+    if (!pull.simulator) {
+        if (!succeeded(runTool(commands.devicectlCopyFrom(pull.deviceId, pull.appId, source, destination))))
+            post(failed);
+        return;
+    }
+    const ToolResult container = runTool(commands.simctlAppDataContainer(pull.deviceId, pull.appId));
+    const QString containerPath = QString::fromUtf8(container.output).trimmed();
+    if (containerPath.isEmpty() || !succeeded(container)) {
+        post(QStringLiteral("⚠️ Network log (NFX) not found or failed to pull (container not found).\n"));
+        return;
+    }
+    if (!succeeded(runTool(commands.copyFile(QDir(containerPath).filePath(source), destination))))
+        post(failed);
+}
+
+void RunnerViewModel::handOffReport(const NetworkPull &pull)
+{
+    processOutput(QStringLiteral("⏳ Generating HTML Report...\n"));
+    m_reportManager->generateReport(pull.evidencePath, pull.since, [self = QPointer(this)](bool) {
+        RunnerViewModel *vm = self.data();
+        if (!vm)
+            return;
+        vm->processOutput(QStringLiteral("✅ Report Generated.\n"));
+        vm->setShowReportButton(true);
+        vm->m_isFinishingRun = false;
+        Q_EMIT vm->reportGenerated();
+    });
+}
+
+void RunnerViewModel::openCurrentReport()
+{
+    if (!m_currentEvidencePath.isEmpty() && QFileInfo::exists(m_currentEvidencePath))
+        m_reportManager->openReport(m_currentEvidencePath);
+    else
+        setShowReportButton(false);
+}
