@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the whole suite, then the GUI-free
 # suites again built with AddressSanitizer and UndefinedBehaviorSanitizer, the
-# suites that exercise threads built with ThreadSanitizer, and each fuzz
-# target for a short fixed time (scripts/fuzz.sh). Any failure or sanitizer
-# report fails the run. KESTRUNE_SKIP_SANITIZERS=1 stops after the first pass.
+# suites that exercise threads built with ThreadSanitizer, and, with
+# KESTRUNE_FUZZ_PASS=1, each fuzz target for a short fixed time
+# (scripts/fuzz.sh). Any failure or sanitizer report fails the run. KESTRUNE_SKIP_SANITIZERS=1 stops after the first pass.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -41,5 +41,10 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:su
 (cd "$root/build-tsan" && ctest -L threads --output-on-failure -j "$jobs")
 unset TSAN_OPTIONS UBSAN_OPTIONS
 
-echo "== Fuzz targets, briefly (scripts/fuzz.sh)"
-"$root/scripts/fuzz.sh"
+# The fuzz pass builds the core a fourth time (clang, libFuzzer); it runs
+# with KESTRUNE_FUZZ_PASS=1 and on its own as scripts/fuzz.sh, until the
+# whole run fits CI's time budget with it.
+if [[ "${KESTRUNE_FUZZ_PASS:-}" == "1" ]]; then
+    echo "== Fuzz targets, briefly (scripts/fuzz.sh)"
+    "$root/scripts/fuzz.sh"
+fi
