@@ -26,22 +26,36 @@ kestrune_enter_demo() {
     local sim="$1"
     local demo_dir="${XDG_DATA_HOME:-$HOME/.local/share}/kestrune-demo"
     local settings="$demo_dir/settings.ini"
+    local runner="$demo_dir/kestrune-sim-runner"
     mkdir -p "$demo_dir/lab" "$demo_dir/reports"
+    # The application starts the runner through the user's login shell, whose
+    # environment does not carry the variables set here, so the runner the
+    # demo's settings name is a wrapper that points the lab at the demo's
+    # state itself (the device tools get the same folder from the exports).
+    cat > "$runner" <<SH
+#!/bin/sh
+# Demo runner: the simulated device lab (test and demo equipment).
+KESTRUNE_SIM_HOME='$demo_dir/lab'
+KESTRUNE_SIM_SPEED="\${KESTRUNE_SIM_SPEED:-${KESTRUNE_SIM_SPEED:-human}}"
+export KESTRUNE_SIM_HOME KESTRUNE_SIM_SPEED
+exec '$sim' "\$@"
+SH
+    chmod +x "$runner"
     if [[ ! -f "$settings" ]]; then
         cat > "$settings" <<INI
 [General]
 hasCompletedSetup=true
 isMirroringEnabled=false
 appleTeamID=K7QX2M9R4T
-maestroRunnerPath=$sim
+maestroRunnerPath=$runner
 reportsOutputDirectory=$demo_dir/reports
 INI
     else
         # Keep what the user changed in the demo, but always use this build's lab.
-        sed -i.bak -e "s|^maestroRunnerPath=.*|maestroRunnerPath=$sim|" \
+        sed -i.bak -e "s|^maestroRunnerPath=.*|maestroRunnerPath=$runner|" \
                    -e "s|^reportsOutputDirectory=.*|reportsOutputDirectory=$demo_dir/reports|" "$settings"
         rm -f "$settings.bak"
-        grep -q '^maestroRunnerPath=' "$settings" || printf 'maestroRunnerPath=%s\n' "$sim" >> "$settings"
+        grep -q '^maestroRunnerPath=' "$settings" || printf 'maestroRunnerPath=%s\n' "$runner" >> "$settings"
         grep -q '^reportsOutputDirectory=' "$settings" || printf 'reportsOutputDirectory=%s\n' "$demo_dir/reports" >> "$settings"
     fi
     export KESTRUNE_SETTINGS_FILE="$settings"

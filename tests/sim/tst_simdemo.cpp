@@ -65,6 +65,7 @@ private Q_SLOTS:
     void choosesTheLab_data();
     void choosesTheLab();
     void demoSettingsAndEnvironment();
+    void demoRunnerCarriesTheLabWithoutTheEnvironment();
 };
 
 void TestSimDemo::choosesTheLab_data()
@@ -121,7 +122,7 @@ void TestSimDemo::demoSettingsAndEnvironment()
     QVERIFY(QFileInfo(demoDir + QStringLiteral("/reports")).isDir());
     {
         SettingsStore store(settingsFile);
-        QCOMPARE(store.maestroRunnerPath(), QStringLiteral("/builds/one/kestrune-sim"));
+        QCOMPARE(store.maestroRunnerPath(), demoDir + QStringLiteral("/kestrune-sim-runner"));
         QCOMPARE(store.reportsOutputDirectory(), demoDir + QStringLiteral("/reports"));
         QVERIFY(store.hasCompletedSetup());
         // A change made while trying the demo...
@@ -133,7 +134,38 @@ void TestSimDemo::demoSettingsAndEnvironment()
     QCOMPARE(r.exitCode, 0);
     SettingsStore again(settingsFile);
     QCOMPARE(again.appleTeamId(), QStringLiteral("ZZZZ999999"));
-    QCOMPARE(again.maestroRunnerPath(), QStringLiteral("/builds/two/kestrune-sim"));
+    QCOMPARE(again.maestroRunnerPath(), demoDir + QStringLiteral("/kestrune-sim-runner"));
+}
+
+// The runner is started through the user's login shell, which passes none of
+// the demo's variables on: the wrapper alone must point the lab at the demo's
+// state and hand every argument to this build's lab unchanged.
+void TestSimDemo::demoRunnerCarriesTheLabWithoutTheEnvironment()
+{
+    QTemporaryDir dir;
+    const QString fakeSim = dir.filePath(QStringLiteral("fake-sim"));
+    {
+        QFile f(fakeSim);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\necho \"home=$KESTRUNE_SIM_HOME speed=$KESTRUNE_SIM_SPEED\"\nfor a in \"$@\"; do echo \"arg=$a\"; done\n");
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    }
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    QCOMPARE(runBash(QStringLiteral("kestrune_enter_demo '%1'").arg(fakeSim), env).exitCode, 0);
+
+    const QString demoDir = dir.filePath(QStringLiteral("data/kestrune-demo"));
+    QProcess runner;
+    runner.setProcessEnvironment(QProcessEnvironment()); // nothing inherited
+    runner.start(demoDir + QStringLiteral("/kestrune-sim-runner"),
+        { QStringLiteral("--device"), QStringLiteral("a b"), QStringLiteral("flow $HOME.yaml") });
+    QVERIFY(runner.waitForFinished(10000));
+    QCOMPARE(runner.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(runner.readAllStandardOutput()),
+        QStringLiteral("home=%1/lab speed=human\narg=--device\narg=a b\narg=flow $HOME.yaml\n").arg(demoDir));
 }
 
 QTEST_GUILESS_MAIN(TestSimDemo)
