@@ -4,6 +4,8 @@
 
 #include "simtestsupport.h"
 
+#include "devices/devicedetector.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,56 +15,6 @@
 #include <QTest>
 
 namespace {
-
-struct ParsedDevice
-{
-    QString id;
-    QString name;
-};
-
-// The application's device-list rules: only "== Devices ==" lines with a
-// version part, names containing "mac" dropped.
-QList<ParsedDevice> parseDeviceList(const QString &text)
-{
-    static const QRegularExpression line(QStringLiteral(R"(^(.*?) \(.*?\) \((.*?)\)$)"));
-    QList<ParsedDevice> devices;
-    QString section;
-    for (const QString &l : text.split(QRegularExpression(QStringLiteral("[\\r\\n]")))) {
-        if (l.startsWith(QLatin1String("== ")) && l.endsWith(QLatin1String(" =="))) {
-            section = l.trimmed();
-            continue;
-        }
-        if (section != QLatin1String("== Devices =="))
-            continue;
-        const QRegularExpressionMatch m = line.match(l);
-        if (!m.hasMatch())
-            continue;
-        const QString name = m.captured(1).trimmed();
-        if (m.captured(2).contains(u':') || name.toLower().contains(QLatin1String("mac")))
-            continue;
-        devices.append({ m.captured(2), name });
-    }
-    return devices;
-}
-
-// The application's app-list rules.
-QStringList parseAppList(const QString &text)
-{
-    static const QRegularExpression id(QStringLiteral(R"(([a-zA-Z0-9\-]+\.[a-zA-Z0-9\-]+\.[a-zA-Z0-9\.]+))"));
-    QStringList apps;
-    for (const QString &l : text.split(u'\n')) {
-        if (l.contains(QLatin1String("/System/")) || l.contains(QLatin1String("com.apple.")))
-            continue;
-        auto it = id.globalMatch(l);
-        while (it.hasNext()) {
-            const QString candidate = it.next().captured(1);
-            if (candidate.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))) && !apps.contains(candidate))
-                apps << candidate;
-        }
-    }
-    std::sort(apps.begin(), apps.end());
-    return apps;
-}
 
 QStringList sectionLines(const QString &text, const QString &header)
 {
@@ -162,9 +114,9 @@ void TestSimXcrun::deviceListHasTheRealSections()
     for (const QString &s : simulators)
         QVERIFY2(s.contains(pattern2), qPrintable(s));
 
-    const QList<ParsedDevice> parsed = parseDeviceList(r.out);
+    // What the application itself makes of it.
     QStringList ids;
-    for (const ParsedDevice &d : parsed)
+    for (const DeviceInfo &d : DeviceDetector::parseDeviceList(r.out))
         ids << d.id;
     QCOMPARE(ids, (QStringList { SimTest::iPhone, SimTest::iPhoneWithoutLog, QStringLiteral("00008103-001A2B3C4D5E6F70") }));
 }
@@ -265,7 +217,7 @@ void TestSimXcrun::appListParsesToUserApps()
     const SimResult r = lab.run({ QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("info"),
         QStringLiteral("apps"), QStringLiteral("--device"), udid });
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(parseAppList(r.out), apps);
+    QCOMPARE(DeviceDetector::parseAppList(r.out), apps);
 }
 
 void TestSimXcrun::failures_data()
