@@ -119,12 +119,7 @@ std::optional<MaestroFullReport> MaestroFullReport::decode(const QByteArray &jso
             report.flows = std::move(list);
         }
     }
-    if (!reader.ok()) {
-        if (error)
-            *error = reader.error();
-        return std::nullopt;
-    }
-    return report;
+    return reader.result(std::move(report), error);
 }
 
 std::optional<FlowDetailsJSON> FlowDetailsJSON::decode(const QByteArray &json, QString *error)
@@ -133,10 +128,5 @@ std::optional<FlowDetailsJSON> FlowDetailsJSON::decode(const QByteArray &json, Q
     FlowDetailsJSON details;
     if (const auto root = reader.document(json))
         details.commands = decodeCommands(reader, *root, QLatin1String("commands"), QString());
-    if (!reader.ok()) {
-        if (error)
-            *error = reader.error();
-        return std::nullopt;
-    }
-    return details;
+    return reader.result(std::move(details), error);
 }

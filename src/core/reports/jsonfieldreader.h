@@ -15,6 +15,17 @@ class JsonFieldReader final
 public:
     bool ok() const { return m_error.isEmpty(); }
     const QString &error() const { return m_error; }
+
+    // The decoded value when every read succeeded; otherwise nothing, with
+    // the first failure written to *error (when given).
+    template <typename T> std::optional<T> result(T value, QString *error) const
+    {
+        if (ok())
+            return value;
+        if (error)
+            *error = m_error;
+        return std::nullopt;
+    }
     void fail(const QString &path, const QString &expected);
 
     std::optional<QString> string(const QJsonObject &object, QLatin1String key, const QString &path);

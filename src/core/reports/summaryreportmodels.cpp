@@ -67,12 +67,7 @@ std::optional<MaestroReportJSON> MaestroReportJSON::decode(const QByteArray &jso
             report.flows = std::move(list);
         }
     }
-    if (!reader.ok()) {
-        if (error)
-            *error = reader.error();
-        return std::nullopt;
-    }
-    return report;
+    return reader.result(std::move(report), error);
 }
 
 std::optional<MaestroFlowDetailsJSON> MaestroFlowDetailsJSON::decode(const QByteArray &json, QString *error)
@@ -81,10 +76,5 @@ std::optional<MaestroFlowDetailsJSON> MaestroFlowDetailsJSON::decode(const QByte
     MaestroFlowDetailsJSON details;
     if (const auto root = reader.document(json))
         details.commands = decodeCommands(reader, *root, QLatin1String("commands"), QString());
-    if (!reader.ok()) {
-        if (error)
-            *error = reader.error();
-        return std::nullopt;
-    }
-    return details;
+    return reader.result(std::move(details), error);
 }
