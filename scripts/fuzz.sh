@@ -4,10 +4,11 @@
 # report or failed property fails the run; the input that did it is kept in
 # <build>/fuzz-artifacts/.
 #
-# Usage: fuzz.sh [--total SECONDS | --each SECONDS] [--only NAME] [-- libFuzzer options...]
-#   --total  budget for all targets together (default 150, the CI budget)
-#   --each   budget per target instead (a long campaign: --each 1800)
-#   --only   run one target
+# Usage: fuzz.sh [--total SECONDS | --each SECONDS] [--only NAME] [--no-build] [-- libFuzzer options...]
+#   --total     budget for all targets together (default 150, the CI budget)
+#   --each      budget per target instead (a long campaign: --each 1800)
+#   --only      run one target
+#   --no-build  run the targets as they are in the build folder
 # Environment: KESTRUNE_FUZZ_BUILD (default <root>/build-fuzz).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -15,12 +16,14 @@ build="${KESTRUNE_FUZZ_BUILD:-$root/build-fuzz}"
 total=150
 each=""
 only=""
+build_first=1
 extra=()
 while (($#)); do
     case "$1" in
         --total) total="$2"; shift 2 ;;
         --each) each="$2"; shift 2 ;;
         --only) only="$2"; shift 2 ;;
+        --no-build) build_first=0; shift ;;
         --) shift; extra=("$@"); break ;;
         *) echo "fuzz.sh: unknown argument $1" >&2; exit 2 ;;
     esac
@@ -30,9 +33,11 @@ for tool in clang clang++; do
     command -v "$tool" >/dev/null || { echo "fuzz.sh: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
 done
 
-echo "== Building the fuzz targets in $build"
-CC=clang CXX=clang++ KESTRUNE_BUILD_TYPE=RelWithDebInfo "$root/scripts/build-target.sh" "$build" kestrune_fuzzers \
-    -DKESTRUNE_FUZZ=ON -DKESTRUNE_BUILD_GUI=OFF -DKESTRUNE_BUILD_TESTS=OFF -DKESTRUNE_BUILD_BENCH=OFF
+if ((build_first)); then
+    echo "== Building the fuzz targets in $build"
+    CC=clang CXX=clang++ KESTRUNE_BUILD_TYPE=RelWithDebInfo "$root/scripts/build-target.sh" "$build" kestrune_fuzzers \
+        -DKESTRUNE_FUZZ=ON -DKESTRUNE_BUILD_GUI=OFF -DKESTRUNE_BUILD_TESTS=OFF -DKESTRUNE_BUILD_BENCH=OFF
+fi
 
 manifest="$build/fuzz/targets.txt"
 mapfile -t lines < <(grep -v '^$' "$manifest")
