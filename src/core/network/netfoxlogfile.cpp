@@ -8,6 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace NetfoxLogFile {
 
 namespace {
@@ -197,6 +201,92 @@ bool isValidUtf8(QByteArrayView bytes)
     return true;
 }
 
+bool decodeUtf8(QByteArrayView bytes, QString &into)
+{
+    // Never more code units than bytes; the vector path may write up to 15
+    // units past the end of what it keeps, into the room asked for here.
+    into.resize(bytes.size() + 16);
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const uchar *const end = data + bytes.size();
+    auto *out = reinterpret_cast<char16_t *>(into.data());
+    char16_t *const outStart = out;
+    while (data < end) {
+        // ASCII sixteen bytes at a time, widened in registers; at the first
+        // non-ASCII byte the ASCII before it is kept and the rest is read
+        // character by character.
+#if defined(__SSE2__)
+        while (end - data >= 16) {
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(chunk, _mm_setzero_si128()));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(chunk, _mm_setzero_si128()));
+            const int nonAscii = _mm_movemask_epi8(chunk);
+            const int ascii = nonAscii == 0 ? 16 : __builtin_ctz(unsigned(nonAscii));
+            data += ascii;
+            out += ascii;
+            if (ascii < 16)
+                break;
+        }
+#else
+        while (end - data >= 8) {
+            quint64 word;
+            std::memcpy(&word, data, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            for (int i = 0; i < 8; ++i)
+                out[i] = data[i];
+            data += 8;
+            out += 8;
+        }
+#endif
+        // Up to sixteen bytes character by character: text with non-ASCII
+        // characters has short ASCII runs.
+        const uchar *const stop = end - data > 16 ? data + 16 : end;
+        while (data < stop) {
+            const uchar lead = *data;
+            if (lead < 0x80) {
+                *out++ = lead;
+                ++data;
+                continue;
+            }
+            if (lead >= 0xC2 && lead <= 0xDF) {
+                if (end - data < 2 || (data[1] & 0xC0) != 0x80)
+                    return false;
+                *out++ = char16_t((lead & 0x1F) << 6 | (data[1] & 0x3F));
+                data += 2;
+                continue;
+            }
+            if (lead >= 0xE0 && lead <= 0xEF) {
+                // No overlong forms (E0 80..9F) and no surrogates (ED A0..BF).
+                const uchar low = lead == 0xE0 ? 0xA0 : 0x80;
+                const uchar high = lead == 0xED ? 0x9F : 0xBF;
+                if (end - data < 3 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80)
+                    return false;
+                *out++ = char16_t((lead & 0x0F) << 12 | (data[1] & 0x3F) << 6 | (data[2] & 0x3F));
+                data += 3;
+                continue;
+            }
+            if (lead >= 0xF0 && lead <= 0xF4) {
+                // No overlong forms (F0 80..8F), nothing past U+10FFFF (F4 90..).
+                const uchar low = lead == 0xF0 ? 0x90 : 0x80;
+                const uchar high = lead == 0xF4 ? 0x8F : 0xBF;
+                if (end - data < 4 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80
+                    || (data[3] & 0xC0) != 0x80)
+                    return false;
+                const char32_t c = (char32_t(lead & 0x07) << 18 | char32_t(data[1] & 0x3F) << 12
+                                       | char32_t(data[2] & 0x3F) << 6 | (data[3] & 0x3F))
+                    - 0x10000;
+                *out++ = char16_t(0xD800 | (c >> 10));
+                *out++ = char16_t(0xDC00 | (c & 0x3FF));
+                data += 4;
+                continue;
+            }
+            return false; // a continuation byte, C0, C1 or F5..FF
+        }
+    }
+    into.truncate(out - outStart);
+    return true;
+}
+
 // Replaces every CRLF by LF in place.
 void normalizeLineEnds(QByteArray &bytes)
 {
@@ -286,6 +376,8 @@ std::optional<Contents> read(const QString &filePath, int threads, qsizetype sli
         bytes += file.readAll(); // it grew meanwhile
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
+    if (deferCheck)
+        return Contents { std::move(bytes), Encoding::Unchecked, true };
     return classify(std::move(bytes));
 }
 

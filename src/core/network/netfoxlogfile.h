@@ -28,8 +28,8 @@ struct Contents
 
 // Nothing when the file cannot be opened or read. The file may change while
 // it is read (the copy is rewritten); a file that grows is read to its new
-// end and a file that shrinks to where it stopped. With `deferCheck` a file
-// read in slices comes back Unchecked (the caller checks while it decodes).
+// end and a file that shrinks to where it stopped. With `deferCheck` the
+// file comes back Unchecked (the caller checks while it decodes).
 std::optional<Contents> read(const QString &filePath, int threads, qsizetype sliceSize, bool deferCheck = false);
 
 // The same decision for bytes already in memory, on the calling thread.
@@ -38,6 +38,14 @@ Contents classify(QByteArray bytes);
 // Whether the bytes are UTF-8 (no overlong forms, surrogates or code points
 // past U+10FFFF).
 bool isValidUtf8(QByteArrayView bytes);
+
+// Decodes UTF-8 into `into` (its room is kept for the next call, so it can
+// serve as a reused buffer; a byte order mark at the start is kept as
+// U+FEFF). False, with `into` holding something meaningless,
+// when the bytes are not UTF-8 by the rules of isValidUtf8. Faster than the
+// general-purpose decoders on the log's short runs of ASCII between
+// non-ASCII characters.
+bool decodeUtf8(QByteArrayView bytes, QString &into);
 
 // Where an unfinished UTF-8 character starts when the bytes end inside one,
 // or -1.

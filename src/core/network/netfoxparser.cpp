@@ -7,10 +7,10 @@
 #include "netfoxworkers.h"
 
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <system_error>
@@ -22,15 +22,18 @@ using namespace NetfoxSyntax;
 
 namespace {
 
-constexpr QStringView kRequestDate = u"[Request Date]";
-constexpr QStringView kRequestMethod = u"[Request Method]";
-constexpr QStringView kRequestHeaders = u"[Request Headers]";
-constexpr QStringView kRequestBody = u"[Request Body]";
-constexpr QStringView kResponseStatus = u"[Response Status]";
-constexpr QStringView kResponseHeaders = u"[Response Headers]";
-constexpr QStringView kResponseBody = u"[Response Body]";
-constexpr QStringView kRequestLabels[] = { kRequestDate, kRequestMethod, kRequestHeaders, kRequestBody };
-constexpr QStringView kResponseLabels[] = { kResponseStatus, kResponseHeaders, kResponseBody };
+using NetfoxScanner::Label;
+using NetfoxScanner::Span;
+
+constexpr Label kRequestDate("[Request Date]");
+constexpr Label kRequestMethod("[Request Method]");
+constexpr Label kRequestHeaders("[Request Headers]");
+constexpr Label kRequestBody("[Request Body]");
+constexpr Label kResponseStatus("[Response Status]");
+constexpr Label kResponseHeaders("[Response Headers]");
+constexpr Label kResponseBody("[Response Body]");
+constexpr Label kRequestLabels[] = { kRequestDate, kRequestMethod, kRequestHeaders, kRequestBody };
+constexpr Label kResponseLabels[] = { kResponseStatus, kResponseHeaders, kResponseBody };
 
 const QString kTimeoutText = kTimeout.toString();
 const QString kNoResponseBodyText = kNoResponseBody.toString();
@@ -72,57 +75,82 @@ struct Utf16Log
 {
     QStringView text;
 
+    QStringView block(const NetfoxScanner::BlockRange &range) const
+    {
+        return text.sliced(range.bodyBegin, range.bodyEnd - range.bodyBegin);
+    }
+    QString url(const NetfoxScanner::BlockRange &range, QString &) const
+    {
+        return text.sliced(range.urlBegin, range.urlEnd - range.urlBegin).toString();
+    }
+    QString value(QStringView block, Span span, QString &) const { return block.sliced(span.begin, span.size()).toString(); }
     void skip(const NetfoxScanner::BlockRange &) const { }
-
-    QString url(const NetfoxScanner::BlockRange &block) const
-    {
-        return text.sliced(block.urlBegin, block.urlEnd - block.urlBegin).toString();
-    }
-    QStringView body(const NetfoxScanner::BlockRange &block, QString &) const
-    {
-        return text.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin);
-    }
+    template <size_t N> void checkRest(QStringView, std::array<Span, N>) const { }
 };
 
-// The log as UTF-8: each block is decoded on its own while it is read, into
-// a buffer the thread reuses, so the whole log never exists as UTF-16. When
-// the bytes have not been checked, the decoding checks them: `invalid` is set
-// when a piece is not UTF-8, and checkedGaps() looks at the bytes between the
-// pieces.
+// The log as UTF-8: values are found in the bytes and only they are decoded,
+// straight into the strings of the result, so neither the log nor its blocks
+// ever exist as UTF-16. When the bytes have not been checked, the decoding
+// checks them: `invalid` is set when a piece is not UTF-8, checkRest() looks
+// at the bytes of a block between its values, and checkedGaps() at the bytes
+// between the blocks.
 struct Utf8Log
 {
     QByteArrayView bytes;
     std::atomic<bool> *invalid = nullptr; // null when the bytes are known to be UTF-8
 
-    void decode(QByteArrayView piece, QString &into) const
+    void markInvalid() const { invalid->store(true, std::memory_order_relaxed); }
+
+    QByteArrayView block(const NetfoxScanner::BlockRange &range) const
     {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-        into.resize(piece.size()); // never fewer code units than bytes
-        const QChar *end = decoder.appendToBuffer(into.data(), piece);
-        into.truncate(end - into.constData());
-        if (invalid && decoder.hasError())
-            invalid->store(true, std::memory_order_relaxed);
+        return bytes.sliced(range.bodyBegin, range.bodyEnd - range.bodyBegin);
     }
-    QString url(const NetfoxScanner::BlockRange &block) const
+    // Decoded into the thread's scratch buffer first, then copied into a
+    // string of exactly the right size: a string decoded into directly would
+    // keep the room asked for the worst case.
+    QString decoded(QByteArrayView piece, QString &scratch) const
     {
-        QString url;
-        decode(bytes.sliced(block.urlBegin, block.urlEnd - block.urlBegin), url);
-        return url;
+        if (!NetfoxLogFile::decodeUtf8(piece, scratch) && invalid)
+            markInvalid();
+        return QString(scratch.constData(), scratch.size());
     }
-    QStringView body(const NetfoxScanner::BlockRange &block, QString &buffer) const
+    QString url(const NetfoxScanner::BlockRange &range, QString &scratch) const
     {
-        decode(bytes.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin), buffer);
-        return buffer;
+        return decoded(bytes.sliced(range.urlBegin, range.urlEnd - range.urlBegin), scratch);
     }
-    // A block that is not decoded (its URL is ignored) is still checked.
-    void skip(const NetfoxScanner::BlockRange &block) const
+    QString value(QByteArrayView block, Span span, QString &scratch) const
     {
-        if (invalid && !NetfoxLogFile::isValidUtf8(bytes.sliced(block.bodyBegin, block.bodyEnd - block.bodyBegin)))
-            invalid->store(true, std::memory_order_relaxed);
+        return decoded(block.sliced(span.begin, span.size()), scratch);
     }
-    // Whether the bytes that no URL or block body covers are UTF-8. With the
-    // decoded pieces they cover the whole log; as UTF-8 resynchronises at
-    // every character start, the log is UTF-8 exactly when every piece is.
+    // A block that is not read (its URL is ignored) is still checked.
+    void skip(const NetfoxScanner::BlockRange &range) const
+    {
+        if (invalid && !NetfoxLogFile::isValidUtf8(block(range)))
+            markInvalid();
+    }
+    // Checks the bytes of the block that none of `values` covers (they are
+    // checked while they are decoded). As UTF-8 resynchronises at every
+    // character start, the block is UTF-8 exactly when every piece is.
+    template <size_t N> void checkRest(QByteArrayView block, std::array<Span, N> values) const
+    {
+        if (!invalid)
+            return;
+        std::sort(values.begin(), values.end(), [](Span a, Span b) { return a.begin < b.begin; });
+        qsizetype covered = 0;
+        for (const Span value : values) {
+            if (!value)
+                continue;
+            if (value.begin > covered && !NetfoxLogFile::isValidUtf8(block.sliced(covered, value.begin - covered))) {
+                markInvalid();
+                return;
+            }
+            covered = std::max(covered, value.end);
+        }
+        if (!NetfoxLogFile::isValidUtf8(block.sliced(covered)))
+            markInvalid();
+    }
+    // Whether the bytes that no URL or block covers are UTF-8; with the
+    // decoded and checked pieces they cover the whole log.
     bool checkedGaps(const NetfoxScanner::BlockRanges &blocks) const
     {
         // Each kind is in text order: the URLs and bodies of both are walked
@@ -154,7 +182,7 @@ struct Utf8Log
 // What one thread keeps while it reads blocks.
 struct BlockReader
 {
-    QString buffer; // the block being read, as UTF-16
+    QString scratch; // values are decoded here first
     QHash<QString, bool> ignoredUrls; // an app talks to few URLs, many times
 
     bool isIgnored(const QString &url)
@@ -167,46 +195,51 @@ struct BlockReader
 
     template <typename Log> void read(const Log &log, const NetfoxScanner::BlockRange &range, RequestFields &fields)
     {
-        fields.url = log.url(range);
+        fields.url = log.url(range, scratch);
         if (isIgnored(fields.url)) {
             fields.ignored = true;
             fields.url.clear();
             log.skip(range);
             return;
         }
-        const QStringView block = log.body(range, buffer);
+        const auto block = log.block(range);
         qsizetype at[4];
         NetfoxScanner::firstLabelPositions(block, kRequestLabels, at, 4);
-        const QStringView headers
-            = NetfoxScanner::section(block, kRequestHeaders, at[2], kRequestBody, at[3]).value_or(kNoRequestHeaders);
-        fields.time = parseRequestDate(NetfoxScanner::lineValue(block, kRequestDate, at[0]).value_or(QStringView(u"")));
+        const Span headers = NetfoxScanner::section(block, kRequestHeaders, at[2], kRequestBody, at[3]);
+        const Span date = NetfoxScanner::lineValue(block, kRequestDate, at[0]);
+        const Span method = NetfoxScanner::lineValue(block, kRequestMethod, at[1]);
+        const Span body = NetfoxScanner::bodyValue(block, kRequestBody, at[3]);
+        log.checkRest(block, std::array { headers, date, method, body });
+        fields.time = parseRequestDate(date ? log.value(block, date, scratch) : QString());
         if (fields.time)
             fields.msecs = fields.time->toMSecsSinceEpoch();
-        fields.method = NetfoxScanner::lineValue(block, kRequestMethod, at[1]).value_or(kDefaultMethod).toString();
-        fields.body = NetfoxScanner::bodyValue(block, kRequestBody, at[3]).value_or(kNoRequestBody).toString();
-        fields.headers = headers.toString();
-        if (const auto identifier = NetfoxScanner::requestIdentifier(headers))
+        fields.method = method ? log.value(block, method, scratch) : kDefaultMethod.toString();
+        fields.body = body ? log.value(block, body, scratch) : kNoRequestBody.toString();
+        fields.headers = headers ? log.value(block, headers, scratch) : kNoRequestHeaders.toString();
+        if (const auto identifier = NetfoxScanner::requestIdentifier(fields.headers))
             fields.identifier = identifier->toString();
     }
 
     template <typename Log> void read(const Log &log, const NetfoxScanner::BlockRange &range, ResponseFields &fields)
     {
-        fields.url = log.url(range);
+        fields.url = log.url(range, scratch);
         if (isIgnored(fields.url)) {
             fields.ignored = true;
             fields.url.clear();
             log.skip(range);
             return;
         }
-        const QStringView block = log.body(range, buffer);
+        const auto block = log.block(range);
         qsizetype at[3];
         NetfoxScanner::firstLabelPositions(block, kResponseLabels, at, 3);
-        const QStringView headers
-            = NetfoxScanner::section(block, kResponseHeaders, at[1], kResponseBody, at[2]).value_or(kNoResponseHeaders);
-        fields.status = NetfoxScanner::lineValue(block, kResponseStatus, at[0]).value_or(kTimeout).toString();
-        fields.body = NetfoxScanner::bodyValue(block, kResponseBody, at[2]).value_or(kNoResponseBody).toString();
-        fields.headers = headers.toString();
-        if (const auto identifier = NetfoxScanner::requestIdentifier(headers))
+        const Span headers = NetfoxScanner::section(block, kResponseHeaders, at[1], kResponseBody, at[2]);
+        const Span status = NetfoxScanner::lineValue(block, kResponseStatus, at[0]);
+        const Span body = NetfoxScanner::bodyValue(block, kResponseBody, at[2]);
+        log.checkRest(block, std::array { headers, status, body });
+        fields.status = status ? log.value(block, status, scratch) : kTimeoutText;
+        fields.body = body ? log.value(block, body, scratch) : kNoResponseBodyText;
+        fields.headers = headers ? log.value(block, headers, scratch) : kNoResponseHeaders.toString();
+        if (const auto identifier = NetfoxScanner::requestIdentifier(fields.headers))
             fields.identifier = identifier->toString();
     }
 };
@@ -331,18 +364,6 @@ NetworkHit makeHit(RequestFields &request, ResponseFields *response)
     return hit;
 }
 
-// makeIdsUnique with the hashes of the ids computed beforehand (on the
-// worker threads): only ids that share a hash with an earlier one take the
-// exact, slower way.
-void makeIdsUniqueHashed(NetworkHitList &hits, const std::vector<size_t> &hashes)
-{
-    std::vector<size_t> sorted = hashes;
-    std::sort(sorted.begin(), sorted.end());
-    if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end())
-        return; // all different
-    makeIdsUnique(hits);
-}
-
 int threadCountFor(qsizetype logSize, const NetfoxDetail::ParseOptions &options)
 {
     if (logSize < options.minParallelSize)
@@ -402,7 +423,7 @@ std::optional<NetworkHitList> parseBlocks(const Log &log, const NetfoxScanner::B
         });
     requests.clear();
     responses.clear();
-    makeIdsUniqueHashed(hits, idHashes);
+    makeIdsUnique(hits, idHashes);
     return hits;
 }
 
@@ -420,17 +441,19 @@ namespace NetfoxDetail {
 NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDateTime> &since, const ParseOptions &options)
 {
     const int threads = threadCountFor(std::max<qint64>(QFileInfo(filePath).size(), 0), options);
-    // On several threads the UTF-8 check is left to the decoding of the
-    // blocks, which reads every byte anyway.
+    // The UTF-8 check is left to the decoding of the values, which reads
+    // most bytes anyway, and to a look at the bytes in between.
     std::optional<NetfoxLogFile::Contents> contents
-        = NetfoxLogFile::read(filePath, threads, options.readSliceSize, /*deferCheck=*/threads > 1);
+        = NetfoxLogFile::read(filePath, threads, options.readSliceSize, /*deferCheck=*/true);
     if (!contents)
         return {};
     QByteArray &bytes = contents->bytes;
+    bool normalized = false;
     if (contents->encoding != NetfoxLogFile::Encoding::Latin1) {
-        // A UTF-8 log is read as bytes, each block decoded on its own.
+        // A UTF-8 log is read as bytes, only the values decoded.
         if (contents->hasCarriageReturn)
             NetfoxLogFile::normalizeLineEnds(bytes);
+        normalized = true;
         QByteArrayView log(bytes);
         const bool checked = contents->encoding == NetfoxLogFile::Encoding::Utf8;
         if (!checked) {
@@ -452,9 +475,12 @@ NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDat
     }
     // Not UTF-8: read as ISO Latin-1 text, decoded as a whole (an unfinished
     // character at the end is two Latin-1 characters then).
+    // Line ends are normalised once: a second pass would turn a CR CR LF
+    // into a single LF.
     QString text = QString::fromLatin1(bytes);
     bytes = QByteArray();
-    NetfoxSyntax::normalizeLineEnds(text);
+    if (!normalized)
+        NetfoxSyntax::normalizeLineEnds(text);
     return parseNormalized(text, since, options);
 }
 

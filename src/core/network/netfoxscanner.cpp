@@ -44,24 +44,23 @@ inline char32_t codePointAt(const char *bytes, qsizetype size, qsizetype at, qsi
 {
     const auto *data = reinterpret_cast<const uchar *>(bytes);
     const uchar lead = data[at];
-    if (lead < 0x80) {
-        length = 1;
+    length = 1;
+    if (lead < 0x80)
         return lead;
-    }
-    if ((lead & 0xE0) == 0xC0 && at + 1 < size) {
+    auto continuation = [&](qsizetype i) { return at + i < size && (data[at + i] & 0xC0) == 0x80; };
+    if ((lead & 0xE0) == 0xC0 && continuation(1)) {
         length = 2;
         return char32_t(lead & 0x1F) << 6 | (data[at + 1] & 0x3F);
     }
-    if ((lead & 0xF0) == 0xE0 && at + 2 < size) {
+    if ((lead & 0xF0) == 0xE0 && continuation(1) && continuation(2)) {
         length = 3;
         return char32_t(lead & 0x0F) << 12 | char32_t(data[at + 1] & 0x3F) << 6 | (data[at + 2] & 0x3F);
     }
-    if ((lead & 0xF8) == 0xF0 && at + 3 < size) {
+    if ((lead & 0xF8) == 0xF0 && continuation(1) && continuation(2) && continuation(3)) {
         length = 4;
         return char32_t(lead & 0x07) << 18 | char32_t(data[at + 1] & 0x3F) << 12 | char32_t(data[at + 2] & 0x3F) << 6
             | (data[at + 3] & 0x3F);
     }
-    length = 1;
     return 0xFFFD;
 }
 
@@ -328,6 +327,178 @@ bool isIdentifierChar(char16_t c)
     return (folded >= u'a' && folded <= u'z') || (c >= u'0' && c <= u'9') || c == u'-';
 }
 
+// The first `c` (ASCII) at or after `from`, or -1: memchr on bytes, the
+// vectorised character search on UTF-16.
+inline qsizetype findAscii(const char *data, qsizetype size, qsizetype from, char c)
+{
+    if (from >= size)
+        return -1;
+    const void *found = std::memchr(data + from, c, size_t(size - from));
+    return found ? static_cast<const char *>(found) - data : -1;
+}
+
+inline qsizetype findAscii(const char16_t *data, qsizetype size, qsizetype from, char c)
+{
+    return from >= size ? -1 : QStringView(data, size).indexOf(QChar(c), from);
+}
+
+template <typename Char> bool labelAt(const Char *data, qsizetype size, qsizetype at, Label label)
+{
+    if (size - at < label.size())
+        return false;
+    const char *text = label.data();
+    for (qsizetype i = 0; i < label.size(); ++i) {
+        if (data[at + i] != Char(text[i]))
+            return false;
+    }
+    return true;
+}
+
+// The first occurrence of `label` at or after `from`, or -1.
+template <typename Char> qsizetype findLabel(const Char *data, qsizetype size, Label label, qsizetype from)
+{
+    for (qsizetype at = findAscii(data, size, from, label.front().toLatin1()); at >= 0;
+         at = findAscii(data, size, at + 1, label.front().toLatin1())) {
+        if (labelAt(data, size, at, label))
+            return at;
+    }
+    return -1;
+}
+
+template <typename Char> bool isLineTerminatorAt(const Char *data, qsizetype size, qsizetype at)
+{
+    qsizetype length = 0;
+    const char32_t c = codePointAt(data, size, at, length);
+    return c < 0x10000 && isLineTerminator(char16_t(c));
+}
+
+// [begin, end) without the characters `pred` holds for at either end.
+template <typename Char, typename Pred> Span trimmedBy(const Char *data, qsizetype begin, qsizetype end, Pred pred)
+{
+    qsizetype length = 0;
+    while (begin < end && pred(codePointAt(data, end, begin, length)))
+        begin += length;
+    while (end > begin) {
+        const char32_t c = codePointBefore(data, end, length);
+        if (end - length < begin || !pred(c))
+            break;
+        end -= length;
+    }
+    return { begin, end };
+}
+
+template <typename Char>
+void labelPositions(const Char *data, qsizetype size, const Label *labels, qsizetype *positions, int count)
+{
+    int missing = count;
+    for (int i = 0; i < count; ++i)
+        positions[i] = -1;
+    for (qsizetype at = findAscii(data, size, 0, '['); at >= 0 && missing > 0; at = findAscii(data, size, at + 1, '[')) {
+        // Every label starts "[Re".
+        if (size - at < 4 || data[at + 1] != Char('R') || data[at + 2] != Char('e'))
+            continue;
+        for (int i = 0; i < count; ++i) {
+            if (positions[i] < 0 && labelAt(data, size, at, labels[i])) {
+                positions[i] = at;
+                --missing;
+                break;
+            }
+        }
+    }
+}
+
+template <typename Char> Span lineValueIn(const Char *data, qsizetype size, Label label, qsizetype first)
+{
+    // label, white space (greedy), the value (lazy, no line terminator), "\n".
+    qsizetype terminatorFrom = -1; // memo: the first line terminator at or after
+    qsizetype terminator = -1; // terminatorFrom (size when there is none)
+    auto firstTerminator = [&](qsizetype from) {
+        if (terminatorFrom < 0 || from < terminatorFrom || from > terminator) {
+            qsizetype pos = from;
+            qsizetype length = 0;
+            while (pos < size) {
+                const char32_t c = codePointAt(data, size, pos, length);
+                if (c < 0x10000 && isLineTerminator(char16_t(c)))
+                    break;
+                pos += length;
+            }
+            terminatorFrom = from;
+            terminator = pos;
+        }
+        return terminator;
+    };
+    for (qsizetype at = first; at >= 0; at = findLabel(data, size, label, at + 1)) {
+        const qsizetype afterLabel = at + label.size();
+        qsizetype valueStart = afterLabel;
+        while (const qsizetype length = spaceAt(data, size, valueStart))
+            valueStart += length;
+        if (valueStart == afterLabel)
+            continue;
+        // All the white space first, then one character less at a time; at
+        // least one stays with the label.
+        qsizetype next = firstTerminator(valueStart);
+        for (bool all = true;; all = false) {
+            if (!all && isLineTerminatorAt(data, size, valueStart))
+                next = valueStart;
+            if (next < size && data[next] == Char('\n'))
+                return trimmedBy(data, valueStart, next, isHorizontalSpaceCode);
+            qsizetype length = 0;
+            codePointBefore(data, valueStart, length);
+            if (valueStart - length <= afterLabel)
+                break;
+            valueStart -= length;
+        }
+    }
+    return {};
+}
+
+template <typename Char> Span bodyValueIn(const Char *data, qsizetype size, Label label, qsizetype first)
+{
+    // label, "\n", the body (lazy, dot matches line breaks), end of input.
+    qsizetype at = first;
+    while (true) {
+        if (at < 0)
+            return {};
+        if (at + label.size() < size && data[at + label.size()] == Char('\n'))
+            break;
+        at = findLabel(data, size, label, at + 1);
+    }
+    const qsizetype valueStart = at + label.size() + 1;
+    // "$" holds at the end, before a final line terminator that is not the
+    // LF of a CRLF, and before a final CRLF; the lazy body stops at the
+    // first of these.
+    qsizetype valueEnd = size;
+    if (size - 2 >= valueStart && data[size - 2] == Char('\r') && data[size - 1] == Char('\n')) {
+        valueEnd = size - 2;
+    } else if (size > valueStart) {
+        qsizetype length = 0;
+        const char32_t last = codePointBefore(data, size, length);
+        if (size - length >= valueStart && last < 0x10000 && isLineTerminator(char16_t(last))
+            && !(last == U'\n' && size >= 2 && data[size - 2] == Char('\r')))
+            valueEnd = size - length;
+    }
+    return trimmedBy(data, valueStart, valueEnd, isSpaceCode);
+}
+
+template <typename Char>
+Span sectionIn(const Char *data, qsizetype size, Label startLabel, qsizetype startFirst, Label endLabel, qsizetype endFirst)
+{
+    qsizetype at = startFirst;
+    while (true) {
+        if (at < 0)
+            return {};
+        if (at + startLabel.size() < size && data[at + startLabel.size()] == Char('\n'))
+            break;
+        at = findLabel(data, size, startLabel, at + 1);
+    }
+    const qsizetype valueStart = at + startLabel.size() + 1;
+    const qsizetype end
+        = endFirst >= valueStart ? endFirst : endFirst < 0 ? -1 : findLabel(data, size, endLabel, valueStart);
+    if (end < 0)
+        return {};
+    return trimmedBy(data, valueStart, end, isSpaceCode);
+}
+
 } // namespace
 
 BlockRanges findBlocks(QStringView text, int threads, qsizetype partSize)
@@ -340,103 +511,44 @@ BlockRanges findBlocks(QByteArrayView utf8, int threads, qsizetype partSize)
     return findBlockRanges(utf8.data(), utf8.size(), threads, partSize);
 }
 
-void firstLabelPositions(QStringView block, const QStringView *labels, qsizetype *positions, int count)
+void firstLabelPositions(QStringView block, const Label *labels, qsizetype *positions, int count)
 {
-    int missing = count;
-    for (int i = 0; i < count; ++i)
-        positions[i] = -1;
-    for (qsizetype at = block.indexOf(u'['); at >= 0 && missing > 0; at = block.indexOf(u'[', at + 1)) {
-        const char16_t *rest = block.utf16() + at;
-        const qsizetype restSize = block.size() - at;
-        // Every label starts "[Re".
-        if (restSize < 4 || rest[1] != u'R' || rest[2] != u'e')
-            continue;
-        for (int i = 0; i < count; ++i) {
-            if (positions[i] < 0 && restSize >= labels[i].size()
-                && std::memcmp(rest, labels[i].utf16(), labels[i].size() * sizeof(char16_t)) == 0) {
-                positions[i] = at;
-                --missing;
-                break;
-            }
-        }
-    }
+    labelPositions(block.utf16(), block.size(), labels, positions, count);
 }
 
-std::optional<QStringView> lineValue(QStringView block, QStringView label, qsizetype first)
+void firstLabelPositions(QByteArrayView block, const Label *labels, qsizetype *positions, int count)
 {
-    // label, white space (greedy), the value (lazy, no line terminator), "\n".
-    const qsizetype size = block.size();
-    qsizetype terminatorFrom = -1; // memo: the first line terminator at or after
-    qsizetype terminator = -1; // terminatorFrom (size when there is none)
-    auto firstTerminator = [&](qsizetype from) {
-        if (terminatorFrom < 0 || from < terminatorFrom || from > terminator) {
-            qsizetype pos = from;
-            while (pos < size && !isLineTerminator(block[pos].unicode()))
-                ++pos;
-            terminatorFrom = from;
-            terminator = pos;
-        }
-        return terminator;
-    };
-    for (qsizetype at = first; at >= 0; at = find(block, label, at + 1)) {
-        const qsizetype afterLabel = at + label.size();
-        const qsizetype spaces = spaceRunLength(block, afterLabel);
-        if (spaces == 0)
-            continue;
-        qsizetype next = firstTerminator(afterLabel + spaces);
-        for (qsizetype taken = spaces; taken >= 1; --taken) {
-            const qsizetype valueStart = afterLabel + taken;
-            if (taken < spaces && isLineTerminator(block[valueStart].unicode()))
-                next = valueStart;
-            if (next < size && block[next] == u'\n')
-                return trimmedHorizontal(block.sliced(valueStart, next - valueStart));
-        }
-    }
-    return std::nullopt;
+    labelPositions(block.data(), block.size(), labels, positions, count);
 }
 
-std::optional<QStringView> bodyValue(QStringView block, QStringView label, qsizetype first)
+Span lineValue(QStringView block, Label label, qsizetype first)
 {
-    // label, "\n", the body (lazy, dot matches line breaks), end of input.
-    qsizetype at = first;
-    while (true) {
-        if (at < 0)
-            return std::nullopt;
-        if (at + label.size() < block.size() && block[at + label.size()] == u'\n')
-            break;
-        at = find(block, label, at + 1);
-    }
-    const qsizetype valueStart = at + label.size() + 1;
-    // "$" holds at the end, before a final line terminator that is not the
-    // LF of a CRLF, and before a final CRLF; the lazy body stops at the
-    // first of these.
-    const qsizetype size = block.size();
-    qsizetype valueEnd = size;
-    if (size - 2 >= valueStart && block[size - 2] == u'\r' && block[size - 1] == u'\n') {
-        valueEnd = size - 2;
-    } else if (size - 1 >= valueStart && isLineTerminator(block[size - 1].unicode())
-        && !(block[size - 1] == u'\n' && size >= 2 && block[size - 2] == u'\r')) {
-        valueEnd = size - 1;
-    }
-    return trimmedSpace(block.sliced(valueStart, valueEnd - valueStart));
+    return lineValueIn(block.utf16(), block.size(), label, first);
 }
 
-std::optional<QStringView> section(
-    QStringView block, QStringView startLabel, qsizetype startFirst, QStringView endLabel, qsizetype endFirst)
+Span lineValue(QByteArrayView block, Label label, qsizetype first)
 {
-    qsizetype at = startFirst;
-    while (true) {
-        if (at < 0)
-            return std::nullopt;
-        if (at + startLabel.size() < block.size() && block[at + startLabel.size()] == u'\n')
-            break;
-        at = find(block, startLabel, at + 1);
-    }
-    const qsizetype valueStart = at + startLabel.size() + 1;
-    const qsizetype end = endFirst >= valueStart ? endFirst : endFirst < 0 ? -1 : find(block, endLabel, valueStart);
-    if (end < 0)
-        return std::nullopt;
-    return trimmedSpace(block.sliced(valueStart, end - valueStart));
+    return lineValueIn(block.data(), block.size(), label, first);
+}
+
+Span bodyValue(QStringView block, Label label, qsizetype first)
+{
+    return bodyValueIn(block.utf16(), block.size(), label, first);
+}
+
+Span bodyValue(QByteArrayView block, Label label, qsizetype first)
+{
+    return bodyValueIn(block.data(), block.size(), label, first);
+}
+
+Span section(QStringView block, Label startLabel, qsizetype startFirst, Label endLabel, qsizetype endFirst)
+{
+    return sectionIn(block.utf16(), block.size(), startLabel, startFirst, endLabel, endFirst);
+}
+
+Span section(QByteArrayView block, Label startLabel, qsizetype startFirst, Label endLabel, qsizetype endFirst)
+{
+    return sectionIn(block.data(), block.size(), startLabel, startFirst, endLabel, endFirst);
 }
 
 std::optional<QStringView> requestIdentifier(QStringView headers)

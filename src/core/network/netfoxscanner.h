@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QLatin1StringView>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -14,8 +15,8 @@
 // together). Every result is a view into the text given, which must outlive
 // it. Pure functions, any thread.
 //
-// Blocks are found in the whole log, in UTF-16 or straight in UTF-8; the
-// values inside a block are read from its UTF-16 text.
+// Blocks, and the values inside them, are found in UTF-16 text or straight
+// in UTF-8 bytes, with the same results.
 namespace NetfoxScanner {
 
 // Where one block lies in the text, in code units (UTF-16) or bytes (UTF-8).
@@ -41,10 +42,30 @@ struct BlockRanges
 BlockRanges findBlocks(QStringView text, int threads = 1, qsizetype partSize = 0);
 BlockRanges findBlocks(QByteArrayView utf8, int threads = 1, qsizetype partSize = 0);
 
+// A label inside a block ("[Request Body]"): ASCII, so it reads the same in
+// UTF-16 and in UTF-8.
+using Label = QLatin1StringView;
+
+// Where a value lies in a block, in the block's code units or bytes; empty
+// (begin -1) when the block has none.
+struct Span
+{
+    qsizetype begin = -1;
+    qsizetype end = -1;
+
+    explicit operator bool() const { return begin >= 0; }
+    qsizetype size() const { return end - begin; }
+};
+
+// The functions below read one block's text, in UTF-16 or straight in valid
+// UTF-8 (every span then starts and ends on a character boundary; on bytes
+// that are not UTF-8 they stay inside the block and mean nothing).
+
 // The first position of each of `count` labels in the block, or -1 for a
 // label that does not occur; one pass over the block's '[' characters that
 // stops once every label has been seen.
-void firstLabelPositions(QStringView block, const QStringView *labels, qsizetype *positions, int count);
+void firstLabelPositions(QStringView block, const Label *labels, qsizetype *positions, int count);
+void firstLabelPositions(QByteArrayView block, const Label *labels, qsizetype *positions, int count);
 
 // The functions below take the label's first position in the block (from
 // firstLabelPositions; -1 when absent) and look further only when the first
@@ -52,16 +73,18 @@ void firstLabelPositions(QStringView block, const QStringView *labels, qsizetype
 
 // The value after `label`, at least one white-space character and up to the
 // next line feed, trimmed of spaces and tabs (date, method, status).
-std::optional<QStringView> lineValue(QStringView block, QStringView label, qsizetype first);
+Span lineValue(QStringView block, Label label, qsizetype first);
+Span lineValue(QByteArrayView block, Label label, qsizetype first);
 
 // Everything after `label` and its line feed to the end of the block, trimmed
 // of white space (request and response bodies).
-std::optional<QStringView> bodyValue(QStringView block, QStringView label, qsizetype first);
+Span bodyValue(QStringView block, Label label, qsizetype first);
+Span bodyValue(QByteArrayView block, Label label, qsizetype first);
 
 // The text between `startLabel` plus a line feed and the next `endLabel`,
 // trimmed of white space (header sections).
-std::optional<QStringView> section(
-    QStringView block, QStringView startLabel, qsizetype startFirst, QStringView endLabel, qsizetype endFirst);
+Span section(QStringView block, Label startLabel, qsizetype startFirst, Label endLabel, qsizetype endFirst);
+Span section(QByteArrayView block, Label startLabel, qsizetype startFirst, Label endLabel, qsizetype endFirst);
 
 // The request identifier of a header section: the value after "X-Request-Id",
 // "Trace-Id" or "RequestId" (any letter case) and nothing but white space and

@@ -4,6 +4,8 @@
 #include <QSet>
 #include <QTimeZone>
 
+#include <algorithm>
+
 namespace NetfoxSyntax {
 
 namespace {
@@ -158,26 +160,70 @@ QString exchangeId(const QDateTime &time, QStringView url, QStringView method, Q
     return QString::number(time.toSecsSinceEpoch()) + u".0_" + url + u'_' + method + u'_' + QString::number(bodyHash(body));
 }
 
-void makeIdsUnique(NetworkHitList &hits)
+void makeIdsUnique(const QList<QString *> &ids)
 {
     QSet<QString> taken;
-    taken.reserve(hits.size());
+    taken.reserve(ids.size());
     QHash<QString, int> nextSuffix;
-    for (NetworkHit &hit : hits) {
-        if (!taken.contains(hit.id)) {
-            taken.insert(hit.id);
+    for (QString *id : ids) {
+        if (!taken.contains(*id)) {
+            taken.insert(*id);
             continue;
         }
-        int &suffix = nextSuffix[hit.id];
+        int &suffix = nextSuffix[*id];
         if (suffix == 0)
             suffix = 2;
         QString candidate;
         do {
-            candidate = hit.id + u'_' + QString::number(suffix++);
+            candidate = *id + u'_' + QString::number(suffix++);
         } while (taken.contains(candidate));
         taken.insert(candidate);
-        hit.id = candidate;
+        *id = candidate;
     }
+}
+
+void makeIdsUnique(NetworkHitList &hits)
+{
+    QList<QString *> ids;
+    ids.reserve(hits.size());
+    for (NetworkHit &hit : hits)
+        ids.append(&hit.id);
+    makeIdsUnique(ids);
+}
+
+void makeIdsUnique(NetworkHitList &hits, const std::vector<size_t> &hashes)
+{
+    std::vector<size_t> sorted = hashes;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<size_t> shared;
+    for (size_t i = 1; i < sorted.size(); ++i) {
+        if (sorted[i] == sorted[i - 1] && (shared.empty() || shared.back() != sorted[i]))
+            shared.push_back(sorted[i]);
+    }
+    if (shared.empty())
+        return; // all different
+    auto isShared = [&](size_t hash) { return std::binary_search(shared.begin(), shared.end(), hash); };
+    QList<QString *> ids;
+    for (qsizetype i = 0; i < hits.size(); ++i) {
+        QString &id = hits[i].id;
+        bool take = isShared(hashes[size_t(i)]);
+        // "<id>_<digits>" forms all the way down: a suffixed id can run into
+        // one that is itself suffixed later ("a_2" taken by "a"'s repeat
+        // turns the record "a_2" into "a_2_2").
+        QStringView rest(id);
+        while (!take) {
+            qsizetype digits = rest.size();
+            while (digits > 0 && rest.at(digits - 1).unicode() >= u'0' && rest.at(digits - 1).unicode() <= u'9')
+                --digits;
+            if (digits == 0 || digits == rest.size() || rest.at(digits - 1) != u'_')
+                break;
+            rest = rest.first(digits - 1);
+            take = isShared(qHash(rest));
+        }
+        if (take)
+            ids.append(&id);
+    }
+    makeIdsUnique(ids);
 }
 
 void normalizeLineEnds(QString &text)

@@ -7,6 +7,7 @@
 #include <QStringView>
 
 #include <optional>
+#include <vector>
 
 // The character classes, trimming rules, date form and record identity that
 // both Netfox parsers share: the hand-written scanner used in production and
@@ -84,6 +85,16 @@ QString exchangeId(const QDateTime &time, QStringView url, QStringView method, Q
 // Makes the ids of one parse unique: the first record with an id keeps it,
 // later ones get "_2", "_3", ... appended (in list order).
 void makeIdsUnique(NetworkHitList &hits);
+
+// The same for the ids behind the pointers, in list order.
+void makeIdsUnique(const QList<QString *> &ids);
+
+// The same result, faster, with qHash() of every id already known (worked
+// out on the threads that made them): only ids that share their hash with
+// another, and ids of the form "<such an id>_<digits>" that a suffixed id
+// could run into, take the exact way. Any other id occurs once and is no
+// suffixed form, so it keeps its value and stands in no one's way.
+void makeIdsUnique(NetworkHitList &hits, const std::vector<size_t> &hashes);
 
 // Replaces every CRLF by LF in place.
 void normalizeLineEnds(QString &text);

@@ -4,6 +4,7 @@
 #include "network/netfoxlogfile.h"
 #include "network/netfoxparseoptions.h"
 #include "network/netfoxparser.h"
+#include "network/netfoxreferenceparser.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +36,8 @@ class TestNetfoxLogFile : public QObject
 private Q_SLOTS:
     void slicesMatchOneRead_data();
     void slicesMatchOneRead();
+    void decodeAgreesWithTheCheck_data();
+    void decodeAgreesWithTheCheck();
     void classify_data();
     void classify();
     void notUtf8FoundWhileDecoding_data();
@@ -85,6 +88,28 @@ void TestNetfoxLogFile::slicesMatchOneRead()
             if (!sliced->hasCarriageReturn)
                 QVERIFY2(!bytes.contains('\r'), where.constData());
         }
+    }
+}
+
+void TestNetfoxLogFile::decodeAgreesWithTheCheck_data()
+{
+    slicesMatchOneRead_data();
+}
+
+void TestNetfoxLogFile::decodeAgreesWithTheCheck()
+{
+    // The decoder fails exactly where the check does and otherwise reads as
+    // Qt does, with the bytes shifted through every position of its
+    // sixteen-byte steps.
+    QFETCH(QByteArray, bytes);
+    QString decoded;
+    for (int shift = 0; shift < 33; ++shift) {
+        const QByteArray shifted = QByteArray(shift, 'a') + bytes.first(std::min<qsizetype>(bytes.size(), 700));
+        const bool valid = NetfoxLogFile::isValidUtf8(shifted);
+        QCOMPARE(NetfoxLogFile::decodeUtf8(shifted, decoded), valid);
+        // A byte order mark at the start stays a character (Qt drops it).
+        if (valid)
+            QCOMPARE(decoded, (shifted.startsWith("\xEF\xBB\xBF") ? QString(QChar(0xFEFF)) : QString()) + QString::fromUtf8(shifted));
     }
 }
 
@@ -146,6 +171,10 @@ void TestNetfoxLogFile::notUtf8FoundWhileDecoding_data()
         << log(4, "\xE2\x82") + log(4, "") << QStringLiteral("https://api.example.com/a\u00C3\u00A9");
     QTest::newRow("only the last character unfinished: still UTF-8")
         << log(4, "") + "\xE2\x82" << QStringLiteral("https://api.example.com/a\u00E9");
+    // Line ends are made LF once whichever way the log is read: CR CR LF
+    // keeps one CR.
+    QTest::newRow("CR CR LF in a log that is not UTF-8")
+        << log(3, "\xE9\r\r\nx") << QStringLiteral("{\"k\": \"\u00E9\r\nx\"}");
 }
 
 void TestNetfoxLogFile::notUtf8FoundWhileDecoding()
@@ -163,6 +192,11 @@ void TestNetfoxLogFile::notUtf8FoundWhileDecoding()
     for (const NetworkHit &hit : expected)
         seen = seen || hit.url == latin1Text || hit.reqHeaders == latin1Text || hit.reqBody == latin1Text;
     QVERIFY2(seen, qPrintable(latin1Text));
+    // The pattern-based reader on the text as decided by the whole-file check.
+    const NetfoxLogFile::Contents decided = NetfoxLogFile::classify(log);
+    const QString text = decided.encoding == NetfoxLogFile::Encoding::Utf8 ? QString::fromUtf8(decided.bytes)
+                                                                           : QString::fromLatin1(decided.bytes);
+    QVERIFY(NetfoxReference::parseNetworkLogText(text) == expected);
     for (qsizetype sliceSize : { 64, 1000, 1 << 20 }) {
         NetfoxDetail::ParseOptions threaded;
         threaded.threads = 3;

@@ -3,7 +3,9 @@
 #include "netfoxlogbuilder.h"
 #include "network/netfoxparser.h"
 #include "network/netfoxreferenceparser.h"
+#include "network/netfoxsyntax.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,6 +52,8 @@ private Q_SLOTS:
     void truncatedFinalBlock_data();
     void truncatedFinalBlock();
     void idsAreUniqueWithinOneParse();
+    void knownHashesGiveTheExactIds_data();
+    void knownHashesGiveTheExactIds();
     void equalTimesKeepPairingOrder();
 
     void formatHeaders_data();
@@ -329,6 +333,67 @@ void TestNetfoxParser::idsAreUniqueWithinOneParse()
     QCOMPARE(hits.at(2).id, base + QStringLiteral("_3"));
     // Deterministic: the same log gives the same ids.
     QCOMPARE(parse(log).at(2).id, hits.at(2).id);
+}
+
+void TestNetfoxParser::knownHashesGiveTheExactIds_data()
+{
+    QTest::addColumn<QStringList>("ids");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("all different") << QStringList { "a", "b", "c_2" } << QStringList { "a", "b", "c_2" };
+    QTest::newRow("repeats") << QStringList { "a", "a", "b", "a" } << QStringList { "a", "a_2", "b", "a_3" };
+    // A suffixed form that is some other record's own id.
+    QTest::newRow("suffix taken later")
+        << QStringList { "a", "a", "a_2", "x" } << QStringList { "a", "a_2", "a_2_2", "x" };
+    QTest::newRow("suffix taken earlier")
+        << QStringList { "a_2", "a", "a", "a" } << QStringList { "a_2", "a", "a_3", "a_4" };
+    QTest::newRow("suffix of a repeated suffix")
+        << QStringList { "a_2", "a_2", "a_2_2", "a", "a" } << QStringList { "a_2", "a_2_2", "a_2_2_2", "a", "a_3" };
+    QTest::newRow("digits without underscore") << QStringList { "a", "a", "a2", "a_" } << QStringList { "a", "a_2", "a2", "a_" };
+}
+
+void TestNetfoxParser::knownHashesGiveTheExactIds()
+{
+    // The parser's fast way (hashes worked out beforehand) against the plain
+    // one, on the listed cases and on random ids full of suffixed forms.
+    QFETCH(QStringList, ids);
+    QFETCH(QStringList, expected);
+    auto fastAndExact = [](const QStringList &given) {
+        NetworkHitList fast;
+        std::vector<size_t> hashes;
+        for (const QString &id : given) {
+            NetworkHit hit;
+            hit.id = id;
+            fast.append(hit);
+            hashes.push_back(qHash(id));
+        }
+        NetworkHitList exact = fast;
+        NetfoxSyntax::makeIdsUnique(fast, hashes);
+        NetfoxSyntax::makeIdsUnique(exact);
+        QStringList fastIds;
+        QStringList exactIds;
+        for (qsizetype i = 0; i < fast.size(); ++i) {
+            fastIds.append(fast.at(i).id);
+            exactIds.append(exact.at(i).id);
+        }
+        return std::pair { fastIds, exactIds };
+    };
+    const auto [fast, exact] = fastAndExact(ids);
+    QCOMPARE(exact, expected);
+    QCOMPARE(fast, expected);
+
+    QRandomGenerator random(quint32(qHash(QTest::currentDataTag())));
+    for (int round = 0; round < 200; ++round) {
+        QStringList randomIds;
+        const int count = random.bounded(1, 12);
+        for (int i = 0; i < count; ++i) {
+            QString id = random.bounded(8) == 0 ? QString() : QString(QChar(u'a' + random.bounded(3)));
+            while (random.bounded(3) == 0)
+                id += u'_' + QString::number(random.bounded(2, 4));
+            randomIds.append(id);
+        }
+        const auto [randomFast, randomExact] = fastAndExact(randomIds);
+        QCOMPARE(randomFast, randomExact);
+    }
 }
 
 void TestNetfoxParser::equalTimesKeepPairingOrder()
