@@ -1,5 +1,6 @@
 #include "historyviewmodel.h"
 
+#include "process/poolwork.h"
 #include "reporthistorystore.h"
 #include "settings/settingsstore.h"
 
@@ -26,7 +27,7 @@ void HistoryViewModel::loadReports()
     const QString directory = m_outputDirectory();
     QPointer<HistoryViewModel> self(this);
     std::shared_ptr<std::atomic<bool>> alive = m_alive;
-    QThreadPool::globalInstance()->start(
+    PoolWork::start(*QThreadPool::globalInstance(),
         [self, alive, directory] {
             if (!alive->load())
                 return;

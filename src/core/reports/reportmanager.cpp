@@ -2,6 +2,7 @@
 
 #include "reportgenerator.h"
 #include "reporthistorystore.h"
+#include "process/poolwork.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -36,7 +37,7 @@ void ReportManager::generateReport(
     const QString folder = QFileInfo(runFolderPath).absoluteFilePath();
     const CustomReportOptions options = m_customReportOptions;
     QPointer<ReportManager> self(this);
-    m_pool.start([self, folder, testStartTime, options, completion = std::move(completion)]() mutable {
+    PoolWork::start(m_pool, [self, folder, testStartTime, options, completion = std::move(completion)]() mutable {
         ReportGenerator(options).generate(folder, testStartTime);
         // Delivered on the main thread, and dropped if the manager is gone
         // (the pointer is only read there).

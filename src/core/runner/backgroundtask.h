@@ -1,5 +1,7 @@
 #pragma once
 
+#include "process/poolwork.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
@@ -20,7 +22,7 @@ inline constexpr int kBackground = 0;
 
 inline void start(std::function<void()> work, int priority = kUserInitiated)
 {
-    QThreadPool::globalInstance()->start(std::move(work), priority);
+    PoolWork::start(*QThreadPool::globalInstance(), std::move(work), priority);
 }
 
 // Runs `task(object)` on the main thread later, unless `target` is gone by
