@@ -80,7 +80,9 @@ void TestNetfoxFaults::nulBytes()
         { "from the file", Netfox::parseNetworkLog(path) },
         { "from the text", Netfox::parseNetworkLogText(QString::fromUtf8(log)) },
     };
-    for (const auto &[how, hits] : readings) {
+    for (const auto &reading : readings) {
+        const char *how = reading.first;
+        const NetworkHitList &hits = reading.second; // a plain reference: lambdas capture it (clang 14)
         QVERIFY2(hits.size() == 2, how);
         const auto byUrl = [&hits](const QString &url) {
             return std::find_if(hits.cbegin(), hits.cend(), [&url](const NetworkHit &hit) { return hit.url == url; });
