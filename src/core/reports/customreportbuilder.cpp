@@ -63,9 +63,10 @@ const QString kMonoStyle
 
 std::optional<FlowDetailsJSON> readDetails(const QString &reportFolder, const MaestroFlowMeta &flow)
 {
-    if (!flow.dataFile)
+    const std::optional<QString> path = flow.dataFile ? ReportFileFinder::pathInside(reportFolder, *flow.dataFile) : std::nullopt;
+    if (!path)
         return std::nullopt;
-    QFile file(QDir(reportFolder).filePath(*flow.dataFile));
+    QFile file(*path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     return FlowDetailsJSON::decode(file.readAll());
@@ -278,9 +279,10 @@ QString CustomReportBuilder::buildPage(const MaestroFullReport &report, const QS
         StepRowRenderer::FlowState state;
         state.flowIndex = int(i);
         state.assetsFolderText = flows[i].assetsDir.value_or(QStringLiteral("."));
-        const QString assetsFolder = flows[i].assetsDir ? QDir(reportFolder).filePath(*flows[i].assetsDir) : reportFolder;
-        if (QFileInfo(assetsFolder).isDir())
-            state.pngFiles = ReportFileFinder::pngFiles(assetsFolder);
+        const std::optional<QString> assetsFolder
+            = flows[i].assetsDir ? ReportFileFinder::pathInside(reportFolder, *flows[i].assetsDir) : reportFolder;
+        if (assetsFolder && QFileInfo(*assetsFolder).isDir())
+            state.pngFiles = ReportFileFinder::pngFiles(*assetsFolder);
         if (data.details->commands) {
             collectUsedScreenshots(*data.details->commands, state.usedScreenshots);
             renderer.renderStepRows(page, *data.details->commands, state, QString());

@@ -42,6 +42,27 @@ std::optional<QString> ReportFileFinder::findDirectory(const QString &name, cons
     return search(name, directory, Want::Directory, 0);
 }
 
+std::optional<QString> ReportFileFinder::pathInside(const QString &folder, const QString &relative)
+{
+    if (relative.isEmpty() || QDir::isAbsolutePath(relative) || relative.contains(QChar(u'\0')))
+        return std::nullopt;
+    const QString base = QDir::cleanPath(QDir(folder).absolutePath());
+    const QString path = QDir::cleanPath(base + QLatin1Char('/') + relative);
+    auto isUnder = [](const QString &candidate, const QString &root) {
+        return candidate == root || candidate.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
+    };
+    if (!isUnder(path, base))
+        return std::nullopt;
+    // A link inside the folder may still point elsewhere.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (!real.isEmpty()) {
+        const QString realBase = QFileInfo(base).canonicalFilePath();
+        if (realBase.isEmpty() || !isUnder(real, realBase))
+            return std::nullopt;
+    }
+    return path;
+}
+
 std::optional<QString> ReportFileFinder::reportFolderOf(const QString &runFolder)
 {
     const QFileInfoList entries = QDir(runFolder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);

@@ -23,6 +23,13 @@ std::optional<QString> findDirectory(const QString &name, const QString &directo
 // is not "sandbox" (hidden entries skipped).
 std::optional<QString> reportFolderOf(const QString &runFolder);
 
+// `relative` (a detail file or assets folder named in report.json) resolved
+// inside `folder`; nothing when it is absolute, leads out of the folder with
+// "..", or resolves through a link to a place outside it. The runner names
+// paths inside its report folder; a report.json from elsewhere must not make
+// a page read or list the user's other files.
+std::optional<QString> pathInside(const QString &folder, const QString &relative);
+
 // The direct entries of `folder` that are files with the extension exactly
 // "png", by name; empty when the folder cannot be listed.
 QStringList pngFiles(const QString &folder);

@@ -59,8 +59,10 @@ void fillFromReport(TestReport &row, const QString &reportFolder)
                 row.totalCommands = flow.commands->total;
                 row.passedCommands = flow.commands->passed;
             }
-            if (flow.dataFile) {
-                const std::optional<QByteArray> detailBytes = readFile(folder.filePath(*flow.dataFile));
+            const std::optional<QString> detailPath
+                = flow.dataFile ? ReportFileFinder::pathInside(folder.path(), *flow.dataFile) : std::nullopt;
+            if (detailPath) {
+                const std::optional<QByteArray> detailBytes = readFile(*detailPath);
                 const auto details = detailBytes ? MaestroFlowDetailsJSON::decode(*detailBytes) : std::nullopt;
                 if (details && details->commands) {
                     qint64 passed = 0;

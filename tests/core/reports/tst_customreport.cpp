@@ -111,6 +111,8 @@ private Q_SLOTS:
     void exchangeTableEscaping();
     void dashboardOfFailedDeepRun();
     void missingOrBrokenFiles();
+    void namedFilesStayInsideTheReport_data();
+    void namedFilesStayInsideTheReport();
     void goldenSamplePage();
 };
 
@@ -503,6 +505,47 @@ void TestCustomReport::missingOrBrokenFiles()
     QVERIFY(page.contains(QLatin1String("<td colspan=\"6\">Flow: Flow A</td>")));
     QVERIFY(!page.contains(QLatin1String("<tr class='flow-0")));
     QVERIFY(page.contains(QLatin1String("status-pass\">PASSED")));
+}
+
+void TestCustomReport::namedFilesStayInsideTheReport_data()
+{
+    // report.json names the flow's detail file and screenshot folder; only
+    // places inside the report folder count.
+    QTest::addColumn<QString>("dataFile");
+    QTest::addColumn<QString>("assetsDir");
+    QTest::addColumn<bool>("read");
+    QTest::newRow("the runner's paths") << "flows/flow-000.json" << "assets/flow-000" << true;
+    QTest::newRow("a detour that stays inside") << "flows/../flows/flow-000.json" << "assets/./flow-000" << true;
+    QTest::newRow("up and out") << "../outside/detail.json" << "../outside" << false;
+    QTest::newRow("out and back in by name") << "../report/../outside/detail.json" << "flows/../../outside" << false;
+    QTest::newRow("absolute") << "%1/outside/detail.json" << "%1/outside" << false;
+    QTest::newRow("through a link inside") << "escape/detail.json" << "escape" << false;
+}
+
+void TestCustomReport::namedFilesStayInsideTheReport()
+{
+    QFETCH(QString, dataFile);
+    QFETCH(QString, assetsDir);
+    QFETCH(bool, read);
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("report"));
+    const QByteArray commands = R"([{"yaml":"tapOn: DETAIL_TEXT","status":"passed"}])";
+    // The same detail file inside the report and outside it.
+    for (const QString &folder : QStringList { report + QStringLiteral("/flows"), dir.filePath(QStringLiteral("outside")) }) {
+        const QString name = folder.endsWith(QLatin1String("flows")) ? QStringLiteral("flow-000.json") : QStringLiteral("detail.json");
+        QVERIFY(writeAll(folder + u'/' + name, "{\"commands\":" + commands + "}"));
+    }
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("outside")), report + QStringLiteral("/escape")));
+    const auto json = [&](const QString &text) { return QJsonValue(QString(text).replace(QLatin1String("%1"), dir.path())); };
+    QJsonObject flow { { "name", "Flow A" }, { "dataFile", json(dataFile) }, { "assetsDir", json(assetsDir) } };
+    QVERIFY(writeAll(report + QStringLiteral("/report.json"), QJsonDocument(QJsonObject { { "flows", QJsonArray { flow } } }).toJson()));
+
+    QString error;
+    QVERIFY2(CustomReportBuilder::generateCustomReport(
+                 report + QStringLiteral("/report.json"), QString(), std::nullopt, &error, fixedOptions()),
+        qPrintable(error));
+    const QString page = QString::fromUtf8(readAll(report + QStringLiteral("/report-custom.html")));
+    QCOMPARE(page.contains(QLatin1String("DETAIL_TEXT")), read);
 }
 
 void TestCustomReport::goldenSamplePage()
