@@ -89,8 +89,7 @@ struct Utf16Log
 };
 
 // The log as UTF-8: values are found in the bytes and only they are decoded,
-// straight into the strings of the result, so neither the log nor its blocks
-// ever exist as UTF-16. When the bytes have not been checked, the decoding
+// so neither the log nor its blocks ever exist as UTF-16. When the bytes have not been checked, the decoding
 // checks them: `invalid` is set when a piece is not UTF-8, checkRest() looks
 // at the bytes of a block between its values, and checkedGaps() at the bytes
 // between the blocks.
