@@ -57,6 +57,11 @@ void makeRun(const QString &root, const QString &name, const QString &setup)
     if (setup == QLatin1String("details"))
         writeAll(report + QStringLiteral("/flows/flow-000.json"),
             R"({"commands":[{"status":"passed"},{"status":"passed","subCommands":[{"status":"failed"},{"status":"skipped","subCommands":[{"status":"passed"}]}]}]})");
+    if (setup == QLatin1String("outside-details")) {
+        // report.json names a detail file outside the report folder.
+        writeAll(report + QStringLiteral("/report.json"), QByteArray(kPassingReport).replace("flows/flow-000.json", "../../outside.json"));
+        writeAll(root + QStringLiteral("/outside.json"), R"({"commands":[{"status":"failed"}]})");
+    }
     if (setup == QLatin1String("bad-details"))
         writeAll(report + QStringLiteral("/flows/flow-000.json"), R"({"commands":[{"status":2}]})");
 }
@@ -118,6 +123,10 @@ void TestReportHistory::rows_data()
         << "SIT_20261206_093644"
         << "details"
         << "SIT|20261206_093644|passed|Login|14|iPhone de QA|3/4|SIT_20261206_093644/" + run + "report.html";
+    QTest::newRow("detail file outside the report is not read")
+        << "SIT_20261206_093644"
+        << "outside-details"
+        << "SIT|20261206_093644|passed|Login|14|iPhone de QA|9/9|SIT_20261206_093644/" + run + "report.html";
     QTest::newRow("undecodable detail file keeps summary counts")
         << "SIT_20261206_093644"
         << "bad-details"
