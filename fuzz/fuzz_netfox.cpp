@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 
 namespace {
 
@@ -29,8 +30,10 @@ QString describe(const NetworkHitList &hits)
 }
 
 // The text the file reader must see: the bytes as UTF-8 without an
-// unfinished last character and without a byte order mark when they are
-// valid UTF-8, else the bytes as ISO Latin-1.
+// unfinished last character and without a byte order mark at the start when
+// they are valid UTF-8, else the bytes as ISO Latin-1. (QString::fromUtf8
+// drops a leading mark itself, so its round trip cannot tell validity; a
+// second mark right after the first is text.)
 QString decodedLikeAFile(QByteArrayView bytes)
 {
     qsizetype end = bytes.size();
@@ -45,10 +48,13 @@ QString decodedLikeAFile(QByteArrayView bytes)
             end -= back;
         break;
     }
-    const QByteArrayView complete = bytes.first(end);
-    const QString text = QString::fromUtf8(complete);
-    if (text.toUtf8() == complete)
-        return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
+    QByteArrayView complete = bytes.first(end);
+    if (complete.startsWith("\xEF\xBB\xBF"))
+        complete = complete.sliced(3);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QString text = decoder(complete);
+    if (!decoder.hasError())
+        return text;
     return QString::fromLatin1(bytes);
 }
 

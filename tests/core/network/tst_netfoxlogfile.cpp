@@ -43,6 +43,7 @@ private Q_SLOTS:
     void notUtf8FoundWhileDecoding_data();
     void notUtf8FoundWhileDecoding();
     void missingFile();
+    void byteOrderMarkBeforeTheFirstBlock();
     void smallLogStaysOnOneThread();
 };
 
@@ -205,6 +206,23 @@ void TestNetfoxLogFile::notUtf8FoundWhileDecoding()
         threaded.readSliceSize = sliceSize;
         QVERIFY(NetfoxDetail::parseNetworkLog(path, std::nullopt, threaded) == expected);
     }
+}
+
+void TestNetfoxLogFile::byteOrderMarkBeforeTheFirstBlock()
+{
+    // A UTF-8 log may start with a byte order mark: it is not text, and the
+    // log is still UTF-8 (Qt's own decoder drops the mark too, so a round
+    // trip through it cannot tell a marked log from a Latin-1 one).
+    const QByteArray log = "\xEF\xBB\xBF-------START REQUEST -  https://api.example.com/a -------\n"
+                           "[Request Method] POST\n[Request Date] 2026-12-06 08:36:44 +0000\n"
+                           "[Request Body]\n {\"name\": \"D\xC3\xA9vi \xF0\x9F\x9A\x80\"}\n-------END REQUEST - x -------\n";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.log"));
+    QVERIFY(writeFile(path, log));
+    const NetworkHitList hits = Netfox::parseNetworkLog(path);
+    QCOMPARE(hits.size(), 1);
+    QCOMPARE(hits.first().reqBody, QStringLiteral("{\"name\": \"D\u00E9vi \U0001F680\"}"));
+    QCOMPARE(hits, NetfoxReference::parseNetworkLogText(QString::fromUtf8(log)));
 }
 
 void TestNetfoxLogFile::missingFile()
