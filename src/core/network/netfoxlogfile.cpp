@@ -21,6 +21,41 @@ bool isContinuation(char c)
     return (uchar(c) & 0xC0) == 0x80;
 }
 
+// The length of the well-formed UTF-8 sequence of two to four bytes at
+// `data` (no overlong forms, no surrogates, nothing past U+10FFFF), with its
+// code point; 0 when the bytes there are no such sequence (a continuation
+// byte, C0, C1, F5..FF, or a sequence cut short).
+inline int multiByteSequence(const uchar *data, const uchar *end, char32_t &codePoint)
+{
+    const uchar lead = *data;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        if (end - data < 2 || (data[1] & 0xC0) != 0x80)
+            return 0;
+        codePoint = char32_t(lead & 0x1F) << 6 | (data[1] & 0x3F);
+        return 2;
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        // No overlong forms (E0 80..9F) and no surrogates (ED A0..BF).
+        const uchar low = lead == 0xE0 ? 0xA0 : 0x80;
+        const uchar high = lead == 0xED ? 0x9F : 0xBF;
+        if (end - data < 3 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80)
+            return 0;
+        codePoint = char32_t(lead & 0x0F) << 12 | char32_t(data[1] & 0x3F) << 6 | (data[2] & 0x3F);
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        // No overlong forms (F0 80..8F), nothing past U+10FFFF (F4 90..).
+        const uchar low = lead == 0xF0 ? 0x90 : 0x80;
+        const uchar high = lead == 0xF4 ? 0x8F : 0xBF;
+        if (end - data < 4 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80 || (data[3] & 0xC0) != 0x80)
+            return 0;
+        codePoint = char32_t(lead & 0x07) << 18 | char32_t(data[1] & 0x3F) << 12 | char32_t(data[2] & 0x3F) << 6
+            | (data[3] & 0x3F);
+        return 4;
+    }
+    return 0;
+}
+
 // One slice of a file read by one thread: [offset, offset + size) of the
 // file, checked for UTF-8 from `checkBegin` to `checkEnd` (both on character
 // starts); the few bytes between one slice's checkEnd and the next one's
@@ -165,37 +200,15 @@ bool isValidUtf8(QByteArrayView bytes)
         }
         const uchar *const stop = end - data > 16 ? data + 16 : end;
         while (data < stop) {
-            const uchar lead = *data;
-            if (lead < 0x80) {
+            if (*data < 0x80) {
                 ++data;
                 continue;
             }
-            if (lead >= 0xC2 && lead <= 0xDF) {
-                if (end - data < 2 || (data[1] & 0xC0) != 0x80)
-                    return false;
-                data += 2;
-                continue;
-            }
-            if (lead >= 0xE0 && lead <= 0xEF) {
-                // No overlong forms (E0 80..9F) and no surrogates (ED A0..BF).
-                const uchar low = lead == 0xE0 ? 0xA0 : 0x80;
-                const uchar high = lead == 0xED ? 0x9F : 0xBF;
-                if (end - data < 3 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80)
-                    return false;
-                data += 3;
-                continue;
-            }
-            if (lead >= 0xF0 && lead <= 0xF4) {
-                // No overlong forms (F0 80..8F), nothing past U+10FFFF (F4 90..).
-                const uchar low = lead == 0xF0 ? 0x90 : 0x80;
-                const uchar high = lead == 0xF4 ? 0x8F : 0xBF;
-                if (end - data < 4 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80
-                    || (data[3] & 0xC0) != 0x80)
-                    return false;
-                data += 4;
-                continue;
-            }
-            return false; // a continuation byte, C0, C1 or F5..FF
+            char32_t codePoint = 0;
+            const int length = multiByteSequence(data, end, codePoint);
+            if (length == 0)
+                return false;
+            data += length;
         }
     }
     return true;
@@ -242,45 +255,22 @@ bool decodeUtf8(QByteArrayView bytes, QString &into)
         // characters has short ASCII runs.
         const uchar *const stop = end - data > 16 ? data + 16 : end;
         while (data < stop) {
-            const uchar lead = *data;
-            if (lead < 0x80) {
-                *out++ = lead;
-                ++data;
+            if (*data < 0x80) {
+                *out++ = *data++;
                 continue;
             }
-            if (lead >= 0xC2 && lead <= 0xDF) {
-                if (end - data < 2 || (data[1] & 0xC0) != 0x80)
-                    return false;
-                *out++ = char16_t((lead & 0x1F) << 6 | (data[1] & 0x3F));
-                data += 2;
-                continue;
-            }
-            if (lead >= 0xE0 && lead <= 0xEF) {
-                // No overlong forms (E0 80..9F) and no surrogates (ED A0..BF).
-                const uchar low = lead == 0xE0 ? 0xA0 : 0x80;
-                const uchar high = lead == 0xED ? 0x9F : 0xBF;
-                if (end - data < 3 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80)
-                    return false;
-                *out++ = char16_t((lead & 0x0F) << 12 | (data[1] & 0x3F) << 6 | (data[2] & 0x3F));
-                data += 3;
-                continue;
-            }
-            if (lead >= 0xF0 && lead <= 0xF4) {
-                // No overlong forms (F0 80..8F), nothing past U+10FFFF (F4 90..).
-                const uchar low = lead == 0xF0 ? 0x90 : 0x80;
-                const uchar high = lead == 0xF4 ? 0x8F : 0xBF;
-                if (end - data < 4 || data[1] < low || data[1] > high || (data[2] & 0xC0) != 0x80
-                    || (data[3] & 0xC0) != 0x80)
-                    return false;
-                const char32_t c = (char32_t(lead & 0x07) << 18 | char32_t(data[1] & 0x3F) << 12
-                                       | char32_t(data[2] & 0x3F) << 6 | (data[3] & 0x3F))
-                    - 0x10000;
+            char32_t c = 0;
+            const int length = multiByteSequence(data, end, c);
+            if (length == 0)
+                return false;
+            data += length;
+            if (c < 0x10000) {
+                *out++ = char16_t(c);
+            } else {
+                c -= 0x10000;
                 *out++ = char16_t(0xD800 | (c >> 10));
                 *out++ = char16_t(0xDC00 | (c & 0x3FF));
-                data += 4;
-                continue;
             }
-            return false; // a continuation byte, C0, C1 or F5..FF
         }
     }
     into.truncate(out - outStart);
