@@ -192,15 +192,29 @@ struct BlockReader
         return it.value();
     }
 
-    template <typename Log> void read(const Log &log, const NetfoxScanner::BlockRange &range, RequestFields &fields)
+    // The block's URL; false, with the block only checked, when its traffic
+    // is ignored.
+    template <typename Log, typename Fields> bool readUrl(const Log &log, const NetfoxScanner::BlockRange &range, Fields &fields)
     {
         fields.url = log.url(range, scratch);
-        if (isIgnored(fields.url)) {
-            fields.ignored = true;
-            fields.url.clear();
-            log.skip(range);
+        if (!isIgnored(fields.url))
+            return true;
+        fields.ignored = true;
+        fields.url.clear();
+        log.skip(range);
+        return false;
+    }
+
+    static QString identifierOf(QStringView headers)
+    {
+        const auto identifier = NetfoxScanner::requestIdentifier(headers);
+        return identifier ? identifier->toString() : QString();
+    }
+
+    template <typename Log> void read(const Log &log, const NetfoxScanner::BlockRange &range, RequestFields &fields)
+    {
+        if (!readUrl(log, range, fields))
             return;
-        }
         const auto block = log.block(range);
         qsizetype at[4];
         NetfoxScanner::firstLabelPositions(block, kRequestLabels, at, 4);
@@ -215,19 +229,13 @@ struct BlockReader
         fields.method = method ? log.value(block, method, scratch) : kDefaultMethod.toString();
         fields.body = body ? log.value(block, body, scratch) : kNoRequestBody.toString();
         fields.headers = headers ? log.value(block, headers, scratch) : kNoRequestHeaders.toString();
-        if (const auto identifier = NetfoxScanner::requestIdentifier(fields.headers))
-            fields.identifier = identifier->toString();
+        fields.identifier = identifierOf(fields.headers);
     }
 
     template <typename Log> void read(const Log &log, const NetfoxScanner::BlockRange &range, ResponseFields &fields)
     {
-        fields.url = log.url(range, scratch);
-        if (isIgnored(fields.url)) {
-            fields.ignored = true;
-            fields.url.clear();
-            log.skip(range);
+        if (!readUrl(log, range, fields))
             return;
-        }
         const auto block = log.block(range);
         qsizetype at[3];
         NetfoxScanner::firstLabelPositions(block, kResponseLabels, at, 3);
@@ -238,8 +246,7 @@ struct BlockReader
         fields.status = status ? log.value(block, status, scratch) : kTimeoutText;
         fields.body = body ? log.value(block, body, scratch) : kNoResponseBodyText;
         fields.headers = headers ? log.value(block, headers, scratch) : kNoResponseHeaders.toString();
-        if (const auto identifier = NetfoxScanner::requestIdentifier(fields.headers))
-            fields.identifier = identifier->toString();
+        fields.identifier = identifierOf(fields.headers);
     }
 };
 
