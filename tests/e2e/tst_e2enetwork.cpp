@@ -4,6 +4,8 @@
 #include "reports/reportmanager.h"
 #include "runner/runnerviewmodel.h"
 
+#include "e2esupport.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
@@ -38,37 +40,13 @@ private:
 
 namespace {
 
-const QString kDevice = QStringLiteral("00008130-001E39811A12001C");
-const QString kApp = QStringLiteral("com.lumenfold.pasar");
+using E2e::kApp;
+using E2e::kDevice;
+using E2e::copyTree;
+using E2e::writeFile;
+
 // Slow enough that the flow outlasts several pulls.
 const QByteArray kSpeed = "human";
-
-bool writeFile(const QString &path, const QByteArray &content, bool executable = false)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        return false;
-    file.close();
-    if (executable)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return true;
-}
-
-bool copyTree(const QString &from, const QString &to)
-{
-    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    QDir().mkpath(to);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString target = to + u'/' + QDir(from).relativeFilePath(path);
-        if (it.fileInfo().isDir())
-            QDir().mkpath(target);
-        else if (!QFile::copy(path, target))
-            return false;
-    }
-    return true;
-}
 
 QString findFile(const QString &folder, const QString &name)
 {

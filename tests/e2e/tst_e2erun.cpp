@@ -1,3 +1,5 @@
+#include "e2esupport.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -52,8 +54,10 @@ private:
 
 namespace {
 
-const QString kDevice = QStringLiteral("00008130-001E39811A12001C");
-const QString kApp = QStringLiteral("com.lumenfold.pasar");
+using E2e::kApp;
+using E2e::kDevice;
+using E2e::copyTree;
+using E2e::writeFile;
 
 QStringList consoleTexts(const QByteArray &out)
 {
@@ -64,35 +68,6 @@ QStringList consoleTexts(const QByteArray &out)
     for (QString &line : lines)
         line.remove(prefix);
     return lines;
-}
-
-bool copyTree(const QString &from, const QString &to)
-{
-    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    QDir().mkpath(to);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString target = to + u'/' + QDir(from).relativeFilePath(path);
-        if (it.fileInfo().isDir()) {
-            QDir().mkpath(target);
-        } else if (!QFile::copy(path, target)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool writeFile(const QString &path, const QByteArray &content, bool executable = false)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(content);
-    file.close();
-    if (executable)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return true;
 }
 
 } // namespace
