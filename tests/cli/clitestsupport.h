@@ -38,6 +38,11 @@ inline CliResult runCli(const QStringList &arguments, const QProcessEnvironment 
     return result;
 }
 
+inline CliResult runCli(const QStringList &arguments)
+{
+    return runCli(arguments, QProcessEnvironment::systemEnvironment());
+}
+
 // Writes an executable shell script.
 inline bool writeScript(const QString &path, const QByteArray &body)
 {

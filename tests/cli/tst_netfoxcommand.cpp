@@ -1,37 +1,21 @@
 // kestrune-cli netfox, run as a user runs it: output formats, the time
 // filter and argument errors.
 #include "../core/network/jsonschemasubset.h"
+#include "clitestsupport.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
 namespace {
 
-const QString kCli = QStringLiteral(KESTRUNE_BINARY_DIR "/src/cli/kestrune-cli");
 const QString kSessionLog = QStringLiteral(KESTRUNE_TEST_DATA_DIR "/netfox/session.log");
 
-struct Result
+CliResult run(const QStringList &arguments)
 {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Result run(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(kCli, QStringList { QStringLiteral("netfox") } + arguments);
-    Result result;
-    if (!process.waitForFinished(60000))
-        return result;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
+    return runCli(QStringList { QStringLiteral("netfox") } + arguments);
 }
 
 } // namespace
@@ -52,9 +36,9 @@ private Q_SLOTS:
 
 void TestNetfoxCommand::textFormat()
 {
-    const Result result = run({ kSessionLog });
+    const CliResult result = run({ kSessionLog });
     QCOMPARE(result.exitCode, 0);
-    const QString text = QString::fromUtf8(result.out);
+    const QString text = result.out;
     // Three blocks joined by blank lines, dates in local time (TZ=UTC-7).
     QCOMPARE(text.count(QStringLiteral("--------------------------------------------------\n")), 3);
     QCOMPARE(text.count(QStringLiteral("\n\n--------------------------------------------------\n")), 2);
@@ -68,10 +52,10 @@ void TestNetfoxCommand::textFormat()
 
 void TestNetfoxCommand::jsonFormat()
 {
-    const Result result = run({ kSessionLog, QStringLiteral("--format"), QStringLiteral("json") });
+    const CliResult result = run({ kSessionLog, QStringLiteral("--format"), QStringLiteral("json") });
     QCOMPARE(result.exitCode, 0);
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(result.out, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(result.out.toUtf8(), &error);
     QCOMPARE(error.error, QJsonParseError::NoError);
     const QJsonArray array = document.array();
     QCOMPARE(array.size(), 3);
@@ -91,12 +75,12 @@ void TestNetfoxCommand::jsonFormat()
 
 void TestNetfoxCommand::harFormatPassesSchemaCheck()
 {
-    const Result result = run({ kSessionLog, QStringLiteral("--format=har") });
+    const CliResult result = run({ kSessionLog, QStringLiteral("--format=har") });
     QCOMPARE(result.exitCode, 0);
     QFile schemaFile(QStringLiteral(KESTRUNE_TEST_DATA_DIR "/netfox/har-1.2.schema.json"));
     QVERIFY(schemaFile.open(QIODevice::ReadOnly));
     const JsonSchemaSubset schema(QJsonDocument::fromJson(schemaFile.readAll()).object());
-    const QJsonObject har = QJsonDocument::fromJson(result.out).object();
+    const QJsonObject har = QJsonDocument::fromJson(result.out.toUtf8()).object();
     QCOMPARE(har[QLatin1String("log")][QLatin1String("entries")].toArray().size(), 3);
     const QStringList errors = schema.validate(har);
     QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
@@ -116,10 +100,10 @@ void TestNetfoxCommand::sinceFilters()
 {
     QFETCH(QString, since);
     QFETCH(int, count);
-    const Result result
+    const CliResult result
         = run({ kSessionLog, QStringLiteral("--since"), since, QStringLiteral("--format"), QStringLiteral("json") });
     QCOMPARE(result.exitCode, 0);
-    QCOMPARE(QJsonDocument::fromJson(result.out).array().size(), count);
+    QCOMPARE(QJsonDocument::fromJson(result.out.toUtf8()).array().size(), count);
 }
 
 void TestNetfoxCommand::argumentErrors_data()
@@ -139,7 +123,7 @@ void TestNetfoxCommand::argumentErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
-    const Result result = run(arguments);
+    const CliResult result = run(arguments);
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY(result.out.isEmpty());
     QVERIFY(!result.err.isEmpty());

@@ -1,36 +1,15 @@
 // kestrune-cli report and history, run as a user would run them on a copy of
 // the sample run folder.
 #include "../core/reports/reporttestsupport.h"
+#include "clitestsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace ReportTestSupport;
-
-namespace {
-
-struct Result
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(KESTRUNE_BINARY_DIR "/src/cli/kestrune-cli"), arguments);
-    if (!process.waitForFinished(60000))
-        return {};
-    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-        QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError()) };
-}
-
-} // namespace
 
 class TestReportCommands final : public QObject
 {
@@ -52,7 +31,7 @@ void TestReportCommands::reportPostProcessesRunFolder()
 {
     QTemporaryDir dir;
     const QString run = copyBasicRun(dir.path());
-    const Result result = runCli({ QStringLiteral("report"), run });
+    const CliResult result = runCli({ QStringLiteral("report"), run });
     QCOMPARE(result.exitCode, 0);
     const QString page = basicReportFolder(run) + QStringLiteral("/report-custom.html");
     QCOMPARE(result.out.trimmed(), QStringLiteral("Report page: ") + page);
@@ -72,7 +51,7 @@ void TestReportCommands::reportSinceDropsEarlierExchanges()
 {
     QTemporaryDir dir;
     const QString run = copyBasicRun(dir.path());
-    const Result result
+    const CliResult result
         = runCli({ QStringLiteral("report"), run, QStringLiteral("--since"), QStringLiteral("2026-12-06T09:40:00+01:00") });
     QCOMPARE(result.exitCode, 0);
     QVERIFY(!readAll(basicReportFolder(run) + QStringLiteral("/report.html")).contains("netfox-network-log-container"));
@@ -96,7 +75,7 @@ void TestReportCommands::reportArguments()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
-    const Result result = runCli(arguments);
+    const CliResult result = runCli(arguments);
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY(!result.err.isEmpty());
 }
@@ -106,7 +85,7 @@ void TestReportCommands::reportWithoutPageShowsRunFolder()
     QTemporaryDir dir;
     const QString run = dir.filePath(QStringLiteral("SIT_20261206_093640"));
     QVERIFY(QDir().mkpath(run + QStringLiteral("/sandbox")));
-    const Result result = runCli({ QStringLiteral("report"), run });
+    const CliResult result = runCli({ QStringLiteral("report"), run });
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QStringLiteral("No report page; run folder: ") + run + QLatin1Char('\n'));
 }
@@ -118,7 +97,7 @@ void TestReportCommands::historyRows()
     QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("UAT_20261205_080000/sandbox"))));
     QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("notes"))));
 
-    const Result json = runCli({ QStringLiteral("history"), QStringLiteral("--dir"), dir.path(), QStringLiteral("--json") });
+    const CliResult json = runCli({ QStringLiteral("history"), QStringLiteral("--dir"), dir.path(), QStringLiteral("--json") });
     QCOMPARE(json.exitCode, 0);
     const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8()).array();
     QCOMPARE(rows.size(), 2);
@@ -135,7 +114,7 @@ void TestReportCommands::historyRows()
     QCOMPARE(rows[1].toObject().value(QLatin1String("status")).toString(), QStringLiteral("unknown"));
     QVERIFY(!rows[1].toObject().contains(QLatin1String("page")));
 
-    const Result text = runCli({ QStringLiteral("history"), QStringLiteral("--dir"), dir.path() });
+    const CliResult text = runCli({ QStringLiteral("history"), QStringLiteral("--dir"), dir.path() });
     QCOMPARE(text.exitCode, 0);
     const QStringList lines = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
