@@ -113,6 +113,7 @@ private Q_SLOTS:
     void missingOrBrokenFiles();
     void namedFilesStayInsideTheReport_data();
     void namedFilesStayInsideTheReport();
+    void linkedPageIsNotWrittenThrough();
     void goldenSamplePage();
 };
 
@@ -546,6 +547,21 @@ void TestCustomReport::namedFilesStayInsideTheReport()
         qPrintable(error));
     const QString page = QString::fromUtf8(readAll(report + QStringLiteral("/report-custom.html")));
     QCOMPARE(page.contains(QLatin1String("DETAIL_TEXT")), read);
+}
+
+void TestCustomReport::linkedPageIsNotWrittenThrough()
+{
+    // A copied report folder whose report-custom.html is a link to a file
+    // elsewhere: generating the page must not overwrite that file.
+    QTemporaryDir dir;
+    const QString report = writeRun(dir.path(), QStringLiteral("SIT_20261206_093640"), R"([{"status":"passed"}])");
+    const QString outside = dir.filePath(QStringLiteral("elsewhere/notes.txt"));
+    QVERIFY(writeAll(outside, "my notes\n"));
+    QVERIFY(QFile::link(outside, report + QStringLiteral("/report-custom.html")));
+
+    QString error;
+    CustomReportBuilder::generateCustomReport(report + QStringLiteral("/report.json"), QString(), std::nullopt, &error, fixedOptions());
+    QCOMPARE(readAll(outside), QByteArray("my notes\n"));
 }
 
 void TestCustomReport::goldenSamplePage()
