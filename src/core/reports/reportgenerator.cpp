@@ -55,6 +55,13 @@ bool ReportGenerator::patchReportHTML(
         qCInfo(lcReport, "Warning: HTML Report not found: %s", qUtf8Printable(htmlFile));
         return true;
     }
+    if (QFileInfo(htmlFile).isSymLink()) {
+        // A copied run folder can hold a link to any page of the user's; the
+        // atomic write would replace the page it points to.
+        if (error)
+            *error = QStringLiteral("%1 is a link, not the runner's page").arg(htmlFile);
+        return false;
+    }
     QFile file(htmlFile);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)

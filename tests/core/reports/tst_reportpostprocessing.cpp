@@ -87,6 +87,7 @@ private Q_SLOTS:
     void unchangedPageKeepsModificationTime();
     void crlfPageIsNormalisedWhenPatched();
     void unreadablePageIsAnError();
+    void linkedPageIsNotWrittenThrough();
     void allureAttachments_data();
     void allureAttachments();
     void allureWithoutResultsKeepsAttachment();
@@ -413,6 +414,30 @@ void TestReportPostProcessing::unreadablePageIsAnError()
     QCOMPARE(readAll(page), latin1);
     // A missing page is only a warning.
     QVERIFY(ReportGenerator().patchReportHTML(dir.filePath(QStringLiteral("none.html")), QString(), std::nullopt, &error));
+}
+
+void TestReportPostProcessing::linkedPageIsNotWrittenThrough()
+{
+    // A copied run folder whose report.html is a link to a page elsewhere:
+    // the hand-off must not rewrite the page it points to.
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    QVERIFY(!run.isEmpty());
+    const QString report = basicReportFolder(run);
+    const QString outside = dir.filePath(QStringLiteral("elsewhere/page.html"));
+    const QByteArray outsideBytes = "<html><style>--accent: #06b6d4;</style><body>mine</body></html>\n";
+    QVERIFY(writeAll(outside, outsideBytes));
+    QVERIFY(QFile::remove(report + QStringLiteral("/report.html")));
+    QVERIFY(QFile::link(outside, report + QStringLiteral("/report.html")));
+
+    ReportGenerator().generate(run, std::nullopt);
+    QCOMPARE(readAll(outside), outsideBytes);
+    QVERIFY(QFileInfo(report + QStringLiteral("/report.html")).isSymLink());
+
+    QString error;
+    QVERIFY(!ReportGenerator().patchReportHTML(report + QStringLiteral("/report.html"), QString(), std::nullopt, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readAll(outside), outsideBytes);
 }
 
 void TestReportPostProcessing::allureAttachments_data()
