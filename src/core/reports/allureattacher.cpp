@@ -51,6 +51,12 @@ bool AllureAttacher::attach(const QString &allureResultsDir, const QString &netw
     qsizetype count = 0;
     for (const QString &name : std::as_const(resultFiles)) {
         const QString path = dir.filePath(name);
+        if (QFileInfo(path).isSymLink()) {
+            // The write would go to the file the link points to, which may be
+            // anywhere.
+            qCInfo(lcReport, "Skipping linked result file: %s", qUtf8Printable(name));
+            continue;
+        }
         QFile file(path);
         QJsonParseError parseError;
         const QJsonDocument document

@@ -91,6 +91,7 @@ private Q_SLOTS:
     void allureAttachments_data();
     void allureAttachments();
     void allureWithoutResultsKeepsAttachment();
+    void allureLinkedResultIsNotWrittenThrough();
     void handOffOnSampleRun();
     void handOffTwice();
 };
@@ -501,6 +502,28 @@ void TestReportPostProcessing::allureWithoutResultsKeepsAttachment()
     QCOMPARE(QDir(allure).entryList(QDir::Files).size(), 1);
     // Not a folder: skipped.
     QVERIFY(AllureAttacher::attach(log, log, &error));
+}
+
+void TestReportPostProcessing::allureLinkedResultIsNotWrittenThrough()
+{
+    // A result file that links to a JSON object elsewhere keeps that file as
+    // it is; the real result files still get the log.
+    QTemporaryDir dir;
+    const QString allure = dir.filePath(QStringLiteral("run/allure-results"));
+    QVERIFY(writeAll(allure + QStringLiteral("/flow-000-result.json"), R"({"name":"a"})"));
+    const QString outside = dir.filePath(QStringLiteral("elsewhere/settings.json"));
+    const QByteArray outsideBytes = "{\n    \"theme\": \"dark\"\n}\n";
+    QVERIFY(writeAll(outside, outsideBytes));
+    QVERIFY(QFile::link(outside, allure + QStringLiteral("/flow-001-result.json")));
+    const QString log = dir.filePath(QStringLiteral("run/network_log.txt"));
+    QVERIFY(writeAll(log, kOneExchangeLog));
+
+    QString error;
+    QVERIFY(AllureAttacher::attach(allure, log, &error));
+    QCOMPARE(readAll(outside), outsideBytes);
+    QVERIFY(QFileInfo(allure + QStringLiteral("/flow-001-result.json")).isSymLink());
+    QCOMPARE(readJsonObject(allure + QStringLiteral("/flow-000-result.json")).value(QLatin1String("attachments")).toArray().size(),
+        1);
 }
 
 void TestReportPostProcessing::handOffOnSampleRun()
