@@ -18,7 +18,10 @@ std::optional<QString> search(const QString &name, const QString &directory, Wan
         const bool isDirectory = entry.isDir() && !entry.isSymLink();
         if (isDirectory && entry.fileName() == QLatin1String(ReportFileFinder::kSandboxName))
             continue;
-        if (entry.fileName() == name && isDirectory == (want == Want::Directory))
+        // A named pipe, socket or device is no file of the runner's: reading
+        // one would block or never end.
+        const bool isSpecial = !isDirectory && entry.exists() && !entry.isFile() && !entry.isDir();
+        if (entry.fileName() == name && isDirectory == (want == Want::Directory) && !isSpecial)
             return entry.filePath();
         if (isDirectory) {
             if (auto found = search(name, entry.filePath(), want, depth + 1))

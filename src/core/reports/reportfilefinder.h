@@ -14,7 +14,7 @@ namespace ReportFileFinder {
 inline constexpr auto kSandboxName = "sandbox";
 
 // Depth-first, a folder's entries before the next sibling: the first file
-// (not a folder) named exactly `name`.
+// (not a folder, nor a named pipe, socket or device) named exactly `name`.
 std::optional<QString> findFile(const QString &name, const QString &directory);
 // The first folder named exactly `name` (never "sandbox" itself).
 std::optional<QString> findDirectory(const QString &name, const QString &directory);

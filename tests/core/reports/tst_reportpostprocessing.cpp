@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace ReportTestSupport;
 
 namespace {
@@ -73,6 +75,7 @@ private Q_SLOTS:
     void logLines();
     void findSkipsSandbox_data();
     void findSkipsSandbox();
+    void findSkipsNamedPipes();
     void screenshotLinking_data();
     void screenshotLinking();
     void screenshotPrefix_data();
@@ -156,6 +159,22 @@ void TestReportPostProcessing::findSkipsSandbox()
         QVERIFY(writeAll(dir.filePath(file), "x"));
     const auto found = directory ? ReportGenerator::findDirectory(name, dir.path()) : ReportGenerator::findFile(name, dir.path());
     QCOMPARE(found ? QDir(dir.path()).relativeFilePath(*found) : QStringLiteral("-"), expected);
+}
+
+void TestReportPostProcessing::findSkipsNamedPipes()
+{
+    // A named pipe called report.html or report.json (an unpacked archive can
+    // hold one) is not the runner's file: reading it would wait for ever.
+    QTemporaryDir dir;
+    for (const char *name : { "a/report.html", "a/report.json" }) {
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("a"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QLatin1String(name))).constData(), 0600), 0);
+    }
+    QVERIFY(writeAll(dir.filePath(QStringLiteral("b/report.json")), "{}"));
+    const auto html = ReportGenerator::findFile(QStringLiteral("report.html"), dir.path());
+    QCOMPARE(html ? QDir(dir.path()).relativeFilePath(*html) : QStringLiteral("-"), QStringLiteral("-"));
+    const auto json = ReportGenerator::findFile(QStringLiteral("report.json"), dir.path());
+    QCOMPARE(json ? QDir(dir.path()).relativeFilePath(*json) : QStringLiteral("-"), QStringLiteral("b/report.json"));
 }
 
 void TestReportPostProcessing::screenshotLinking_data()
