@@ -78,6 +78,8 @@ private Q_SLOTS:
     void findSkipsNamedPipes();
     void screenshotLinking_data();
     void screenshotLinking();
+    void screenshotFolderStaysInsideTheReport_data();
+    void screenshotFolderStaysInsideTheReport();
     void screenshotPrefix_data();
     void screenshotPrefix();
     void branding();
@@ -253,6 +255,35 @@ void TestReportPostProcessing::screenshotLinking()
         QVERIFY(html.startsWith(QLatin1String("<html><body>\n<script>\n        let reportData = {")));
         QVERIFY(html.endsWith(QLatin1String("};\n</script>\n</body></html>\n")));
     }
+}
+
+void TestReportPostProcessing::screenshotFolderStaysInsideTheReport_data()
+{
+    // The flow id of the embedded data names the screenshot folder; a page
+    // from elsewhere must not make the patch list and link the user's files.
+    QTest::addColumn<QString>("flowId"); // %1: the temporary folder
+    QTest::addColumn<bool>("linked");
+    QTest::newRow("the runner's id") << "flow-000" << true;
+    QTest::newRow("a detour that stays inside") << "flow-000/../flow-000" << true;
+    QTest::newRow("up and out") << "../../elsewhere" << false;
+    QTest::newRow("absolute") << "%1/elsewhere" << false;
+    QTest::newRow("through a link inside") << "escape" << false;
+}
+
+void TestReportPostProcessing::screenshotFolderStaysInsideTheReport()
+{
+    QFETCH(QString, flowId);
+    QFETCH(bool, linked);
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("report"));
+    for (const QString &folder : QStringList { report + QStringLiteral("/assets/flow-000"), dir.filePath(QStringLiteral("elsewhere")) })
+        QVERIFY(writeAll(folder + QStringLiteral("/cmd-004-shot.png"), "png"));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("elsewhere")), report + QStringLiteral("/assets/escape")));
+    flowId.replace(QLatin1String("%1"), dir.path());
+    QString html = pageWithData(QStringLiteral(R"({"flows":[{"id":)") + JsonText::quoted(flowId)
+        + QStringLiteral(R"(,"commands":[{"id":"c","index":4,"type":"takeScreenshot"}]}]})"));
+    QCOMPARE(ScreenshotLinker::patchScreenshots(html, report), linked);
+    QCOMPARE(html.contains(QLatin1String("cmd-004-shot.png")), linked);
 }
 
 void TestReportPostProcessing::screenshotPrefix_data()
