@@ -18,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ReportTestSupport;
 
@@ -99,6 +101,7 @@ private Q_SLOTS:
     void allureLinkedResultIsNotWrittenThrough();
     void handOffOnSampleRun();
     void handOffTwice();
+    void handOffWithPipeForLog();
 };
 
 void TestReportPostProcessing::initTestCase()
@@ -646,6 +649,36 @@ void TestReportPostProcessing::handOffTwice()
     QVERIFY(attachments[0].toObject().value(QLatin1String("source")) != attachments[1].toObject().value(QLatin1String("source")));
     // The sandbox's decoy result is never touched.
     QCOMPARE(readAll(run + QStringLiteral("/sandbox/allure-results/decoy-result.json")), QByteArray("{}\n"));
+}
+
+void TestReportPostProcessing::handOffWithPipeForLog()
+{
+    // An unpacked run folder with a named pipe where network_log.txt should
+    // be: the hand-off must finish, without a log.
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    QVERIFY(!run.isEmpty());
+    const QString report = basicReportFolder(run);
+    const QByteArray pipe = QFile::encodeName(run + QStringLiteral("/network_log.txt"));
+    QVERIFY(QFile::remove(QFile::decodeName(pipe)));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+
+    std::atomic<bool> done = false;
+    std::unique_ptr<QThread> handOff(QThread::create([&] {
+        ReportGenerator().generate(run, std::nullopt);
+        done = true;
+    }));
+    handOff->start();
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
+    // Let a blocked reader go, as often as it opens the pipe again.
+    while (!handOff->wait(100)) {
+        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    QVERIFY2(finished, "the hand-off waited on a named pipe");
+    QVERIFY(QFileInfo::exists(report + QStringLiteral("/report-custom.html")));
+    QVERIFY(!readAll(report + QStringLiteral("/report.html")).contains("function addNetfoxPanel"));
 }
 
 QTEST_GUILESS_MAIN(TestReportPostProcessing)
