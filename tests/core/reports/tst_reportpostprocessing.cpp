@@ -58,6 +58,26 @@ QJsonObject readJsonObject(const QString &path)
     return QJsonDocument::fromJson(readAll(path)).object();
 }
 
+// Runs `work` on a thread; true when it ends within ten seconds. A reader
+// left blocked on the named pipe is let go afterwards (as often as it opens
+// the pipe again), so the thread always ends.
+bool finishesBesidePipe(const QByteArray &pipe, const std::function<void()> &work)
+{
+    std::atomic<bool> done = false;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        work();
+        done = true;
+    }));
+    thread->start();
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
+    while (!thread->wait(100)) {
+        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    return finished;
+}
+
 } // namespace
 
 class TestReportPostProcessing final : public QObject
@@ -99,6 +119,7 @@ private Q_SLOTS:
     void allureAttachments();
     void allureWithoutResultsKeepsAttachment();
     void allureLinkedResultIsNotWrittenThrough();
+    void allureResultThatIsAPipe();
     void handOffOnSampleRun();
     void handOffTwice();
     void handOffWithPipeForLog();
@@ -579,6 +600,27 @@ void TestReportPostProcessing::allureLinkedResultIsNotWrittenThrough()
         1);
 }
 
+void TestReportPostProcessing::allureResultThatIsAPipe()
+{
+    // A named pipe called *-result.json (an unpacked archive can hold one)
+    // is passed over; the real result files still get the log.
+    QTemporaryDir dir;
+    const QString allure = dir.filePath(QStringLiteral("run/allure-results"));
+    QVERIFY(writeAll(allure + QStringLiteral("/flow-000-result.json"), R"({"name":"a"})"));
+    const QByteArray pipe = QFile::encodeName(allure + QStringLiteral("/flow-001-result.json"));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+    const QString log = dir.filePath(QStringLiteral("run/network_log.txt"));
+    QVERIFY(writeAll(log, kOneExchangeLog));
+
+    QString error;
+    bool attached = false;
+    QVERIFY2(finishesBesidePipe(pipe, [&] { attached = AllureAttacher::attach(allure, log, &error); }),
+        "the Allure step waited on a named pipe");
+    QVERIFY(attached);
+    QCOMPARE(readJsonObject(allure + QStringLiteral("/flow-000-result.json")).value(QLatin1String("attachments")).toArray().size(),
+        1);
+}
+
 void TestReportPostProcessing::handOffOnSampleRun()
 {
     QTemporaryDir dir;
@@ -663,20 +705,8 @@ void TestReportPostProcessing::handOffWithPipeForLog()
     QVERIFY(QFile::remove(QFile::decodeName(pipe)));
     QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
 
-    std::atomic<bool> done = false;
-    std::unique_ptr<QThread> handOff(QThread::create([&] {
-        ReportGenerator().generate(run, std::nullopt);
-        done = true;
-    }));
-    handOff->start();
-    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
-    // Let a blocked reader go, as often as it opens the pipe again.
-    while (!handOff->wait(100)) {
-        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
-        if (writer >= 0)
-            ::close(writer);
-    }
-    QVERIFY2(finished, "the hand-off waited on a named pipe");
+    QVERIFY2(finishesBesidePipe(pipe, [&] { ReportGenerator().generate(run, std::nullopt); }),
+        "the hand-off waited on a named pipe");
     QVERIFY(QFileInfo::exists(report + QStringLiteral("/report-custom.html")));
     QVERIFY(!readAll(report + QStringLiteral("/report.html")).contains("function addNetfoxPanel"));
 }
