@@ -56,8 +56,13 @@ std::optional<QString> ReportFileFinder::pathInside(const QString &folder, const
     };
     if (!isUnder(path, base))
         return std::nullopt;
+    // A named pipe, socket or device is no file of the runner's: reading one
+    // would block or never end.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return std::nullopt;
     // A link inside the folder may still point elsewhere.
-    const QString real = QFileInfo(path).canonicalFilePath();
+    const QString real = info.canonicalFilePath();
     if (!real.isEmpty()) {
         const QString realBase = QFileInfo(base).canonicalFilePath();
         if (realBase.isEmpty() || !isUnder(real, realBase))
