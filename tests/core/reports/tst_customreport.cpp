@@ -597,7 +597,8 @@ void TestCustomReport::linkedPageIsNotWrittenThrough()
     QVERIFY(QFile::link(outside, report + QStringLiteral("/report-custom.html")));
 
     QString error;
-    CustomReportBuilder::generateCustomReport(report + QStringLiteral("/report.json"), QString(), std::nullopt, &error, fixedOptions());
+    CustomReportBuilder::generateCustomReport(
+        report + QStringLiteral("/report.json"), QString(), std::nullopt, &error, fixedOptions());
     QCOMPARE(readAll(outside), QByteArray("my notes\n"));
 }
 

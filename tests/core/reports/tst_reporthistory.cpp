@@ -230,7 +230,8 @@ void TestReportHistory::reportJsonThatIsAPipeDoesNotStopTheScan()
     // reading it would wait for a writer that never comes.
     QTemporaryDir dir;
     makeRun(dir.path(), QStringLiteral("SIT_20261206_093644"), QStringLiteral("no-json"));
-    const QByteArray pipe = QFile::encodeName(dir.filePath(QStringLiteral("SIT_20261206_093644/2026-12-06_09-36-40/report.json")));
+    const QByteArray pipe
+        = QFile::encodeName(dir.filePath(QStringLiteral("SIT_20261206_093644/2026-12-06_09-36-40/report.json")));
     QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
 
     TestReportList rows;

@@ -300,7 +300,8 @@ void TestReportPostProcessing::screenshotFolderStaysInsideTheReport()
     QFETCH(bool, linked);
     QTemporaryDir dir;
     const QString report = dir.filePath(QStringLiteral("report"));
-    for (const QString &folder : QStringList { report + QStringLiteral("/assets/flow-000"), dir.filePath(QStringLiteral("elsewhere")) })
+    const QStringList folders { report + QStringLiteral("/assets/flow-000"), dir.filePath(QStringLiteral("elsewhere")) };
+    for (const QString &folder : folders)
         QVERIFY(writeAll(folder + QStringLiteral("/cmd-004-shot.png"), "png"));
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("elsewhere")), report + QStringLiteral("/assets/escape")));
     flowId.replace(QLatin1String("%1"), dir.path());
@@ -596,8 +597,8 @@ void TestReportPostProcessing::allureLinkedResultIsNotWrittenThrough()
     QVERIFY(AllureAttacher::attach(allure, log, &error));
     QCOMPARE(readAll(outside), outsideBytes);
     QVERIFY(QFileInfo(allure + QStringLiteral("/flow-001-result.json")).isSymLink());
-    QCOMPARE(readJsonObject(allure + QStringLiteral("/flow-000-result.json")).value(QLatin1String("attachments")).toArray().size(),
-        1);
+    const QJsonObject result = readJsonObject(allure + QStringLiteral("/flow-000-result.json"));
+    QCOMPARE(result.value(QLatin1String("attachments")).toArray().size(), 1);
 }
 
 void TestReportPostProcessing::allureResultThatIsAPipe()
@@ -617,8 +618,8 @@ void TestReportPostProcessing::allureResultThatIsAPipe()
     QVERIFY2(finishesBesidePipe(pipe, [&] { attached = AllureAttacher::attach(allure, log, &error); }),
         "the Allure step waited on a named pipe");
     QVERIFY(attached);
-    QCOMPARE(readJsonObject(allure + QStringLiteral("/flow-000-result.json")).value(QLatin1String("attachments")).toArray().size(),
-        1);
+    const QJsonObject result = readJsonObject(allure + QStringLiteral("/flow-000-result.json"));
+    QCOMPARE(result.value(QLatin1String("attachments")).toArray().size(), 1);
 }
 
 void TestReportPostProcessing::handOffOnSampleRun()
