@@ -51,6 +51,13 @@ bool AllureAttacher::attach(const QString &allureResultsDir, const QString &netw
     qsizetype count = 0;
     for (const QString &name : std::as_const(resultFiles)) {
         const QString path = dir.filePath(name);
+        const QFileInfo info(path);
+        if (info.isSymLink() || !info.isFile()) {
+            // A link: the write would go to the file it points to, which may be
+            // anywhere. A named pipe or device: the read would block or never end.
+            qCInfo(lcReport, "Skipping result file that is a link or not a plain file: %s", qUtf8Printable(name));
+            continue;
+        }
         QFile file(path);
         QJsonParseError parseError;
         const QJsonDocument document

@@ -18,7 +18,10 @@ std::optional<QString> search(const QString &name, const QString &directory, Wan
         const bool isDirectory = entry.isDir() && !entry.isSymLink();
         if (isDirectory && entry.fileName() == QLatin1String(ReportFileFinder::kSandboxName))
             continue;
-        if (entry.fileName() == name && isDirectory == (want == Want::Directory))
+        // A named pipe, socket or device is no file of the runner's: reading
+        // one would block or never end.
+        const bool isSpecial = !isDirectory && entry.exists() && !entry.isFile() && !entry.isDir();
+        if (entry.fileName() == name && isDirectory == (want == Want::Directory) && !isSpecial)
             return entry.filePath();
         if (isDirectory) {
             if (auto found = search(name, entry.filePath(), want, depth + 1))
@@ -53,8 +56,13 @@ std::optional<QString> ReportFileFinder::pathInside(const QString &folder, const
     };
     if (!isUnder(path, base))
         return std::nullopt;
+    // A named pipe, socket or device is no file of the runner's: reading one
+    // would block or never end.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return std::nullopt;
     // A link inside the folder may still point elsewhere.
-    const QString real = QFileInfo(path).canonicalFilePath();
+    const QString real = info.canonicalFilePath();
     if (!real.isEmpty()) {
         const QString realBase = QFileInfo(base).canonicalFilePath();
         if (realBase.isEmpty() || !isUnder(real, realBase))

@@ -14,7 +14,7 @@ namespace ReportFileFinder {
 inline constexpr auto kSandboxName = "sandbox";
 
 // Depth-first, a folder's entries before the next sibling: the first file
-// (not a folder) named exactly `name`.
+// (not a folder, nor a named pipe, socket or device) named exactly `name`.
 std::optional<QString> findFile(const QString &name, const QString &directory);
 // The first folder named exactly `name` (never "sandbox" itself).
 std::optional<QString> findDirectory(const QString &name, const QString &directory);
@@ -25,9 +25,10 @@ std::optional<QString> reportFolderOf(const QString &runFolder);
 
 // `relative` (a detail file or assets folder named in report.json) resolved
 // inside `folder`; nothing when it is absolute, leads out of the folder with
-// "..", or resolves through a link to a place outside it. The runner names
-// paths inside its report folder; a report.json from elsewhere must not make
-// a page read or list the user's other files.
+// "..", resolves through a link to a place outside it, or is a named pipe,
+// socket or device. The runner names paths inside its report folder; a
+// report.json from elsewhere must not make a page read or list the user's
+// other files, nor wait on a pipe.
 std::optional<QString> pathInside(const QString &folder, const QString &relative);
 
 // The direct entries of `folder` that are files with the extension exactly

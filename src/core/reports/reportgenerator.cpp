@@ -29,7 +29,14 @@ std::optional<QString> ReportGenerator::findDirectory(const QString &name, const
 
 void ReportGenerator::generate(const QString &runFolder, const std::optional<QDateTime> &testStartTime)
 {
-    const QString networkLogFile = QDir(runFolder).filePath(QStringLiteral("network_log.txt"));
+    QString networkLogFile = QDir(runFolder).filePath(QStringLiteral("network_log.txt"));
+    const QFileInfo logInfo(networkLogFile);
+    if (logInfo.exists() && !logInfo.isFile()) {
+        // A named pipe or device (an unpacked archive can hold one) would block
+        // or never end: every step goes on as without a log.
+        qCInfo(lcReport, "Warning: Network log is not a file: %s", qUtf8Printable(networkLogFile));
+        networkLogFile.clear();
+    }
     QString error;
 
     if (const auto html = findFile(QStringLiteral("report.html"), runFolder)) {
@@ -54,6 +61,13 @@ bool ReportGenerator::patchReportHTML(
     if (!QFileInfo::exists(htmlFile)) {
         qCInfo(lcReport, "Warning: HTML Report not found: %s", qUtf8Printable(htmlFile));
         return true;
+    }
+    if (QFileInfo(htmlFile).isSymLink()) {
+        // A copied run folder can hold a link to any page of the user's; the
+        // atomic write would replace the page it points to.
+        if (error)
+            *error = QStringLiteral("%1 is a link, not the runner's page").arg(htmlFile);
+        return false;
     }
     QFile file(htmlFile);
     if (!file.open(QIODevice::ReadOnly)) {

@@ -28,6 +28,10 @@ void countStatuses(const std::vector<MaestroFlowCommand> &commands, qint64 &pass
 
 std::optional<QByteArray> readFile(const QString &path)
 {
+    // Regular files only (through links too): a named pipe or a device in a
+    // copied folder would block the scan or never end.
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;

@@ -70,10 +70,11 @@ bool ScreenshotLinker::patchScreenshots(QString &html, const QString &reportFold
     for (EmbeddedFlow &flow : *data->flows) {
         if (!flow.id)
             continue;
-        const QString folder = QDir(reportFolder).filePath(QStringLiteral("assets/") + *flow.id);
-        if (!QFileInfo(folder).isDir())
+        // The id comes from the page; its folder must stay inside the report.
+        const std::optional<QString> folder = ReportFileFinder::pathInside(reportFolder, QStringLiteral("assets/") + *flow.id);
+        if (!folder || !QFileInfo(*folder).isDir())
             continue;
-        const QStringList pngFiles = ReportFileFinder::pngFiles(folder);
+        const QStringList pngFiles = ReportFileFinder::pngFiles(*folder);
         if (!flow.commands)
             continue;
 

@@ -15,6 +15,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ReportTestSupport;
 
 namespace {
@@ -113,6 +117,8 @@ private Q_SLOTS:
     void missingOrBrokenFiles();
     void namedFilesStayInsideTheReport_data();
     void namedFilesStayInsideTheReport();
+    void detailFileThatIsAPipe();
+    void linkedPageIsNotWrittenThrough();
     void goldenSamplePage();
 };
 
@@ -546,6 +552,54 @@ void TestCustomReport::namedFilesStayInsideTheReport()
         qPrintable(error));
     const QString page = QString::fromUtf8(readAll(report + QStringLiteral("/report-custom.html")));
     QCOMPARE(page.contains(QLatin1String("DETAIL_TEXT")), read);
+}
+
+void TestCustomReport::detailFileThatIsAPipe()
+{
+    // A named pipe where the flow's detail file should be (an unpacked
+    // archive can hold one): the page is still made, with the flow's header
+    // row only.
+    QTemporaryDir dir;
+    const QString report = writeRun(dir.path(), QStringLiteral("SIT_20261206_093640"), "[]");
+    const QByteArray pipe = QFile::encodeName(report + QStringLiteral("/flows/flow-000.json"));
+    QVERIFY(QFile::remove(QFile::decodeName(pipe)));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+
+    std::atomic<bool> done = false;
+    bool made = false;
+    QString error;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        made = CustomReportBuilder::generateCustomReport(
+            report + QStringLiteral("/report.json"), QString(), std::nullopt, &error, fixedOptions());
+        done = true;
+    }));
+    thread->start();
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
+    // Let a blocked reader go, as often as it opens the pipe again.
+    while (!thread->wait(100)) {
+        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    QVERIFY2(finished, "the page waited on a named pipe");
+    QVERIFY2(made, qPrintable(error));
+    QVERIFY(readAll(report + QStringLiteral("/report-custom.html")).contains("<td colspan=\"6\">Flow: Flow A</td>"));
+}
+
+void TestCustomReport::linkedPageIsNotWrittenThrough()
+{
+    // A copied report folder whose report-custom.html is a link to a file
+    // elsewhere: generating the page must not overwrite that file.
+    QTemporaryDir dir;
+    const QString report = writeRun(dir.path(), QStringLiteral("SIT_20261206_093640"), R"([{"status":"passed"}])");
+    const QString outside = dir.filePath(QStringLiteral("elsewhere/notes.txt"));
+    QVERIFY(writeAll(outside, "my notes\n"));
+    QVERIFY(QFile::link(outside, report + QStringLiteral("/report-custom.html")));
+
+    QString error;
+    CustomReportBuilder::generateCustomReport(
+        report + QStringLiteral("/report.json"), QString(), std::nullopt, &error, fixedOptions());
+    QCOMPARE(readAll(outside), QByteArray("my notes\n"));
 }
 
 void TestCustomReport::goldenSamplePage()

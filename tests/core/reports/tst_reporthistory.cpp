@@ -13,6 +13,10 @@
 #include <QThreadPool>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ReportTestSupport;
 
 namespace {
@@ -91,6 +95,7 @@ private Q_SLOTS:
     void rows();
     void rowsAreNewestFirst();
     void missingDirectoryGivesNoRows();
+    void reportJsonThatIsAPipeDoesNotStopTheScan();
     void deleteVanishedAlongsidePresent();
     void deleteLinkRemovesOnlyTheLink();
     void deleteNothingPostsNothing();
@@ -217,6 +222,36 @@ void TestReportHistory::missingDirectoryGivesNoRows()
 {
     QTemporaryDir dir;
     QVERIFY(ReportHistoryStore::scanReportFolders(dir.filePath(QStringLiteral("nope"))).isEmpty());
+}
+
+void TestReportHistory::reportJsonThatIsAPipeDoesNotStopTheScan()
+{
+    // An unpacked archive can hold a named pipe where report.json should be;
+    // reading it would wait for a writer that never comes.
+    QTemporaryDir dir;
+    makeRun(dir.path(), QStringLiteral("SIT_20261206_093644"), QStringLiteral("no-json"));
+    const QByteArray pipe
+        = QFile::encodeName(dir.filePath(QStringLiteral("SIT_20261206_093644/2026-12-06_09-36-40/report.json")));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+
+    TestReportList rows;
+    std::atomic<bool> done = false;
+    std::unique_ptr<QThread> scan(QThread::create([&] {
+        rows = ReportHistoryStore::scanReportFolders(dir.path());
+        done = true;
+    }));
+    scan->start();
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
+    if (!finished) {
+        // Let the blocked reader go: open and close the writing end.
+        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    scan->wait();
+    QVERIFY2(finished, "the scan waited on a named pipe");
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().status, TestStatus::Unknown);
 }
 
 void TestReportHistory::deleteVanishedAlongsidePresent()

@@ -18,6 +18,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ReportTestSupport;
 
 namespace {
@@ -54,6 +58,26 @@ QJsonObject readJsonObject(const QString &path)
     return QJsonDocument::fromJson(readAll(path)).object();
 }
 
+// Runs `work` on a thread; true when it ends within ten seconds. A reader
+// left blocked on the named pipe is let go afterwards (as often as it opens
+// the pipe again), so the thread always ends.
+bool finishesBesidePipe(const QByteArray &pipe, const std::function<void()> &work)
+{
+    std::atomic<bool> done = false;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        work();
+        done = true;
+    }));
+    thread->start();
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
+    while (!thread->wait(100)) {
+        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    return finished;
+}
+
 } // namespace
 
 class TestReportPostProcessing final : public QObject
@@ -73,8 +97,11 @@ private Q_SLOTS:
     void logLines();
     void findSkipsSandbox_data();
     void findSkipsSandbox();
+    void findSkipsNamedPipes();
     void screenshotLinking_data();
     void screenshotLinking();
+    void screenshotFolderStaysInsideTheReport_data();
+    void screenshotFolderStaysInsideTheReport();
     void screenshotPrefix_data();
     void screenshotPrefix();
     void branding();
@@ -87,11 +114,15 @@ private Q_SLOTS:
     void unchangedPageKeepsModificationTime();
     void crlfPageIsNormalisedWhenPatched();
     void unreadablePageIsAnError();
+    void linkedPageIsNotWrittenThrough();
     void allureAttachments_data();
     void allureAttachments();
     void allureWithoutResultsKeepsAttachment();
+    void allureLinkedResultIsNotWrittenThrough();
+    void allureResultThatIsAPipe();
     void handOffOnSampleRun();
     void handOffTwice();
+    void handOffWithPipeForLog();
 };
 
 void TestReportPostProcessing::initTestCase()
@@ -154,6 +185,22 @@ void TestReportPostProcessing::findSkipsSandbox()
         QVERIFY(writeAll(dir.filePath(file), "x"));
     const auto found = directory ? ReportGenerator::findDirectory(name, dir.path()) : ReportGenerator::findFile(name, dir.path());
     QCOMPARE(found ? QDir(dir.path()).relativeFilePath(*found) : QStringLiteral("-"), expected);
+}
+
+void TestReportPostProcessing::findSkipsNamedPipes()
+{
+    // A named pipe called report.html or report.json (an unpacked archive can
+    // hold one) is not the runner's file: reading it would wait for ever.
+    QTemporaryDir dir;
+    for (const char *name : { "a/report.html", "a/report.json" }) {
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("a"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QLatin1String(name))).constData(), 0600), 0);
+    }
+    QVERIFY(writeAll(dir.filePath(QStringLiteral("b/report.json")), "{}"));
+    const auto html = ReportGenerator::findFile(QStringLiteral("report.html"), dir.path());
+    QCOMPARE(html ? QDir(dir.path()).relativeFilePath(*html) : QStringLiteral("-"), QStringLiteral("-"));
+    const auto json = ReportGenerator::findFile(QStringLiteral("report.json"), dir.path());
+    QCOMPARE(json ? QDir(dir.path()).relativeFilePath(*json) : QStringLiteral("-"), QStringLiteral("b/report.json"));
 }
 
 void TestReportPostProcessing::screenshotLinking_data()
@@ -232,6 +279,36 @@ void TestReportPostProcessing::screenshotLinking()
         QVERIFY(html.startsWith(QLatin1String("<html><body>\n<script>\n        let reportData = {")));
         QVERIFY(html.endsWith(QLatin1String("};\n</script>\n</body></html>\n")));
     }
+}
+
+void TestReportPostProcessing::screenshotFolderStaysInsideTheReport_data()
+{
+    // The flow id of the embedded data names the screenshot folder; a page
+    // from elsewhere must not make the patch list and link the user's files.
+    QTest::addColumn<QString>("flowId"); // %1: the temporary folder
+    QTest::addColumn<bool>("linked");
+    QTest::newRow("the runner's id") << "flow-000" << true;
+    QTest::newRow("a detour that stays inside") << "flow-000/../flow-000" << true;
+    QTest::newRow("up and out") << "../../elsewhere" << false;
+    QTest::newRow("absolute") << "%1/elsewhere" << false;
+    QTest::newRow("through a link inside") << "escape" << false;
+}
+
+void TestReportPostProcessing::screenshotFolderStaysInsideTheReport()
+{
+    QFETCH(QString, flowId);
+    QFETCH(bool, linked);
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("report"));
+    const QStringList folders { report + QStringLiteral("/assets/flow-000"), dir.filePath(QStringLiteral("elsewhere")) };
+    for (const QString &folder : folders)
+        QVERIFY(writeAll(folder + QStringLiteral("/cmd-004-shot.png"), "png"));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("elsewhere")), report + QStringLiteral("/assets/escape")));
+    flowId.replace(QLatin1String("%1"), dir.path());
+    QString html = pageWithData(QStringLiteral(R"({"flows":[{"id":)") + JsonText::quoted(flowId)
+        + QStringLiteral(R"(,"commands":[{"id":"c","index":4,"type":"takeScreenshot"}]}]})"));
+    QCOMPARE(ScreenshotLinker::patchScreenshots(html, report), linked);
+    QCOMPARE(html.contains(QLatin1String("cmd-004-shot.png")), linked);
 }
 
 void TestReportPostProcessing::screenshotPrefix_data()
@@ -415,6 +492,30 @@ void TestReportPostProcessing::unreadablePageIsAnError()
     QVERIFY(ReportGenerator().patchReportHTML(dir.filePath(QStringLiteral("none.html")), QString(), std::nullopt, &error));
 }
 
+void TestReportPostProcessing::linkedPageIsNotWrittenThrough()
+{
+    // A copied run folder whose report.html is a link to a page elsewhere:
+    // the hand-off must not rewrite the page it points to.
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    QVERIFY(!run.isEmpty());
+    const QString report = basicReportFolder(run);
+    const QString outside = dir.filePath(QStringLiteral("elsewhere/page.html"));
+    const QByteArray outsideBytes = "<html><style>--accent: #06b6d4;</style><body>mine</body></html>\n";
+    QVERIFY(writeAll(outside, outsideBytes));
+    QVERIFY(QFile::remove(report + QStringLiteral("/report.html")));
+    QVERIFY(QFile::link(outside, report + QStringLiteral("/report.html")));
+
+    ReportGenerator().generate(run, std::nullopt);
+    QCOMPARE(readAll(outside), outsideBytes);
+    QVERIFY(QFileInfo(report + QStringLiteral("/report.html")).isSymLink());
+
+    QString error;
+    QVERIFY(!ReportGenerator().patchReportHTML(report + QStringLiteral("/report.html"), QString(), std::nullopt, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readAll(outside), outsideBytes);
+}
+
 void TestReportPostProcessing::allureAttachments_data()
 {
     QTest::addColumn<QByteArray>("result");
@@ -476,6 +577,49 @@ void TestReportPostProcessing::allureWithoutResultsKeepsAttachment()
     QCOMPARE(QDir(allure).entryList(QDir::Files).size(), 1);
     // Not a folder: skipped.
     QVERIFY(AllureAttacher::attach(log, log, &error));
+}
+
+void TestReportPostProcessing::allureLinkedResultIsNotWrittenThrough()
+{
+    // A result file that links to a JSON object elsewhere keeps that file as
+    // it is; the real result files still get the log.
+    QTemporaryDir dir;
+    const QString allure = dir.filePath(QStringLiteral("run/allure-results"));
+    QVERIFY(writeAll(allure + QStringLiteral("/flow-000-result.json"), R"({"name":"a"})"));
+    const QString outside = dir.filePath(QStringLiteral("elsewhere/settings.json"));
+    const QByteArray outsideBytes = "{\n    \"theme\": \"dark\"\n}\n";
+    QVERIFY(writeAll(outside, outsideBytes));
+    QVERIFY(QFile::link(outside, allure + QStringLiteral("/flow-001-result.json")));
+    const QString log = dir.filePath(QStringLiteral("run/network_log.txt"));
+    QVERIFY(writeAll(log, kOneExchangeLog));
+
+    QString error;
+    QVERIFY(AllureAttacher::attach(allure, log, &error));
+    QCOMPARE(readAll(outside), outsideBytes);
+    QVERIFY(QFileInfo(allure + QStringLiteral("/flow-001-result.json")).isSymLink());
+    const QJsonObject result = readJsonObject(allure + QStringLiteral("/flow-000-result.json"));
+    QCOMPARE(result.value(QLatin1String("attachments")).toArray().size(), 1);
+}
+
+void TestReportPostProcessing::allureResultThatIsAPipe()
+{
+    // A named pipe called *-result.json (an unpacked archive can hold one)
+    // is passed over; the real result files still get the log.
+    QTemporaryDir dir;
+    const QString allure = dir.filePath(QStringLiteral("run/allure-results"));
+    QVERIFY(writeAll(allure + QStringLiteral("/flow-000-result.json"), R"({"name":"a"})"));
+    const QByteArray pipe = QFile::encodeName(allure + QStringLiteral("/flow-001-result.json"));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+    const QString log = dir.filePath(QStringLiteral("run/network_log.txt"));
+    QVERIFY(writeAll(log, kOneExchangeLog));
+
+    QString error;
+    bool attached = false;
+    QVERIFY2(finishesBesidePipe(pipe, [&] { attached = AllureAttacher::attach(allure, log, &error); }),
+        "the Allure step waited on a named pipe");
+    QVERIFY(attached);
+    const QJsonObject result = readJsonObject(allure + QStringLiteral("/flow-000-result.json"));
+    QCOMPARE(result.value(QLatin1String("attachments")).toArray().size(), 1);
 }
 
 void TestReportPostProcessing::handOffOnSampleRun()
@@ -548,6 +692,24 @@ void TestReportPostProcessing::handOffTwice()
     QVERIFY(attachments[0].toObject().value(QLatin1String("source")) != attachments[1].toObject().value(QLatin1String("source")));
     // The sandbox's decoy result is never touched.
     QCOMPARE(readAll(run + QStringLiteral("/sandbox/allure-results/decoy-result.json")), QByteArray("{}\n"));
+}
+
+void TestReportPostProcessing::handOffWithPipeForLog()
+{
+    // An unpacked run folder with a named pipe where network_log.txt should
+    // be: the hand-off must finish, without a log.
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    QVERIFY(!run.isEmpty());
+    const QString report = basicReportFolder(run);
+    const QByteArray pipe = QFile::encodeName(run + QStringLiteral("/network_log.txt"));
+    QVERIFY(QFile::remove(QFile::decodeName(pipe)));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+
+    QVERIFY2(finishesBesidePipe(pipe, [&] { ReportGenerator().generate(run, std::nullopt); }),
+        "the hand-off waited on a named pipe");
+    QVERIFY(QFileInfo::exists(report + QStringLiteral("/report-custom.html")));
+    QVERIFY(!readAll(report + QStringLiteral("/report.html")).contains("function addNetfoxPanel"));
 }
 
 QTEST_GUILESS_MAIN(TestReportPostProcessing)
