@@ -341,6 +341,13 @@ bool CustomReportBuilder::generateCustomReport(const QString &reportJsonFile, co
 
     const QString page = buildPage(*report, reportFolder, runFolderName, exchanges, options);
     const QString pagePath = QDir(reportFolder).filePath(QStringLiteral("report-custom.html"));
+    // The page is ours to write; a link in its place (a copied folder can hold
+    // one) is replaced, never written through to the file it points to.
+    if (QFileInfo(pagePath).isSymLink() && !QFile::remove(pagePath)) {
+        if (error)
+            *error = QStringLiteral("%1 is a link that cannot be replaced").arg(pagePath);
+        return false;
+    }
     QSaveFile out(pagePath);
     if (!out.open(QIODevice::WriteOnly) || out.write(page.toUtf8()) < 0 || !out.commit()) {
         if (error)

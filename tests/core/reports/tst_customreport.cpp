@@ -118,6 +118,7 @@ private Q_SLOTS:
     void namedFilesStayInsideTheReport_data();
     void namedFilesStayInsideTheReport();
     void detailFileThatIsAPipe();
+    void linkedPageIsNotWrittenThrough_data();
     void linkedPageIsNotWrittenThrough();
     void goldenSamplePage();
 };
@@ -586,20 +587,38 @@ void TestCustomReport::detailFileThatIsAPipe()
     QVERIFY(readAll(report + QStringLiteral("/report-custom.html")).contains("<td colspan=\"6\">Flow: Flow A</td>"));
 }
 
+void TestCustomReport::linkedPageIsNotWrittenThrough_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("link to a file elsewhere") << true;
+    QTest::newRow("link to a file not there yet") << false;
+}
+
 void TestCustomReport::linkedPageIsNotWrittenThrough()
 {
     // A copied report folder whose report-custom.html is a link to a file
-    // elsewhere: generating the page must not overwrite that file.
+    // elsewhere: generating the page must neither overwrite nor create that
+    // file; the link itself gives way to the page.
+    QFETCH(bool, targetExists);
     QTemporaryDir dir;
     const QString report = writeRun(dir.path(), QStringLiteral("SIT_20261206_093640"), R"([{"status":"passed"}])");
     const QString outside = dir.filePath(QStringLiteral("elsewhere/notes.txt"));
-    QVERIFY(writeAll(outside, "my notes\n"));
+    QVERIFY(QDir().mkpath(QFileInfo(outside).absolutePath()));
+    if (targetExists)
+        QVERIFY(writeAll(outside, "my notes\n"));
     QVERIFY(QFile::link(outside, report + QStringLiteral("/report-custom.html")));
 
     QString error;
-    CustomReportBuilder::generateCustomReport(
-        report + QStringLiteral("/report.json"), QString(), std::nullopt, &error, fixedOptions());
-    QCOMPARE(readAll(outside), QByteArray("my notes\n"));
+    QVERIFY2(CustomReportBuilder::generateCustomReport(
+                 report + QStringLiteral("/report.json"), QString(), std::nullopt, &error, fixedOptions()),
+        qPrintable(error));
+    if (targetExists)
+        QCOMPARE(readAll(outside), QByteArray("my notes\n"));
+    else
+        QVERIFY(!QFileInfo::exists(outside));
+    const QFileInfo page(report + QStringLiteral("/report-custom.html"));
+    QVERIFY(!page.isSymLink());
+    QVERIFY(readAll(page.filePath()).contains("<html"));
 }
 
 void TestCustomReport::goldenSamplePage()
