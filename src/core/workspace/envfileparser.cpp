@@ -4,6 +4,10 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace EnvFileParser {
 
 namespace {
@@ -67,9 +71,24 @@ QList<Entry> parseEnvText(const QString &text)
 
 QList<Entry> parseEnvFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without waiting: a named pipe (secret managers serve .env files
+    // that way) would otherwise block in open() until something writes to
+    // it, possibly forever. With the flag cleared again, a pipe with a writer
+    // is read to its end, and one without reads as empty at once.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return {};
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode))
+        || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return {};
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(file.readAll());
     if (decoder.hasError())
