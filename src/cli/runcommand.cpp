@@ -6,6 +6,9 @@
 #include "clisession.h"
 #include "runner/runnerviewmodel.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cstdio>
 
 namespace {
@@ -77,7 +80,13 @@ int runFlow(const QStringList &arguments)
     RunnerViewModel &vm = session.viewModel();
     session.settle();
 
-    vm.selectWorkspace(parser.value(QStringLiteral("workspace")));
+    // The window's open panel hands over the folder a link points at; a link
+    // given here is resolved the same way, or the sandbox copy would skip the
+    // whole workspace as a symbolic link.
+    QString workspace = QDir::cleanPath(parser.value(QStringLiteral("workspace")));
+    if (const QFileInfo info(workspace); info.isSymLink() && info.exists())
+        workspace = info.canonicalFilePath();
+    vm.selectWorkspace(workspace);
     vm.setSelectedFlowRelativePath(parser.value(QStringLiteral("flow")));
     if (parser.isSet(QStringLiteral("env"))) {
         vm.setSelectedEnvRelativePath(parser.value(QStringLiteral("env")));

@@ -21,6 +21,7 @@ private Q_SLOTS:
     void notStarted_data();
     void notStarted();
     void runPassesEverythingToTheRunner();
+    void workspaceNamedThroughASymbolicLink();
     void exitStatusAndConsole();
     void interruptStopsTheRunner();
     void hierarchy();
@@ -182,6 +183,25 @@ void TestCliRun::runPassesEverythingToTheRunner()
                        "VESK_APPLE_TEAM_ID=TEAM123456\nPWD=")
             + runFolder + u'\n');
     QVERIFY(QFileInfo::exists(sandbox + QStringLiteral("/.env.uat")));
+}
+
+// A workspace folder reached through a link (~/flows pointing at another
+// disk) is the folder it points at: its files go into the sandbox, where
+// the runner finds the flow.
+void TestCliRun::workspaceNamedThroughASymbolicLink()
+{
+    const QString link = QFileInfo(m_workspace).absolutePath() + QStringLiteral("/workspace-link");
+    QVERIFY(QFile::link(m_workspace, link));
+    QStringList arguments = runArguments();
+    arguments[arguments.indexOf(m_workspace)] = link + u'/';
+    const CliResult result = runCli(arguments, m_env);
+    QVERIFY2(result.exitCode == 0, qPrintable(result.out));
+    const QStringList lines = consoleTexts(result.out);
+    QVERIFY2(lines.filter(QStringLiteral("Skipped symbolic link")).isEmpty(), qPrintable(result.out));
+    const QString sandbox = lines.last().mid(QStringLiteral("Run folder: ").size()) + QStringLiteral("/sandbox");
+    QVERIFY2(QFileInfo::exists(sandbox + QStringLiteral("/flows/login.yaml")), qPrintable(result.out));
+    const QStringList runnerArguments = readFile(m_record + QStringLiteral(".args")).split(u'\n');
+    QCOMPARE(runnerArguments.value(runnerArguments.size() - 2), sandbox + QStringLiteral("/flows/login.yaml"));
 }
 
 void TestCliRun::exitStatusAndConsole()
