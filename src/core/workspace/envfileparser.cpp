@@ -4,13 +4,18 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace EnvFileParser {
 
 namespace {
+
+// How long a named pipe may take to start delivering the file.
+constexpr int kPipeWaitMs = 2000;
 
 template <typename Pred> QStringView trimmed(QStringView text, Pred strip)
 {
@@ -73,14 +78,22 @@ QList<Entry> parseEnvFile(const QString &path)
 {
     // Opened without waiting: a named pipe (secret managers serve .env files
     // that way) would otherwise block in open() until something writes to
-    // it, possibly forever. With the flag cleared again, a pipe with a writer
-    // is read to its end, and one without reads as empty at once.
+    // it, possibly forever. A pipe gets kPipeWaitMs to deliver its first
+    // bytes and is then read to its end; one that stays silent reads as empty.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {};
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode))
-        || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    bool usable = ::fstat(fd, &info) == 0 && (S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode));
+    if (usable && S_ISFIFO(info.st_mode)) {
+        pollfd readable { fd, POLLIN, 0 };
+        int ready;
+        do {
+            ready = ::poll(&readable, 1, kPipeWaitMs);
+        } while (ready < 0 && errno == EINTR);
+        usable = ready > 0;
+    }
+    if (!usable || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return {};
     }

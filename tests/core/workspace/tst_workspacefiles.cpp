@@ -271,7 +271,8 @@ void TestWorkspaceFiles::envFileThatIsAPipe_data()
     QTest::addColumn<EnvEntries>("expected");
     // Secret managers serve .env files as named pipes; with nothing serving
     // it, opening such a pipe for reading would wait forever and hold up the
-    // worker (and the command line waiting for it).
+    // worker (and the command line waiting for it). A writer that connects
+    // only once the reader is there must still be heard.
     QTest::newRow("nobody writes") << false << EnvEntries {};
     QTest::newRow("a writer serves it") << true << EnvEntries { { QStringLiteral("A"), QStringLiteral("1") } };
 }
@@ -286,10 +287,16 @@ void TestWorkspaceFiles::envFileThatIsAPipe()
     std::thread serving;
     if (writer) {
         serving = std::thread([pipe] {
-            const int fd = ::open(pipe.constData(), O_WRONLY); // waits for the reader
-            if (fd >= 0) {
-                [[maybe_unused]] const ssize_t written = ::write(fd, "A=1\n", 4);
-                ::close(fd);
+            // Connects once the reader is there, however late that is, and
+            // gives up after ten seconds rather than wait forever.
+            for (int attempt = 0; attempt < 1000; ++attempt) {
+                const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    [[maybe_unused]] const ssize_t written = ::write(fd, "A=1\n", 4);
+                    ::close(fd);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         });
     }
