@@ -22,6 +22,7 @@ private Q_SLOTS:
     void notStarted();
     void runPassesEverythingToTheRunner();
     void workspaceNamedThroughASymbolicLink();
+    void runnerGivenRelativeToTheCurrentFolder();
     void exitStatusAndConsole();
     void interruptStopsTheRunner();
     void hierarchy();
@@ -202,6 +203,18 @@ void TestCliRun::workspaceNamedThroughASymbolicLink()
     QVERIFY2(QFileInfo::exists(sandbox + QStringLiteral("/flows/login.yaml")), qPrintable(result.out));
     const QStringList runnerArguments = readFile(m_record + QStringLiteral(".args")).split(u'\n');
     QCOMPARE(runnerArguments.value(runnerArguments.size() - 2), sandbox + QStringLiteral("/flows/login.yaml"));
+}
+
+// --runner is a path like every other on the command line: relative to the
+// folder the command was given in, not to the run folder the runner is
+// started in.
+void TestCliRun::runnerGivenRelativeToTheCurrentFolder()
+{
+    QStringList arguments = runArguments();
+    arguments[arguments.indexOf(m_runner)] = QStringLiteral("bin/runner");
+    const CliResult result = runCli(arguments, m_env, 60'000, m_dir.path());
+    QVERIFY2(result.exitCode == 0, qPrintable(result.out + result.err));
+    QVERIFY2(QFileInfo::exists(m_record + QStringLiteral(".args")), qPrintable(result.out));
 }
 
 void TestCliRun::exitStatusAndConsole()
