@@ -177,6 +177,11 @@ void TestWorkspaceFiles::relativePath_data()
     QTest::newRow("outside the workspace: the name")
         << QStringLiteral("/ws") << QStringLiteral("/other/a.yaml") << QStringLiteral("a.yaml");
     QTest::newRow("no workspace: the name") << QString() << QStringLiteral("/ws/flows/a.yaml") << QStringLiteral("a.yaml");
+    // A node of the previous workspace's tree, tapped before the new tree
+    // has arrived: a folder whose name merely starts like the workspace's is
+    // not inside it.
+    QTest::newRow("sibling folder with a longer name: the name")
+        << QStringLiteral("/ws") << QStringLiteral("/ws-old/flows/a.yaml") << QStringLiteral("a.yaml");
 }
 
 void TestWorkspaceFiles::relativePath()
