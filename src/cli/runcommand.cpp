@@ -74,6 +74,16 @@ int runFlow(const QStringList &arguments)
         variables.append({ var.left(at), var.mid(at + 1) });
     }
 
+    // A missing file would give no variables without a word, and the flow
+    // would run without them.
+    if (parser.isSet(QStringLiteral("env"))) {
+        const QString envFile = QDir(parser.value(QStringLiteral("workspace"))).filePath(parser.value(QStringLiteral("env")));
+        if (!QFileInfo::exists(envFile)) {
+            CliOptions::error(QStringLiteral("kestrune-cli run: no environment file at \"%1\"\n").arg(envFile));
+            return CliSession::kNotStarted;
+        }
+    }
+
     const QString app = parser.value(QStringLiteral("app"));
     CliSession session(CliSession::lookUpDevice(parser.value(QStringLiteral("device"))), app,
         CliOptions::settingsWithOverrides(parser), CliOptions::printTimes(parser));

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void runPassesEverythingToTheRunner();
     void workspaceNamedThroughASymbolicLink();
     void runnerGivenRelativeToTheCurrentFolder();
+    void missingEnvironmentFile();
     void exitStatusAndConsole();
     void interruptStopsTheRunner();
     void hierarchy();
@@ -215,6 +216,19 @@ void TestCliRun::runnerGivenRelativeToTheCurrentFolder()
     const CliResult result = runCli(arguments, m_env, 60'000, m_dir.path());
     QVERIFY2(result.exitCode == 0, qPrintable(result.out + result.err));
     QVERIFY2(QFileInfo::exists(m_record + QStringLiteral(".args")), qPrintable(result.out));
+}
+
+// A mistyped --env must not run the flow without its variables (against
+// whatever account the flow falls back to) as if nothing were wrong.
+void TestCliRun::missingEnvironmentFile()
+{
+    QStringList arguments = runArguments();
+    arguments << QStringLiteral("--env") << QStringLiteral(".env.uta");
+    const CliResult result = runCli(arguments, m_env);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains(QStringLiteral(".env.uta")), qPrintable(result.err));
+    QVERIFY2(!result.out.contains(QStringLiteral("Run folder: ")), qPrintable(result.out));
+    QVERIFY(!QFileInfo::exists(m_record + QStringLiteral(".args")));
 }
 
 void TestCliRun::exitStatusAndConsole()
