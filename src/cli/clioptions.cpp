@@ -1,5 +1,9 @@
 #include "clioptions.h"
 
+#include "settings/settingsstore.h"
+
+#include <QDir>
+
 #include <cstdio>
 
 namespace CliOptions {
@@ -33,8 +37,12 @@ void addSettingsOverrides(QCommandLineParser &parser)
 RunnerSettings settingsWithOverrides(const QCommandLineParser &parser)
 {
     RunnerSettings settings = RunnerSettings::fromStore();
-    if (parser.isSet(QStringLiteral("runner")))
-        settings.maestroRunnerPath = parser.value(QStringLiteral("runner"));
+    if (parser.isSet(QStringLiteral("runner"))) {
+        // Relative to the folder the command was given in: the runner is
+        // started from the run folder, where a relative path finds nothing.
+        const QString runner = SettingsStore::expandTilde(parser.value(QStringLiteral("runner")));
+        settings.maestroRunnerPath = runner.isEmpty() ? runner : QDir::current().absoluteFilePath(runner);
+    }
     if (parser.isSet(QStringLiteral("team-id")))
         settings.appleTeamId = parser.value(QStringLiteral("team-id"));
     if (parser.isSet(QStringLiteral("output-dir")))

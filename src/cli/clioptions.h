@@ -13,7 +13,7 @@ namespace CliOptions {
 bool parse(QCommandLineParser &parser, const QString &command, const QString &usage, const QStringList &arguments);
 
 // "--runner", "--team-id", "--output-dir": override the settings store for
-// this call only.
+// this call only. A relative --runner is taken from the current folder.
 void addSettingsOverrides(QCommandLineParser &parser);
 RunnerSettings settingsWithOverrides(const QCommandLineParser &parser);
 

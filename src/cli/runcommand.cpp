@@ -6,6 +6,9 @@
 #include "clisession.h"
 #include "runner/runnerviewmodel.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cstdio>
 
 namespace {
@@ -71,13 +74,29 @@ int runFlow(const QStringList &arguments)
         variables.append({ var.left(at), var.mid(at + 1) });
     }
 
+    // A missing file would give no variables without a word, and the flow
+    // would run without them.
+    if (parser.isSet(QStringLiteral("env"))) {
+        const QString envFile = QDir(parser.value(QStringLiteral("workspace"))).filePath(parser.value(QStringLiteral("env")));
+        if (!QFileInfo::exists(envFile)) {
+            CliOptions::error(QStringLiteral("kestrune-cli run: no environment file at \"%1\"\n").arg(envFile));
+            return CliSession::kNotStarted;
+        }
+    }
+
     const QString app = parser.value(QStringLiteral("app"));
     CliSession session(CliSession::lookUpDevice(parser.value(QStringLiteral("device"))), app,
         CliOptions::settingsWithOverrides(parser), CliOptions::printTimes(parser));
     RunnerViewModel &vm = session.viewModel();
     session.settle();
 
-    vm.selectWorkspace(parser.value(QStringLiteral("workspace")));
+    // The window's open panel hands over the folder a link points at; a link
+    // given here is resolved the same way, or the sandbox copy would skip the
+    // whole workspace as a symbolic link.
+    QString workspace = QDir::cleanPath(parser.value(QStringLiteral("workspace")));
+    if (const QFileInfo info(workspace); info.isSymLink() && info.exists())
+        workspace = info.canonicalFilePath();
+    vm.selectWorkspace(workspace);
     vm.setSelectedFlowRelativePath(parser.value(QStringLiteral("flow")));
     if (parser.isSet(QStringLiteral("env"))) {
         vm.setSelectedEnvRelativePath(parser.value(QStringLiteral("env")));

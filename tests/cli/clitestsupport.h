@@ -20,10 +20,13 @@ inline QString cliPath()
     return QStringLiteral(KESTRUNE_BINARY_DIR "/src/cli/kestrune-cli");
 }
 
-inline CliResult runCli(const QStringList &arguments, const QProcessEnvironment &environment, int timeoutMs = 60'000)
+inline CliResult runCli(const QStringList &arguments, const QProcessEnvironment &environment, int timeoutMs = 60'000,
+    const QString &workingDirectory = QString())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
     process.start(cliPath(), arguments);
     CliResult result;
     if (!process.waitForFinished(timeoutMs)) {

@@ -21,6 +21,9 @@ private Q_SLOTS:
     void notStarted_data();
     void notStarted();
     void runPassesEverythingToTheRunner();
+    void workspaceNamedThroughASymbolicLink();
+    void runnerGivenRelativeToTheCurrentFolder();
+    void missingEnvironmentFile();
     void exitStatusAndConsole();
     void interruptStopsTheRunner();
     void hierarchy();
@@ -182,6 +185,50 @@ void TestCliRun::runPassesEverythingToTheRunner()
                        "VESK_APPLE_TEAM_ID=TEAM123456\nPWD=")
             + runFolder + u'\n');
     QVERIFY(QFileInfo::exists(sandbox + QStringLiteral("/.env.uat")));
+}
+
+// A workspace folder reached through a link (~/flows pointing at another
+// disk) is the folder it points at: its files go into the sandbox, where
+// the runner finds the flow.
+void TestCliRun::workspaceNamedThroughASymbolicLink()
+{
+    const QString link = QFileInfo(m_workspace).absolutePath() + QStringLiteral("/workspace-link");
+    QVERIFY(QFile::link(m_workspace, link));
+    QStringList arguments = runArguments();
+    arguments[arguments.indexOf(m_workspace)] = link + u'/';
+    const CliResult result = runCli(arguments, m_env);
+    QVERIFY2(result.exitCode == 0, qPrintable(result.out));
+    const QStringList lines = consoleTexts(result.out);
+    QVERIFY2(lines.filter(QStringLiteral("Skipped symbolic link")).isEmpty(), qPrintable(result.out));
+    const QString sandbox = lines.last().mid(QStringLiteral("Run folder: ").size()) + QStringLiteral("/sandbox");
+    QVERIFY2(QFileInfo::exists(sandbox + QStringLiteral("/flows/login.yaml")), qPrintable(result.out));
+    const QStringList runnerArguments = readFile(m_record + QStringLiteral(".args")).split(u'\n');
+    QCOMPARE(runnerArguments.value(runnerArguments.size() - 2), sandbox + QStringLiteral("/flows/login.yaml"));
+}
+
+// --runner is a path like every other on the command line: relative to the
+// folder the command was given in, not to the run folder the runner is
+// started in.
+void TestCliRun::runnerGivenRelativeToTheCurrentFolder()
+{
+    QStringList arguments = runArguments();
+    arguments[arguments.indexOf(m_runner)] = QStringLiteral("bin/runner");
+    const CliResult result = runCli(arguments, m_env, 60'000, m_dir.path());
+    QVERIFY2(result.exitCode == 0, qPrintable(result.out + result.err));
+    QVERIFY2(QFileInfo::exists(m_record + QStringLiteral(".args")), qPrintable(result.out));
+}
+
+// A mistyped --env must not run the flow without its variables (against
+// whatever account the flow falls back to) as if nothing were wrong.
+void TestCliRun::missingEnvironmentFile()
+{
+    QStringList arguments = runArguments();
+    arguments << QStringLiteral("--env") << QStringLiteral(".env.uta");
+    const CliResult result = runCli(arguments, m_env);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains(QStringLiteral(".env.uta")), qPrintable(result.err));
+    QVERIFY2(!result.out.contains(QStringLiteral("Run folder: ")), qPrintable(result.out));
+    QVERIFY(!QFileInfo::exists(m_record + QStringLiteral(".args")));
 }
 
 void TestCliRun::exitStatusAndConsole()

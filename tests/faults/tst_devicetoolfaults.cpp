@@ -2,8 +2,11 @@
 // does not finish within the time-out is given up on, counts as having
 // printed nothing (no device, no app listed), and leaves no process behind,
 // not even the children it started (xcrun runs the real tool as its child).
+// The same holds for the network log pulls of a run (devicectl copy from a
+// device that went away).
 
 #include "devices/oneshotprocess.h"
+#include "runner/runnerviewmodel.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -48,23 +51,37 @@ private Q_SLOTS:
 void TestDeviceToolFaults::hangingToolIsGivenUp_data()
 {
     QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("networkPull");
     // The tool prints its pid, or its child's, so the test can look for it.
-    QTest::newRow("the tool itself hangs") << QByteArray("echo $$ > \"$1\"\nexec sleep 600\n");
-    QTest::newRow("the tool's child hangs, holding the output open")
-        << QByteArray("sleep 600 &\necho $! > \"$1\"\necho partial\nwait\n");
-    QTest::newRow("the tool ignores SIGTERM") << QByteArray("trap '' TERM\necho $$ > \"$1\"\nwhile :; do sleep 1; done\n");
+    const QByteArray itself("echo $$ > \"$1\"\nexec sleep 600\n");
+    const QByteArray child("sleep 600 &\necho $! > \"$1\"\necho partial\nwait\n");
+    const QByteArray ignoresTerm("trap '' TERM\necho $$ > \"$1\"\nwhile :; do sleep 1; done\n");
+    QTest::newRow("the tool itself hangs") << itself << false;
+    QTest::newRow("the tool's child hangs, holding the output open") << child << false;
+    QTest::newRow("the tool ignores SIGTERM") << ignoresTerm << false;
+    QTest::newRow("network pull: the tool itself hangs") << itself << true;
+    QTest::newRow("network pull: the tool's child hangs, holding the output open") << child << true;
+    QTest::newRow("network pull: the tool ignores SIGTERM") << ignoresTerm << true;
 }
 
 void TestDeviceToolFaults::hangingToolIsGivenUp()
 {
     QFETCH(QByteArray, body);
+    QFETCH(bool, networkPull);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString tool = writeScript(dir, QStringLiteral("tool"), body);
     const QString pidFile = dir.filePath(QStringLiteral("pid"));
 
-    const std::optional<QByteArray> output = OneShotProcess::run(tool, { pidFile }, OneShotProcess::toolEnvironment(), 500);
-    QVERIFY2(!output.has_value(), output ? output->constData() : "");
+    if (networkPull) {
+        const RunnerViewModel::ToolResult result
+            = RunnerViewModel::runToolWithin({ tool, { pidFile } }, std::chrono::milliseconds(500));
+        QVERIFY(result.started);
+        QCOMPARE(result.exitCode, -1);
+    } else {
+        const std::optional<QByteArray> output = OneShotProcess::run(tool, { pidFile }, OneShotProcess::toolEnvironment(), 500);
+        QVERIFY2(!output.has_value(), output ? output->constData() : "");
+    }
 
     QFile file(pidFile);
     QVERIFY(file.open(QIODevice::ReadOnly));

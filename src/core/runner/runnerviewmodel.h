@@ -95,6 +95,10 @@ public:
     // The default: the real tool with this process's environment, killed
     // after kToolTimeout so a hung device cannot stall the capture loop.
     static ToolResult runTool(const ToolCommand &command);
+    // The same with another time-out. The tool runs in a process group of
+    // its own, which goes as a whole on time-out (xcrun runs devicectl as
+    // its child).
+    static ToolResult runToolWithin(const ToolCommand &command, std::chrono::milliseconds timeout);
     static constexpr std::chrono::milliseconds kToolTimeout { 60'000 };
     static constexpr std::chrono::milliseconds kNetworkPollInterval { 4'000 };
     // Tests swap in fakes; set before a run starts.

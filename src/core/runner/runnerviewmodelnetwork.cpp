@@ -15,6 +15,11 @@
 #include <QProcess>
 #include <QTimer>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QString kLiveLogName = QStringLiteral("live_network_log.txt");
@@ -29,16 +34,32 @@ bool succeeded(const RunnerViewModel::ToolResult &result)
 
 RunnerViewModel::ToolResult RunnerViewModel::runTool(const ToolCommand &command)
 {
+    return runToolWithin(command, kToolTimeout);
+}
+
+RunnerViewModel::ToolResult RunnerViewModel::runToolWithin(const ToolCommand &command, std::chrono::milliseconds timeout)
+{
     ToolResult result;
     QProcess process;
     process.setProgram(command.program);
     process.setArguments(command.arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
+    // A group of its own, so that a time-out also reaches the tool's
+    // children; killing xcrun alone would leave a hung devicectl behind,
+    // one more for every pull while the device is gone.
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted())
         return result;
     result.started = true;
-    if (!process.waitForFinished(int(kToolTimeout.count()))) {
+    if (!process.waitForFinished(int(timeout.count()))) {
         qCWarning(lcRunner, "%s did not finish in time; killed", qPrintable(command.program));
+#ifdef Q_OS_UNIX
+        if (const qint64 pid = process.processId(); pid > 1)
+            ::kill(-pid_t(pid), SIGKILL);
+#endif
         process.kill();
         process.waitForFinished();
         return result;

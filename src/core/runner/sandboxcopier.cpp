@@ -132,7 +132,14 @@ void SandboxCopier::copyWorkspaceItem(const QString &source, const QString &dest
             fail(sourcePath, errno);
             return;
         }
+        struct stat destinationInfo;
+        if (::fstat(to.get(), &destinationInfo) == 0) {
+            m_destinationDevice = destinationInfo.st_dev;
+            m_destinationInode = destinationInfo.st_ino;
+        }
         copyFolderContents(from.get(), to.get(), sourcePath);
+        m_destinationDevice = 0;
+        m_destinationInode = 0;
         return;
     }
     // A single item: copy it by name into the destination's folder.
@@ -186,6 +193,12 @@ void SandboxCopier::copyEntry(
         return;
     }
     if (S_ISDIR(info.st_mode)) {
+        // The sandbox inside the workspace: copying it would copy the copy
+        // again, one level deeper each time, until paths or descriptors run out.
+        if (info.st_dev == m_destinationDevice && info.st_ino == m_destinationInode && m_destinationInode != 0) {
+            qCInfo(lcRunner, "Not copying %s: it is the sandbox itself", sourcePath.constData());
+            return;
+        }
         if (::mkdirat(destinationDir, destinationName.constData(), 0777) != 0 && errno != EEXIST) {
             fail(sourcePath, errno);
             return;

@@ -6,12 +6,16 @@
 
 #include <functional>
 
+#include <sys/types.h>
+
 // Copies a workspace into a run's sandbox folder, leaving out what a run does
 // not need: blacklisted names, symbolic links (reported one by one) and files
 // of more than kMaxFileSize bytes (left out silently). Items that cannot be
 // copied, and anything that is not a regular file or a folder (pipes,
 // sockets, devices), are logged and skipped; the copy goes on. Existing files
-// at the destination are never overwritten. Created and used on one worker
+// at the destination are never overwritten. A destination folder that lies
+// inside the source (a reports folder inside the workspace) is not copied
+// into itself. Created and used on one worker
 // thread for one run.
 class SandboxCopier final
 {
@@ -43,6 +47,10 @@ private:
 
     QStringList m_blacklist;
     LinkSkipped m_linkSkipped;
+    // The destination folder of the current copy, to be left out when the
+    // source contains it.
+    dev_t m_destinationDevice = 0;
+    ino_t m_destinationInode = 0;
     int m_copiedFiles = 0;
     int m_failedItems = 0;
     QString m_firstFailure;

@@ -4,9 +4,18 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace EnvFileParser {
 
 namespace {
+
+// How long a named pipe may take to start delivering the file.
+constexpr int kPipeWaitMs = 2000;
 
 template <typename Pred> QStringView trimmed(QStringView text, Pred strip)
 {
@@ -67,9 +76,32 @@ QList<Entry> parseEnvText(const QString &text)
 
 QList<Entry> parseEnvFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without waiting: a named pipe (secret managers serve .env files
+    // that way) would otherwise block in open() until something writes to
+    // it, possibly forever. A pipe gets kPipeWaitMs to deliver its first
+    // bytes and is then read to its end; one that stays silent reads as empty.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return {};
+    struct stat info;
+    bool usable = ::fstat(fd, &info) == 0 && (S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode));
+    if (usable && S_ISFIFO(info.st_mode)) {
+        pollfd readable { fd, POLLIN, 0 };
+        int ready;
+        do {
+            ready = ::poll(&readable, 1, kPipeWaitMs);
+        } while (ready < 0 && errno == EINTR);
+        usable = ready > 0;
+    }
+    if (!usable || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return {};
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(file.readAll());
     if (decoder.hasError())

@@ -78,6 +78,9 @@ QString workspaceRelativePath(const QString &workspacePath, const FileNode &node
     if (workspacePath.isEmpty() || !node.path.startsWith(workspacePath))
         return node.name;
     QString relative = node.path.mid(workspacePath.size());
+    // "/ws-old/a.yaml" starts with "/ws" but does not lie under it.
+    if (!relative.isEmpty() && !relative.startsWith(u'/') && !workspacePath.endsWith(u'/'))
+        return node.name;
     if (relative.startsWith(u'/'))
         relative.remove(0, 1);
     return relative;

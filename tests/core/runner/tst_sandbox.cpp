@@ -21,6 +21,7 @@ private Q_SLOTS:
     void copyOntoExistingFilesGoesOn();
     void pipesAreNotOpened();
     void singleFileItem();
+    void sandboxInsideTheWorkspace();
     void runFolderName_data();
     void runFolderName();
     void claimTakesNextFreeSecond();
@@ -153,6 +154,26 @@ void TestSandbox::singleFileItem()
     // nothing is overwritten.
     copier.copyWorkspaceItem(source.filePath(QStringLiteral("flow.yaml")), target.path());
     QCOMPARE(tree(target.path()), QStringList { QStringLiteral("copy.yaml") });
+}
+
+void TestSandbox::sandboxInsideTheWorkspace()
+{
+    // The reports folder lies inside the workspace (a workspace of
+    // ~/Documents with the default output folder under it): the copy must
+    // not copy the sandbox into itself, deeper at every level.
+    QTemporaryDir workspace;
+    write(workspace.filePath(QStringLiteral("flows/login.yaml")), "appId: x\n");
+    write(workspace.filePath(QStringLiteral("reports/UAT_20261206_093000/report.json")), "{}");
+    const QString sandbox = workspace.filePath(QStringLiteral("reports/UAT_20261206_093644/sandbox"));
+    QDir().mkpath(sandbox);
+    SandboxCopier copier(WorkspaceFiles::blacklist());
+    copier.copyWorkspaceItem(workspace.path(), sandbox);
+    QCOMPARE(tree(sandbox),
+        (QStringList { QStringLiteral("flows"), QStringLiteral("flows/login.yaml"), QStringLiteral("reports"),
+            QStringLiteral("reports/UAT_20261206_093000"), QStringLiteral("reports/UAT_20261206_093000/report.json"),
+            QStringLiteral("reports/UAT_20261206_093644") }));
+    QCOMPARE(copier.failedItems(), 0);
+    QCOMPARE(copier.copiedFiles(), 2);
 }
 
 void TestSandbox::runFolderName_data()

@@ -6,7 +6,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <fcntl.h>
 #include <functional>
+#include <future>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using EnvEntries = QList<EnvFileParser::Entry>;
 
@@ -27,6 +33,8 @@ private Q_SLOTS:
     void parseEnvText_data();
     void parseEnvText();
     void parseEnvFileFailures();
+    void envFileThatIsAPipe_data();
+    void envFileThatIsAPipe();
 
 private:
     static void touch(const QString &path, const QByteArray &content = {});
@@ -169,6 +177,11 @@ void TestWorkspaceFiles::relativePath_data()
     QTest::newRow("outside the workspace: the name")
         << QStringLiteral("/ws") << QStringLiteral("/other/a.yaml") << QStringLiteral("a.yaml");
     QTest::newRow("no workspace: the name") << QString() << QStringLiteral("/ws/flows/a.yaml") << QStringLiteral("a.yaml");
+    // A node of the previous workspace's tree, tapped before the new tree
+    // has arrived: a folder whose name merely starts like the workspace's is
+    // not inside it.
+    QTest::newRow("sibling folder with a longer name: the name")
+        << QStringLiteral("/ws") << QStringLiteral("/ws-old/flows/a.yaml") << QStringLiteral("a.yaml");
 }
 
 void TestWorkspaceFiles::relativePath()
@@ -255,6 +268,56 @@ void TestWorkspaceFiles::parseEnvFileFailures()
     touch(dir.filePath(QStringLiteral("good")), QByteArray("A=\xc3\xa9t\xc3\xa9\n"));
     QCOMPARE(EnvFileParser::parseEnvFile(dir.filePath(QStringLiteral("good"))),
         (EnvEntries { { QStringLiteral("A"), QString::fromUtf8("\u00e9t\u00e9") } }));
+}
+
+void TestWorkspaceFiles::envFileThatIsAPipe_data()
+{
+    QTest::addColumn<bool>("writer");
+    QTest::addColumn<EnvEntries>("expected");
+    // Secret managers serve .env files as named pipes; with nothing serving
+    // it, opening such a pipe for reading would wait forever and hold up the
+    // worker (and the command line waiting for it). A writer that connects
+    // only once the reader is there must still be heard.
+    QTest::newRow("nobody writes") << false << EnvEntries {};
+    QTest::newRow("a writer serves it") << true << EnvEntries { { QStringLiteral("A"), QStringLiteral("1") } };
+}
+
+void TestWorkspaceFiles::envFileThatIsAPipe()
+{
+    QFETCH(bool, writer);
+    QFETCH(EnvEntries, expected);
+    QTemporaryDir dir;
+    const QByteArray pipe = QFile::encodeName(dir.filePath(QStringLiteral(".env")));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+    std::thread serving;
+    if (writer) {
+        serving = std::thread([pipe] {
+            // Connects once the reader is there, however late that is, and
+            // gives up after ten seconds rather than wait forever.
+            for (int attempt = 0; attempt < 1000; ++attempt) {
+                const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    [[maybe_unused]] const ssize_t written = ::write(fd, "A=1\n", 4);
+                    ::close(fd);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+    }
+    auto parsed = std::async(std::launch::async, [&] { return EnvFileParser::parseEnvFile(QFile::decodeName(pipe)); });
+    const bool finished = parsed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!finished) {
+        // Let a reader stuck in open() go, so the test can end.
+        const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    const EnvEntries entries = parsed.get();
+    if (serving.joinable())
+        serving.join();
+    QVERIFY2(finished, "reading a named pipe nobody writes to did not return");
+    QCOMPARE(entries, expected);
 }
 
 QTEST_GUILESS_MAIN(TestWorkspaceFiles)
