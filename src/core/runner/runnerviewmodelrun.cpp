@@ -104,6 +104,9 @@ void RunnerViewModel::prepareSandbox(const QString &evidencePath)
                 vm->processOutput(QStringLiteral("⚠️ Skipped symbolic link: ") + name + u'\n');
             });
         });
+        // The run folders live in the output folder, which may lie inside
+        // the workspace.
+        copier.leaveOut(QFileInfo(evidencePath).absolutePath());
         copier.copyWorkspaceItem(workspace, sandboxPath);
         // A full disk or an unreadable file leaves the sandbox incomplete;
         // the run goes on (the flow may not need what is missing), but the

@@ -113,6 +113,18 @@ SandboxCopier::SandboxCopier(QStringList blacklist, LinkSkipped linkSkipped)
     , m_linkSkipped(std::move(linkSkipped))
 { }
 
+void SandboxCopier::leaveOut(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode))
+        m_leftOut.append(FolderId { info.st_dev, info.st_ino });
+}
+
+bool SandboxCopier::isLeftOut(const FolderId &folder) const
+{
+    return m_leftOut.contains(folder);
+}
+
 void SandboxCopier::copyWorkspaceItem(const QString &source, const QString &destination)
 {
     const QByteArray sourcePath = QFile::encodeName(QDir::cleanPath(source));
@@ -133,13 +145,10 @@ void SandboxCopier::copyWorkspaceItem(const QString &source, const QString &dest
             return;
         }
         struct stat destinationInfo;
-        if (::fstat(to.get(), &destinationInfo) == 0) {
-            m_destinationDevice = destinationInfo.st_dev;
-            m_destinationInode = destinationInfo.st_ino;
-        }
+        if (::fstat(to.get(), &destinationInfo) == 0)
+            m_destination = FolderId { destinationInfo.st_dev, destinationInfo.st_ino };
         copyFolderContents(from.get(), to.get(), sourcePath);
-        m_destinationDevice = 0;
-        m_destinationInode = 0;
+        m_destination.reset();
         return;
     }
     // A single item: copy it by name into the destination's folder.
@@ -194,9 +203,12 @@ void SandboxCopier::copyEntry(
     }
     if (S_ISDIR(info.st_mode)) {
         // The sandbox inside the workspace: copying it would copy the copy
-        // again, one level deeper each time, until paths or descriptors run out.
-        if (info.st_dev == m_destinationDevice && info.st_ino == m_destinationInode && m_destinationInode != 0) {
-            qCInfo(lcRunner, "Not copying %s: it is the sandbox itself", sourcePath.constData());
+        // again, one level deeper each time, until paths or descriptors run
+        // out. The reports folder inside the workspace: every run would copy
+        // all earlier runs, sandboxes and all, doubling in size each time.
+        const FolderId folder { info.st_dev, info.st_ino };
+        if (folder == m_destination || isLeftOut(folder)) {
+            qCInfo(lcRunner, "Not copying %s: it is the sandbox or the reports folder", sourcePath.constData());
             return;
         }
         if (::mkdirat(destinationDir, destinationName.constData(), 0777) != 0 && errno != EEXIST) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 #include <sys/types.h>
 
@@ -15,8 +17,9 @@
 // sockets, devices), are logged and skipped; the copy goes on. Existing files
 // at the destination are never overwritten. A destination folder that lies
 // inside the source (a reports folder inside the workspace) is not copied
-// into itself. Created and used on one worker
-// thread for one run.
+// into itself, nor is a folder given to leaveOut() (the reports folder, whose
+// earlier runs a run does not need). Created and used on one worker thread
+// for one run.
 class SandboxCopier final
 {
 public:
@@ -29,6 +32,10 @@ public:
     // Copies `source` (a file or a folder, recursively) to `destination`.
     // A folder's entries go directly into `destination`, which may exist.
     void copyWorkspaceItem(const QString &source, const QString &destination);
+
+    // Leaves the folder at `path`, as it is now, out of later copies wherever
+    // the source holds it; nothing when it does not exist.
+    void leaveOut(const QString &path);
 
     int copiedFiles() const { return m_copiedFiles; }
     // Items that could not be copied (a full disk, an unreadable file), and
@@ -47,10 +54,17 @@ private:
 
     QStringList m_blacklist;
     LinkSkipped m_linkSkipped;
+    struct FolderId
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        bool operator==(const FolderId &) const = default;
+    };
+    bool isLeftOut(const FolderId &folder) const;
     // The destination folder of the current copy, to be left out when the
     // source contains it.
-    dev_t m_destinationDevice = 0;
-    ino_t m_destinationInode = 0;
+    std::optional<FolderId> m_destination;
+    QList<FolderId> m_leftOut;
     int m_copiedFiles = 0;
     int m_failedItems = 0;
     QString m_firstFailure;

@@ -15,6 +15,7 @@ private Q_SLOTS:
     void preconditions_data();
     void preconditions();
     void runPreparesSandboxAndLaunches();
+    void reportsFolderInsideTheWorkspace();
     void runnerMissing();
     void sandboxNotCreatable();
     void outputAssembledAcrossBatches();
@@ -142,6 +143,24 @@ void TestRunnerRun::runPreparesSandboxAndLaunches()
     QVERIFY(m_vm->currentEvidencePath() != evidence);
     QVERIFY(QFileInfo(m_vm->currentEvidencePath()).fileName().contains(folderName));
     QCOMPARE(m_executor->runs.size(), 2);
+}
+
+void TestRunnerRun::reportsFolderInsideTheWorkspace()
+{
+    // The output folder is a folder of the workspace that already holds a
+    // run: the sandbox gets the flows, not the earlier run (or its own).
+    m_settings.reportsOutputDirectory = m_workspace + QStringLiteral("/reports");
+    write(m_settings.reportsOutputDirectory + QStringLiteral("/UAT_20261206_093000/sandbox/flows/login.yaml"));
+    makeViewModel();
+    selectReadyRun();
+    m_vm->runTest();
+    waitIdle();
+    const QString evidence = m_vm->currentEvidencePath();
+    QCOMPARE(QFileInfo(evidence).absolutePath(), m_settings.reportsOutputDirectory);
+    const QDir sandbox(evidence + QStringLiteral("/sandbox"));
+    QVERIFY(sandbox.exists(QStringLiteral("flows/login.yaml")));
+    QVERIFY(!sandbox.exists(QStringLiteral("reports")));
+    QCOMPARE(m_executor->runs.size(), 1);
 }
 
 void TestRunnerRun::runnerMissing()

@@ -21,6 +21,7 @@ private Q_SLOTS:
     void copyOntoExistingFilesGoesOn();
     void pipesAreNotOpened();
     void singleFileItem();
+    void sandboxInsideTheWorkspace_data();
     void sandboxInsideTheWorkspace();
     void runFolderName_data();
     void runFolderName();
@@ -156,24 +157,41 @@ void TestSandbox::singleFileItem()
     QCOMPARE(tree(target.path()), QStringList { QStringLiteral("copy.yaml") });
 }
 
+void TestSandbox::sandboxInsideTheWorkspace_data()
+{
+    QTest::addColumn<bool>("reportsFolderLeftOut");
+    QTest::newRow("the sandbox alone") << false;
+    QTest::newRow("the reports folder left out") << true;
+}
+
 void TestSandbox::sandboxInsideTheWorkspace()
 {
     // The reports folder lies inside the workspace (a workspace of
     // ~/Documents with the default output folder under it): the copy must
-    // not copy the sandbox into itself, deeper at every level.
+    // not copy the sandbox into itself, deeper at every level, and the run
+    // leaves the whole reports folder out, or every run would copy all
+    // earlier ones, sandboxes and all.
+    QFETCH(bool, reportsFolderLeftOut);
     QTemporaryDir workspace;
     write(workspace.filePath(QStringLiteral("flows/login.yaml")), "appId: x\n");
     write(workspace.filePath(QStringLiteral("reports/UAT_20261206_093000/report.json")), "{}");
+    write(workspace.filePath(QStringLiteral("reports/UAT_20261206_093000/sandbox/flows/login.yaml")), "appId: x\n");
     const QString sandbox = workspace.filePath(QStringLiteral("reports/UAT_20261206_093644/sandbox"));
     QDir().mkpath(sandbox);
     SandboxCopier copier(WorkspaceFiles::blacklist());
+    if (reportsFolderLeftOut)
+        copier.leaveOut(workspace.filePath(QStringLiteral("reports")));
     copier.copyWorkspaceItem(workspace.path(), sandbox);
-    QCOMPARE(tree(sandbox),
-        (QStringList { QStringLiteral("flows"), QStringLiteral("flows/login.yaml"), QStringLiteral("reports"),
-            QStringLiteral("reports/UAT_20261206_093000"), QStringLiteral("reports/UAT_20261206_093000/report.json"),
-            QStringLiteral("reports/UAT_20261206_093644") }));
+    QStringList expected { QStringLiteral("flows"), QStringLiteral("flows/login.yaml") };
+    if (!reportsFolderLeftOut) {
+        expected += QStringList { QStringLiteral("reports"), QStringLiteral("reports/UAT_20261206_093000"),
+            QStringLiteral("reports/UAT_20261206_093000/report.json"), QStringLiteral("reports/UAT_20261206_093000/sandbox"),
+            QStringLiteral("reports/UAT_20261206_093000/sandbox/flows"),
+            QStringLiteral("reports/UAT_20261206_093000/sandbox/flows/login.yaml"), QStringLiteral("reports/UAT_20261206_093644") };
+    }
+    QCOMPARE(tree(sandbox), expected);
     QCOMPARE(copier.failedItems(), 0);
-    QCOMPARE(copier.copiedFiles(), 2);
+    QCOMPARE(copier.copiedFiles(), reportsFolderLeftOut ? 1 : 3);
 }
 
 void TestSandbox::runFolderName_data()
