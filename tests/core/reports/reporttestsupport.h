@@ -8,9 +8,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <ctime>
+#include <functional>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace ReportTestSupport {
 
@@ -91,6 +98,26 @@ inline bool matchesGolden(const QString &goldenPath, const QByteArray &actual)
     writeAll(actualPath, actual);
     qWarning("Golden mismatch: diff %s %s", qPrintable(goldenPath), qPrintable(actualPath));
     return false;
+}
+
+// Runs `work` on a thread; true when it ends within ten seconds. A reader
+// left blocked on the named pipe `pipe` is let go afterwards (as often as it
+// opens the pipe again), so the thread always ends.
+inline bool finishesBesidePipe(const QByteArray &pipe, const std::function<void()> &work)
+{
+    std::atomic<bool> done = false;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        work();
+        done = true;
+    }));
+    thread->start();
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
+    while (!thread->wait(100)) {
+        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    return finished;
 }
 
 } // namespace ReportTestSupport

@@ -235,20 +235,8 @@ void TestReportHistory::reportJsonThatIsAPipeDoesNotStopTheScan()
     QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
 
     TestReportList rows;
-    std::atomic<bool> done = false;
-    std::unique_ptr<QThread> scan(QThread::create([&] {
-        rows = ReportHistoryStore::scanReportFolders(dir.path());
-        done = true;
-    }));
-    scan->start();
-    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
-    if (!finished) {
-        // Let the blocked reader go: open and close the writing end.
-        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
-        if (writer >= 0)
-            ::close(writer);
-    }
-    scan->wait();
+    const bool finished
+        = finishesBesidePipe(pipe, [&] { rows = ReportHistoryStore::scanReportFolders(dir.path()); });
     QVERIFY2(finished, "the scan waited on a named pipe");
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows.first().status, TestStatus::Unknown);

@@ -58,25 +58,6 @@ QJsonObject readJsonObject(const QString &path)
     return QJsonDocument::fromJson(readAll(path)).object();
 }
 
-// Runs `work` on a thread; true when it ends within ten seconds. A reader
-// left blocked on the named pipe is let go afterwards (as often as it opens
-// the pipe again), so the thread always ends.
-bool finishesBesidePipe(const QByteArray &pipe, const std::function<void()> &work)
-{
-    std::atomic<bool> done = false;
-    std::unique_ptr<QThread> thread(QThread::create([&] {
-        work();
-        done = true;
-    }));
-    thread->start();
-    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
-    while (!thread->wait(100)) {
-        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
-        if (writer >= 0)
-            ::close(writer);
-    }
-    return finished;
-}
 
 } // namespace
 
