@@ -20,11 +20,21 @@ QProcessEnvironment OneShotProcess::toolEnvironment()
 std::optional<QByteArray> OneShotProcess::run(
     const QString &program, const QStringList &arguments, const QProcessEnvironment &environment, int timeoutMs)
 {
+    Completion completion = complete(program, arguments, environment, timeoutMs);
+    if (!completion.finished)
+        return std::nullopt;
+    return std::move(completion.output);
+}
+
+OneShotProcess::Completion OneShotProcess::complete(const QString &program, const QStringList &arguments,
+    const QProcessEnvironment &environment, int timeoutMs, bool forwardErrors)
+{
+    Completion completion;
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setProcessChannelMode(forwardErrors ? QProcess::ForwardedErrorChannel : QProcess::SeparateChannels);
     process.setStandardInputFile(QProcess::nullDevice());
 #ifdef Q_OS_UNIX
     // A group of its own, so that a time-out reaches what the tool started
@@ -34,8 +44,9 @@ std::optional<QByteArray> OneShotProcess::run(
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(timeoutMs)) {
         qCInfo(lcDevice, "Could not start %s: %s", qPrintable(program), qPrintable(process.errorString()));
-        return std::nullopt;
+        return completion;
     }
+    completion.started = true;
     // waitForFinished keeps reading standard output into QProcess's buffer
     // while it waits, so the pipe never fills up.
     if (!process.waitForFinished(timeoutMs)) {
@@ -46,7 +57,10 @@ std::optional<QByteArray> OneShotProcess::run(
 #endif
         process.kill();
         process.waitForFinished(5'000);
-        return std::nullopt;
+        return completion;
     }
-    return process.readAllStandardOutput();
+    completion.finished = true;
+    completion.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    completion.output = process.readAllStandardOutput();
+    return completion;
 }

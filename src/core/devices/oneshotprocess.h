@@ -32,4 +32,16 @@ public:
     // timed out. The exit status is not examined.
     static std::optional<QByteArray> run(const QString &program, const QStringList &arguments,
         const QProcessEnvironment &environment = toolEnvironment(), int timeoutMs = kDefaultTimeoutMs);
+
+    struct Completion
+    {
+        bool started = false;
+        bool finished = false; // false when it could not start or timed out
+        int exitCode = -1; // -1 unless it finished with an exit of its own
+        QByteArray output; // standard output, when it finished
+    };
+    // The same run with its exit status; with `forwardErrors` false the
+    // tool's standard error is read and dropped instead of passed through.
+    static Completion complete(const QString &program, const QStringList &arguments,
+        const QProcessEnvironment &environment, int timeoutMs, bool forwardErrors = true);
 };

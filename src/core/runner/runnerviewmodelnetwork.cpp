@@ -5,6 +5,7 @@
 #include "runnerviewmodel.h"
 
 #include "backgroundtask.h"
+#include "devices/oneshotprocess.h"
 #include "network/netfoxparser.h"
 #include "process/toolcommands.h"
 #include "reports/reportmanaging.h"
@@ -12,13 +13,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTimer>
-
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -39,34 +35,12 @@ RunnerViewModel::ToolResult RunnerViewModel::runTool(const ToolCommand &command)
 
 RunnerViewModel::ToolResult RunnerViewModel::runToolWithin(const ToolCommand &command, std::chrono::milliseconds timeout)
 {
-    ToolResult result;
-    QProcess process;
-    process.setProgram(command.program);
-    process.setArguments(command.arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-#ifdef Q_OS_UNIX
-    // A group of its own, so that a time-out also reaches the tool's
-    // children; killing xcrun alone would leave a hung devicectl behind,
-    // one more for every pull while the device is gone.
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
-#endif
-    process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted())
-        return result;
-    result.started = true;
-    if (!process.waitForFinished(int(timeout.count()))) {
-        qCWarning(lcRunner, "%s did not finish in time; killed", qPrintable(command.program));
-#ifdef Q_OS_UNIX
-        if (const qint64 pid = process.processId(); pid > 1)
-            ::kill(-pid_t(pid), SIGKILL);
-#endif
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.output = process.readAllStandardOutput();
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return result;
+    // In a process group of its own, killed as a whole on time-out: killing
+    // xcrun alone would leave a hung devicectl behind, one more for every
+    // pull while the device is gone.
+    OneShotProcess::Completion completion = OneShotProcess::complete(command.program, command.arguments,
+        QProcessEnvironment::systemEnvironment(), int(timeout.count()), /*forwardErrors=*/false);
+    return { completion.started, completion.exitCode, std::move(completion.output) };
 }
 
 void RunnerViewModel::setToolRunner(ToolRunner runner)
