@@ -39,17 +39,45 @@ const QString kTimeoutText = kTimeout.toString();
 const QString kNoResponseBodyText = kNoResponseBody.toString();
 const QString kNoResponseHeadersText = kNoResponseHeaders.toString();
 
-// What a request block says, read on any worker thread.
+// A string with its qHash() under the process's hash seed, worked out on the
+// thread that read it, so the pairing on the parser's thread hashes nothing.
+struct HashedKey
+{
+    const QString *text;
+    size_t hash;
+
+    bool operator==(const HashedKey &other) const { return *text == *other.text; }
+};
+
+size_t qHash(const HashedKey &key, size_t)
+{
+    return key.hash;
+}
+
+size_t seededHash(const QString &text)
+{
+    return qHash(text, QHashSeed::globalSeed());
+}
+
+// What a request block says, read on any worker thread. The record's own
+// texts (id, method, body, cleaned-up headers) are only made for a request
+// that is kept: dated and not before `since`. Live pulls read a log that
+// holds the app's whole history for a few minutes of it.
 struct RequestFields
 {
     QString url;
     QString method;
     QString body;
-    QString headers; // as logged
+    QString headers; // cleaned up
     QString identifier; // empty when the headers name none
+    QString id;
     std::optional<QDateTime> time; // absent when the date does not parse
     qint64 msecs = 0; // of `time`
+    size_t urlHash = 0;
+    size_t identifierHash = 0;
+    size_t idHash = 0; // qHash(id), as makeIdsUnique takes it
     bool ignored = false;
+    bool kept = false;
 };
 
 // What a response block says, read on any worker thread.
@@ -60,6 +88,8 @@ struct ResponseFields
     QString body;
     QString headers; // as logged
     QString identifier;
+    size_t urlHash = 0;
+    size_t identifierHash = 0;
     bool ignored = false;
 };
 
@@ -211,7 +241,15 @@ struct BlockReader
         return identifier ? identifier->toString() : QString();
     }
 
-    template <typename Log> void read(const Log &log, const NetfoxScanner::BlockRange &range, RequestFields &fields)
+    template <typename Fields> static void hashKeys(Fields &fields)
+    {
+        fields.urlHash = seededHash(fields.url);
+        if (!fields.identifier.isEmpty())
+            fields.identifierHash = seededHash(fields.identifier);
+    }
+
+    template <typename Log>
+    void read(const Log &log, const NetfoxScanner::BlockRange &range, RequestFields &fields, const std::optional<qint64> &since)
     {
         if (!readUrl(log, range, fields))
             return;
@@ -222,17 +260,28 @@ struct BlockReader
         const Span date = NetfoxScanner::lineValue(block, kRequestDate, at[0]);
         const Span method = NetfoxScanner::lineValue(block, kRequestMethod, at[1]);
         const Span body = NetfoxScanner::bodyValue(block, kRequestBody, at[3]);
-        log.checkRest(block, std::array { headers, date, method, body });
         fields.time = parseRequestDate(date ? log.value(block, date, scratch) : QString());
         if (fields.time)
             fields.msecs = fields.time->toMSecsSinceEpoch();
+        fields.kept = fields.time && (!since || fields.msecs >= *since);
+        const QString loggedHeaders = headers ? log.value(block, headers, scratch) : kNoRequestHeaders.toString();
+        fields.identifier = identifierOf(loggedHeaders);
+        hashKeys(fields);
+        if (!fields.kept) {
+            // Only pairing needs it: the method and body are checked, not decoded.
+            log.checkRest(block, std::array { headers, date });
+            return;
+        }
+        log.checkRest(block, std::array { headers, date, method, body });
         fields.method = method ? log.value(block, method, scratch) : kDefaultMethod.toString();
         fields.body = body ? log.value(block, body, scratch) : kNoRequestBody.toString();
-        fields.headers = headers ? log.value(block, headers, scratch) : kNoRequestHeaders.toString();
-        fields.identifier = identifierOf(fields.headers);
+        fields.headers = NetfoxScanner::formatHeaders(loggedHeaders);
+        fields.id = exchangeId(*fields.time, fields.url, fields.method, fields.body);
+        fields.idHash = qHash(fields.id);
     }
 
-    template <typename Log> void read(const Log &log, const NetfoxScanner::BlockRange &range, ResponseFields &fields)
+    template <typename Log>
+    void read(const Log &log, const NetfoxScanner::BlockRange &range, ResponseFields &fields, const std::optional<qint64> &)
     {
         if (!readUrl(log, range, fields))
             return;
@@ -247,6 +296,7 @@ struct BlockReader
         fields.body = body ? log.value(block, body, scratch) : kNoResponseBodyText;
         fields.headers = headers ? log.value(block, headers, scratch) : kNoResponseHeaders.toString();
         fields.identifier = identifierOf(fields.headers);
+        hashKeys(fields);
     }
 };
 
@@ -259,22 +309,23 @@ struct Pairing
     qsizetype response; // -1 when unanswered
 };
 
-QList<Pairing> pairExchanges(QList<RequestFields> &requests, QList<ResponseFields> &responses, const std::optional<QDateTime> &since)
+QList<Pairing> pairExchanges(const QList<RequestFields> &requests, const QList<ResponseFields> &responses)
 {
     QList<Pairing> exchanges; // in request order
     exchanges.reserve(requests.size());
-    QHash<QString, qsizetype> pendingById;
-    QHash<QString, UrlQueue> pendingByUrl;
+    QHash<HashedKey, qsizetype> pendingById;
+    pendingById.reserve(requests.size());
+    QHash<HashedKey, UrlQueue> pendingByUrl;
     for (qsizetype i = 0; i < requests.size(); ++i) {
-        RequestFields &request = requests[i];
+        const RequestFields &request = requests.at(i);
         if (request.ignored)
             continue;
         const qsizetype index = exchanges.size();
         // A later request with the same identifier replaces the earlier one.
         if (!request.identifier.isEmpty())
-            pendingById.insert(std::exchange(request.identifier, QString()), index);
+            pendingById.insert({ &request.identifier, request.identifierHash }, index);
         else
-            pendingByUrl[request.url].exchanges.append(index);
+            pendingByUrl[{ &request.url, request.urlHash }].exchanges.append(index);
         exchanges.append({ i, -1 });
     }
 
@@ -286,14 +337,14 @@ QList<Pairing> pairExchanges(QList<RequestFields> &requests, QList<ResponseField
             continue;
         qsizetype partner = -1;
         if (!response.identifier.isEmpty()) {
-            const auto it = pendingById.constFind(response.identifier);
+            const auto it = pendingById.constFind({ &response.identifier, response.identifierHash });
             if (it != pendingById.cend()) {
                 partner = it.value();
                 pendingById.erase(it);
             }
         }
         if (partner < 0) {
-            const auto it = pendingByUrl.find(response.url);
+            const auto it = pendingByUrl.find({ &response.url, response.urlHash });
             if (it != pendingByUrl.end() && it->head < it->exchanges.size())
                 partner = it->exchanges.at(it->head++);
         }
@@ -323,16 +374,10 @@ QList<Pairing> pairExchanges(QList<RequestFields> &requests, QList<ResponseField
     };
     QList<Dated> dated;
     dated.reserve(order.size());
-    const bool hasSince = since.has_value();
-    const qint64 sinceMsecs = hasSince ? since->toMSecsSinceEpoch() : 0;
     for (const qsizetype index : std::as_const(order)) {
         const RequestFields &request = requests.at(exchanges.at(index).request);
-        if (!request.time)
-            continue;
-        const qint64 msecs = request.msecs;
-        if (hasSince && msecs < sinceMsecs)
-            continue;
-        dated.append({ msecs, index });
+        if (request.kept)
+            dated.append({ request.msecs, index });
     }
     std::stable_sort(dated.begin(), dated.end(), [](const Dated &a, const Dated &b) { return a.msecs < b.msecs; });
 
@@ -347,13 +392,12 @@ QList<Pairing> pairExchanges(QList<RequestFields> &requests, QList<ResponseField
 NetworkHit makeHit(RequestFields &request, ResponseFields *response)
 {
     NetworkHit hit;
-    hit.id = exchangeId(*request.time, request.url, request.method, request.body);
+    hit.id = std::move(request.id);
     hit.time = *request.time;
     request.time.reset();
     hit.url = std::move(request.url);
     hit.reqMethod = std::move(request.method);
-    hit.reqHeaders = NetfoxScanner::formatHeaders(request.headers);
-    request.headers = QString();
+    hit.reqHeaders = std::move(request.headers);
     hit.reqBody = std::move(request.body);
     if (response) {
         hit.resStatus = std::move(response->status);
@@ -386,6 +430,7 @@ template <typename Log, typename Sound, typename Release>
 std::optional<NetworkHitList> parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks,
     const std::optional<QDateTime> &since, int threads, qsizetype grain, Sound &&readSoundly, Release &&releaseLog)
 {
+    const std::optional<qint64> sinceMsecs = since ? std::optional(since->toMSecsSinceEpoch()) : std::nullopt;
     const qsizetype requestCount = blocks.requests.size();
     QList<RequestFields> requests(requestCount);
     QList<ResponseFields> responses(blocks.responses.size());
@@ -395,41 +440,64 @@ std::optional<NetworkHitList> parseBlocks(const Log &log, const NetfoxScanner::B
         [&](BlockReader &reader, qsizetype begin, qsizetype end) {
             for (qsizetype i = begin; i < end; ++i) {
                 if (i < requestCount)
-                    reader.read(log, blocks.requests.at(i), requestData[i]);
+                    reader.read(log, blocks.requests.at(i), requestData[i], sinceMsecs);
                 else
-                    reader.read(log, blocks.responses.at(i - requestCount), responseData[i - requestCount]);
+                    reader.read(log, blocks.responses.at(i - requestCount), responseData[i - requestCount], sinceMsecs);
             }
         });
     if (!readSoundly())
         return std::nullopt;
-    // The log's storage goes back to the system on a helper while this
-    // thread pairs.
-    std::thread releaser;
+    // While this thread pairs, a helper gives the log's storage back to the
+    // system and finds the id hashes that more than one record has: every
+    // kept request becomes a record.
+    std::vector<size_t> sharedIdHashes;
+    auto alongsidePairing = [&] {
+        releaseLog();
+        std::vector<size_t> idHashes;
+        idHashes.reserve(size_t(requestCount));
+        for (const RequestFields &request : std::as_const(requests)) {
+            if (request.kept)
+                idHashes.push_back(request.idHash);
+        }
+        sharedIdHashes = repeatedHashes(std::move(idHashes));
+    };
+    std::thread helper;
     if (threads > 1) {
         try {
-            releaser = std::thread(releaseLog);
+            helper = std::thread(alongsidePairing);
         } catch (const std::system_error &) {
         }
     }
-    if (!releaser.joinable())
-        releaseLog();
-    const QList<Pairing> pairings = pairExchanges(requests, responses, since);
-    if (releaser.joinable())
-        releaser.join();
+    if (!helper.joinable())
+        alongsidePairing();
+    const QList<Pairing> pairings = pairExchanges(requests, responses);
+    if (helper.joinable())
+        helper.join();
     NetworkHitList hits(pairings.size());
     NetworkHit *hitData = hits.data();
-    std::vector<size_t> idHashes(size_t(pairings.size()));
+    // Whether a record's id could meet another's, worked out with the
+    // records; only those take the exact way.
+    std::vector<char> mayCollide(size_t(pairings.size()), 0);
     NetfoxWorkers::forEachRange<int>(
         pairings.size(), grain, threads, [&](int &, qsizetype begin, qsizetype end) {
             for (qsizetype i = begin; i < end; ++i) {
                 const Pairing &pairing = pairings.at(i);
-                hitData[i] = makeHit(requestData[pairing.request], pairing.response >= 0 ? &responseData[pairing.response] : nullptr);
-                idHashes[size_t(i)] = qHash(hitData[i].id);
+                RequestFields &request = requestData[pairing.request];
+                const size_t idHash = request.idHash;
+                hitData[i] = makeHit(request, pairing.response >= 0 ? &responseData[pairing.response] : nullptr);
+                mayCollide[size_t(i)] = !sharedIdHashes.empty() && mayMeetAnotherId(hitData[i].id, idHash, sharedIdHashes);
             }
         });
     requests.clear();
     responses.clear();
-    makeIdsUnique(hits, idHashes);
+    if (!sharedIdHashes.empty()) {
+        QList<QString *> ids;
+        for (qsizetype i = 0; i < hits.size(); ++i) {
+            if (mayCollide[size_t(i)])
+                ids.append(&hitData[i].id);
+        }
+        makeIdsUnique(ids);
+    }
     return hits;
 }
 

@@ -191,37 +191,47 @@ void makeIdsUnique(NetworkHitList &hits)
     makeIdsUnique(ids);
 }
 
+std::vector<size_t> repeatedHashes(std::vector<size_t> hashes)
+{
+    std::sort(hashes.begin(), hashes.end());
+    std::vector<size_t> repeated;
+    for (size_t i = 1; i < hashes.size(); ++i) {
+        if (hashes[i] == hashes[i - 1] && (repeated.empty() || repeated.back() != hashes[i]))
+            repeated.push_back(hashes[i]);
+    }
+    return repeated;
+}
+
+bool mayMeetAnotherId(QStringView id, size_t hash, const std::vector<size_t> &repeated)
+{
+    auto isRepeated = [&](size_t hash) { return std::binary_search(repeated.begin(), repeated.end(), hash); };
+    if (isRepeated(hash))
+        return true;
+    // "<id>_<digits>" forms all the way down: a suffixed id can run into
+    // one that is itself suffixed later ("a_2" taken by "a"'s repeat
+    // turns the record "a_2" into "a_2_2").
+    QStringView rest = id;
+    while (true) {
+        qsizetype digits = rest.size();
+        while (digits > 0 && rest.at(digits - 1).unicode() >= u'0' && rest.at(digits - 1).unicode() <= u'9')
+            --digits;
+        if (digits == 0 || digits == rest.size() || rest.at(digits - 1) != u'_')
+            return false;
+        rest = rest.first(digits - 1);
+        if (isRepeated(qHash(rest)))
+            return true;
+    }
+}
+
 void makeIdsUnique(NetworkHitList &hits, const std::vector<size_t> &hashes)
 {
-    std::vector<size_t> sorted = hashes;
-    std::sort(sorted.begin(), sorted.end());
-    std::vector<size_t> shared;
-    for (size_t i = 1; i < sorted.size(); ++i) {
-        if (sorted[i] == sorted[i - 1] && (shared.empty() || shared.back() != sorted[i]))
-            shared.push_back(sorted[i]);
-    }
-    if (shared.empty())
+    const std::vector<size_t> repeated = repeatedHashes(hashes);
+    if (repeated.empty())
         return; // all different
-    auto isShared = [&](size_t hash) { return std::binary_search(shared.begin(), shared.end(), hash); };
     QList<QString *> ids;
     for (qsizetype i = 0; i < hits.size(); ++i) {
-        QString &id = hits[i].id;
-        bool take = isShared(hashes[size_t(i)]);
-        // "<id>_<digits>" forms all the way down: a suffixed id can run into
-        // one that is itself suffixed later ("a_2" taken by "a"'s repeat
-        // turns the record "a_2" into "a_2_2").
-        QStringView rest(id);
-        while (!take) {
-            qsizetype digits = rest.size();
-            while (digits > 0 && rest.at(digits - 1).unicode() >= u'0' && rest.at(digits - 1).unicode() <= u'9')
-                --digits;
-            if (digits == 0 || digits == rest.size() || rest.at(digits - 1) != u'_')
-                break;
-            rest = rest.first(digits - 1);
-            take = isShared(qHash(rest));
-        }
-        if (take)
-            ids.append(&id);
+        if (mayMeetAnotherId(hits[i].id, hashes[size_t(i)], repeated))
+            ids.append(&hits[i].id);
     }
     makeIdsUnique(ids);
 }

@@ -96,6 +96,12 @@ void makeIdsUnique(const QList<QString *> &ids);
 // suffixed form, so it keeps its value and stands in no one's way.
 void makeIdsUnique(NetworkHitList &hits, const std::vector<size_t> &hashes);
 
+// The pieces of that for callers that spread the work: the hashes that occur
+// more than once (sorted), and whether the id with hash `hash` must take the
+// exact way given them.
+std::vector<size_t> repeatedHashes(std::vector<size_t> hashes);
+bool mayMeetAnotherId(QStringView id, size_t hash, const std::vector<size_t> &repeated);
+
 // Replaces every CRLF by LF in place.
 void normalizeLineEnds(QString &text);
 

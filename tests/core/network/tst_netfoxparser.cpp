@@ -46,6 +46,8 @@ private Q_SLOTS:
     void pairing();
     void sinceBoundary_data();
     void sinceBoundary();
+    void droppedRequestsStillTakeTheirResponses_data();
+    void droppedRequestsStillTakeTheirResponses();
     void crlfParsesLikeLf();
     void missingLabelsTakeFallbacks_data();
     void missingLabelsTakeFallbacks();
@@ -215,6 +217,32 @@ void TestNetfoxParser::sinceBoundary()
     for (const NetworkHit &hit : parse(log, sinceTime))
         methods.append(hit.reqMethod);
     QCOMPARE(methods, expectedMethods);
+}
+
+// A request that is left out (before `since`, or undated) still answers to
+// its response, so a later request to the same URL is not given it.
+void TestNetfoxParser::droppedRequestsStillTakeTheirResponses_data()
+{
+    QTest::addColumn<QString>("firstDate");
+    QTest::addColumn<QString>("firstHeaders");
+    QTest::addColumn<QString>("responseHeaders");
+    QTest::newRow("before since, by URL") << QStringLiteral("2026-12-06 08:36:43 +0000") << QStringLiteral("[:]") << QString();
+    QTest::newRow("before since, by identifier")
+        << QStringLiteral("2026-12-06 08:36:43 +0000") << QStringLiteral("X-Request-Id: a1") << QStringLiteral("x-request-id a1");
+    QTest::newRow("undated, by URL") << QStringLiteral("2026-12-06 08:36:43") << QStringLiteral("[:]") << QString();
+}
+
+void TestNetfoxParser::droppedRequestsStillTakeTheirResponses()
+{
+    QFETCH(QString, firstDate);
+    QFETCH(QString, firstHeaders);
+    QFETCH(QString, responseHeaders);
+    const QString url = QStringLiteral("https://api.example.com/x");
+    const QString log = simpleRequest(url, QStringLiteral("A"), firstDate, firstHeaders)
+        + simpleRequest(url, QStringLiteral("B"), QStringLiteral("2026-12-06 08:36:50 +0000"))
+        + simpleResponse(url, QStringLiteral("200"), QStringLiteral(" for-a"), responseHeaders);
+    QCOMPARE(summary(parse(log, utc(QStringLiteral("2026-12-06T08:36:44Z")))),
+        QStringList { u"B " + url + u" -> TIMEOUT | No Response Body" });
 }
 
 void TestNetfoxParser::crlfParsesLikeLf()
