@@ -277,23 +277,19 @@ bool decodeUtf8(QByteArrayView bytes, QString &into)
     return true;
 }
 
-// Replaces every CRLF by LF in place.
-void normalizeLineEnds(QByteArray &bytes)
+qsizetype normalizeLineEnds(char *data, qsizetype size)
 {
     // memchr for the rare CR, not a substring search over the whole log.
-    const qsizetype size = bytes.size();
-    const char *crlf = bytes.constData();
-    while ((crlf = static_cast<const char *>(std::memchr(crlf, '\r', size - (crlf - bytes.constData()))))) {
-        if (crlf + 1 < bytes.constData() + size && crlf[1] == '\n')
+    const char *crlf = data;
+    while ((crlf = static_cast<const char *>(std::memchr(crlf, '\r', size_t(size - (crlf - data)))))) {
+        if (crlf + 1 < data + size && crlf[1] == '\n')
             break;
         ++crlf;
     }
     if (!crlf)
-        return;
-    const qsizetype first = crlf - bytes.constData();
-    char *data = bytes.data();
-    qsizetype out = first;
-    qsizetype in = first;
+        return size;
+    qsizetype out = crlf - data;
+    qsizetype in = out;
     while (in < size) {
         if (data[in] == '\r' && in + 1 < size && data[in + 1] == '\n') {
             data[out++] = '\n';
@@ -302,7 +298,73 @@ void normalizeLineEnds(QByteArray &bytes)
             data[out++] = data[in++];
         }
     }
-    bytes.truncate(out);
+    return out;
+}
+
+void normalizeLineEnds(QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    bytes.truncate(normalizeLineEnds(bytes.data(), bytes.size()));
+}
+
+WindowReader::WindowReader(const QString &filePath)
+    : m_file(filePath)
+{
+}
+
+bool WindowReader::open()
+{
+    return m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
+bool WindowReader::prepareNext(qsizetype keepFrom, qsizetype fresh)
+{
+    const Window &current = m_windows[m_current];
+    Window &next = m_windows[1 - m_current];
+    // No more room than the rest of the file needs (one byte more, to see
+    // its end), and enough for a byte order mark to be told in the first
+    // window.
+    const qint64 rest = std::max<qint64>(m_file.size() - m_file.pos(), 0);
+    fresh = std::max<qsizetype>(std::min<qint64>(fresh, rest + 1), 64);
+    const QByteArrayView kept = current.view().sliced(std::clamp<qsizetype>(keepFrom, 0, current.end - current.begin));
+    if (next.buffer.size() < kept.size() + fresh)
+        next.buffer.resize(kept.size() + fresh);
+    char *data = next.buffer.data();
+    if (!kept.isEmpty())
+        std::memcpy(data, kept.data(), size_t(kept.size()));
+    next.begin = 0;
+    next.atEnd = false;
+    // A CR that ended the last window is looked at again with what follows.
+    const qsizetype normalizeFrom = !kept.isEmpty() && kept.back() == '\r' ? kept.size() - 1 : kept.size();
+    qsizetype filled = kept.size();
+    while (filled < kept.size() + fresh) {
+        const qint64 read = m_file.read(data + filled, kept.size() + fresh - filled);
+        if (read < 0)
+            return false;
+        if (read == 0) {
+            next.atEnd = true;
+            break;
+        }
+        filled += qsizetype(read);
+    }
+    next.end = normalizeFrom + normalizeLineEnds(data + normalizeFrom, filled - normalizeFrom);
+    if (m_first) {
+        m_first = false;
+        if (next.view().startsWith("\xEF\xBB\xBF")) // a byte order mark is not text
+            next.begin = 3;
+    }
+    if (next.atEnd) {
+        const qsizetype tail = incompleteUtf8Tail(next.view());
+        if (tail >= 0)
+            next.end = next.begin + tail;
+    }
+    return true;
+}
+
+void WindowReader::advance()
+{
+    m_current = 1 - m_current;
 }
 
 // Where an unfinished UTF-8 character starts when the bytes end inside one

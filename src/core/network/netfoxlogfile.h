@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QFile>
 #include <QString>
 
 #include <optional>
@@ -53,5 +54,61 @@ qsizetype incompleteUtf8Tail(QByteArrayView bytes);
 
 // Replaces every CRLF by LF in place.
 void normalizeLineEnds(QByteArray &bytes);
+
+// The same for `size` bytes at `data`; returns their new size.
+qsizetype normalizeLineEnds(char *data, qsizetype size);
+
+// Reads a file in windows for a reader that keeps part of each one: every
+// window is the bytes kept from the last followed by fresh ones from the
+// file, line ends normalised (a CR at a window's end waits for the byte
+// after it). The first window has no byte order mark, the last no
+// unfinished UTF-8 character at its end. Two buffers take turns, so the
+// next window can be read while the current one is parsed, and a log is
+// never in memory whole unless the reader keeps it all. A file that grows
+// meanwhile is read to its new end. Used by one thread at a time.
+class WindowReader
+{
+public:
+    explicit WindowReader(const QString &filePath);
+
+    bool open();
+
+    // Makes the next window current (the first: keepFrom 0). False when the
+    // file cannot be read.
+    bool next(qsizetype keepFrom, qsizetype fresh)
+    {
+        if (!prepareNext(keepFrom, fresh))
+            return false;
+        advance();
+        return true;
+    }
+
+    // The next window in the other buffer: the current window's bytes from
+    // `keepFrom` on, then up to `fresh` more from the file (fewer at its
+    // end). Other threads may read the current window meanwhile. False when
+    // the file cannot be read.
+    bool prepareNext(qsizetype keepFrom, qsizetype fresh);
+    // The prepared window becomes the current one.
+    void advance();
+
+    QByteArrayView window() const { return m_windows[m_current].view(); }
+    bool atEnd() const { return m_windows[m_current].atEnd; }
+
+private:
+    struct Window
+    {
+        QByteArray buffer;
+        qsizetype begin = 0;
+        qsizetype end = 0;
+        bool atEnd = false;
+
+        QByteArrayView view() const { return QByteArrayView(buffer.constData() + begin, end - begin); }
+    };
+
+    QFile m_file;
+    Window m_windows[2];
+    int m_current = 0;
+    bool m_first = true;
+};
 
 } // namespace NetfoxLogFile

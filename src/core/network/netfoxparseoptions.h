@@ -18,7 +18,8 @@ struct ParseOptions
     int threads = 0; // 0: one per core (at most four); 1: the calling thread only
     qsizetype minParallelSize = 1 << 20; // smaller logs (bytes or code units) stay on the calling thread
     qsizetype grain = 64; // blocks or exchanges handed to a thread at a time
-    qsizetype readSliceSize = 16 << 20; // a file is read and checked, and markers searched, in parts this large
+    qsizetype readSliceSize = 16 << 20; // markers are searched in parts at most this large
+    qsizetype windowSize = 4 << 20; // a UTF-8 file is read and parsed in windows of this many fresh bytes
 };
 
 NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDateTime> &since, const ParseOptions &options);

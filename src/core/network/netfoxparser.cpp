@@ -118,15 +118,15 @@ struct Utf16Log
     template <size_t N> void checkRest(QStringView, std::array<Span, N>) const { }
 };
 
-// The log as UTF-8: values are found in the bytes and only they are decoded,
-// so neither the log nor its blocks ever exist as UTF-16. When the bytes have not been checked, the decoding
-// checks them: `invalid` is set when a piece is not UTF-8, checkRest() looks
-// at the bytes of a block between its values, and checkedGaps() at the bytes
-// between the blocks.
+// A window of the log as UTF-8: values are found in the bytes and only they
+// are decoded, so neither the log nor its blocks ever exist as UTF-16. The
+// decoding checks the bytes too: `invalid` is set when a piece is not UTF-8,
+// checkRest() looks at the bytes of a block between its values, and
+// checkedGaps() at the bytes between the blocks.
 struct Utf8Log
 {
     QByteArrayView bytes;
-    std::atomic<bool> *invalid = nullptr; // null when the bytes are known to be UTF-8
+    std::atomic<bool> *invalid = nullptr;
 
     void markInvalid() const { invalid->store(true, std::memory_order_relaxed); }
 
@@ -139,7 +139,7 @@ struct Utf8Log
     // keep the room asked for the worst case.
     QString decoded(QByteArrayView piece, QString &scratch) const
     {
-        if (!NetfoxLogFile::decodeUtf8(piece, scratch) && invalid)
+        if (!NetfoxLogFile::decodeUtf8(piece, scratch))
             markInvalid();
         return QString(scratch.constData(), scratch.size());
     }
@@ -154,7 +154,7 @@ struct Utf8Log
     // A block that is not read (its URL is ignored) is still checked.
     void skip(const NetfoxScanner::BlockRange &range) const
     {
-        if (invalid && !NetfoxLogFile::isValidUtf8(block(range)))
+        if (!NetfoxLogFile::isValidUtf8(block(range)))
             markInvalid();
     }
     // Checks the bytes of the block that none of `values` covers (they are
@@ -162,8 +162,6 @@ struct Utf8Log
     // character start, the block is UTF-8 exactly when every piece is.
     template <size_t N> void checkRest(QByteArrayView block, std::array<Span, N> values) const
     {
-        if (!invalid)
-            return;
         std::sort(values.begin(), values.end(), [](Span a, Span b) { return a.begin < b.begin; });
         qsizetype covered = 0;
         for (const Span value : values) {
@@ -178,17 +176,21 @@ struct Utf8Log
         if (!NetfoxLogFile::isValidUtf8(block.sliced(covered)))
             markInvalid();
     }
-    // Whether the bytes that no URL or block covers are UTF-8; with the
-    // decoded and checked pieces they cover the whole log.
-    bool checkedGaps(const NetfoxScanner::BlockRanges &blocks) const
+    // Whether the bytes before `upTo` that no URL or block covers are UTF-8;
+    // with the decoded and checked pieces they cover the window up to there.
+    bool checkedGaps(const NetfoxScanner::BlockRanges &blocks, qsizetype upTo) const
     {
         // Each kind is in text order: the URLs and bodies of both are walked
         // together in order of their starts.
         const QList<NetfoxScanner::BlockRange> &requests = blocks.requests;
         const QList<NetfoxScanner::BlockRange> &responses = blocks.responses;
         qsizetype covered = 0;
+        auto gapBefore = [&](qsizetype begin) {
+            begin = std::min(begin, upTo);
+            return begin <= covered || NetfoxLogFile::isValidUtf8(bytes.sliced(covered, begin - covered));
+        };
         auto cover = [&](qsizetype begin, qsizetype end) {
-            if (begin > covered && !NetfoxLogFile::isValidUtf8(bytes.sliced(covered, begin - covered)))
+            if (!gapBefore(begin))
                 return false;
             covered = std::max(covered, end);
             return true;
@@ -204,7 +206,7 @@ struct Utf8Log
             if (!cover(range.urlBegin, range.urlEnd) || !cover(range.bodyBegin, range.bodyEnd))
                 return false;
         }
-        return NetfoxLogFile::isValidUtf8(bytes.sliced(covered));
+        return gapBefore(upTo);
     }
 };
 
@@ -421,40 +423,55 @@ int threadCountFor(qsizetype logSize, const NetfoxDetail::ParseOptions &options)
     return options.threads > 0 ? options.threads : NetfoxWorkers::defaultThreadCount();
 }
 
-// Reads every block (spread over `threads`), pairs them on this thread, then
-// builds the records (spread again). Nothing when `readSoundly` says after
-// reading that the log could not be read this way; else the log's storage
-// may be released by `releaseLog`. The records come out the same whatever
-// the thread count: each thread writes only its own slots.
-template <typename Log, typename Sound, typename Release>
-std::optional<NetworkHitList> parseBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks,
-    const std::optional<QDateTime> &since, int threads, qsizetype grain, Sound &&readSoundly, Release &&releaseLog)
+// What the blocks of a log say, each kind in log order.
+struct LogFields
 {
-    const std::optional<qint64> sinceMsecs = since ? std::optional(since->toMSecsSinceEpoch()) : std::nullopt;
+    QList<RequestFields> requests;
+    QList<ResponseFields> responses;
+};
+
+// Reads `blocks` of `log`, spread over `threads`, and appends what they say.
+// `alongside` runs first on one of the threads while the others read. Each
+// thread writes only its own slots.
+template <typename Log, typename Alongside>
+void readBlocks(const Log &log, const NetfoxScanner::BlockRanges &blocks, const std::optional<qint64> &sinceMsecs, int threads,
+    qsizetype grain, LogFields &fields, Alongside &&alongside)
+{
     const qsizetype requestCount = blocks.requests.size();
-    QList<RequestFields> requests(requestCount);
-    QList<ResponseFields> responses(blocks.responses.size());
-    RequestFields *requestData = requests.data();
-    ResponseFields *responseData = responses.data();
-    NetfoxWorkers::forEachRange<BlockReader>(requestCount + responses.size(), grain, threads,
-        [&](BlockReader &reader, qsizetype begin, qsizetype end) {
-            for (qsizetype i = begin; i < end; ++i) {
-                if (i < requestCount)
+    const qsizetype responseCount = blocks.responses.size();
+    const qsizetype firstRequest = fields.requests.size();
+    const qsizetype firstResponse = fields.responses.size();
+    fields.requests.resize(firstRequest + requestCount);
+    fields.responses.resize(firstResponse + responseCount);
+    RequestFields *requestData = fields.requests.data() + firstRequest;
+    ResponseFields *responseData = fields.responses.data() + firstResponse;
+    // Item 0 is the extra work, then the requests, then the responses.
+    NetfoxWorkers::forEachRange<BlockReader>(
+        1 + requestCount + responseCount, grain, threads, [&](BlockReader &reader, qsizetype begin, qsizetype end) {
+            for (qsizetype item = begin; item < end; ++item) {
+                const qsizetype i = item - 1;
+                if (i < 0)
+                    alongside();
+                else if (i < requestCount)
                     reader.read(log, blocks.requests.at(i), requestData[i], sinceMsecs);
                 else
                     reader.read(log, blocks.responses.at(i - requestCount), responseData[i - requestCount], sinceMsecs);
             }
         });
-    if (!readSoundly())
-        return std::nullopt;
-    // While this thread pairs, a helper gives the log's storage back to the
-    // system and finds the id hashes that more than one record has: every
-    // kept request becomes a record.
+}
+
+// Pairs the blocks on this thread, then builds the records (spread over
+// `threads`). The records come out the same whatever the thread count.
+NetworkHitList buildRecords(LogFields &fields, int threads, qsizetype grain)
+{
+    QList<RequestFields> &requests = fields.requests;
+    QList<ResponseFields> &responses = fields.responses;
+    // While this thread pairs, a helper finds the id hashes that more than
+    // one record has: every kept request becomes a record.
     std::vector<size_t> sharedIdHashes;
     auto alongsidePairing = [&] {
-        releaseLog();
         std::vector<size_t> idHashes;
-        idHashes.reserve(size_t(requestCount));
+        idHashes.reserve(size_t(requests.size()));
         for (const RequestFields &request : std::as_const(requests)) {
             if (request.kept)
                 idHashes.push_back(request.idHash);
@@ -475,19 +492,20 @@ std::optional<NetworkHitList> parseBlocks(const Log &log, const NetfoxScanner::B
         helper.join();
     NetworkHitList hits(pairings.size());
     NetworkHit *hitData = hits.data();
+    RequestFields *requestData = requests.data();
+    ResponseFields *responseData = responses.data();
     // Whether a record's id could meet another's, worked out with the
     // records; only those take the exact way.
     std::vector<char> mayCollide(size_t(pairings.size()), 0);
-    NetfoxWorkers::forEachRange<int>(
-        pairings.size(), grain, threads, [&](int &, qsizetype begin, qsizetype end) {
-            for (qsizetype i = begin; i < end; ++i) {
-                const Pairing &pairing = pairings.at(i);
-                RequestFields &request = requestData[pairing.request];
-                const size_t idHash = request.idHash;
-                hitData[i] = makeHit(request, pairing.response >= 0 ? &responseData[pairing.response] : nullptr);
-                mayCollide[size_t(i)] = !sharedIdHashes.empty() && mayMeetAnotherId(hitData[i].id, idHash, sharedIdHashes);
-            }
-        });
+    NetfoxWorkers::forEachRange<int>(pairings.size(), grain, threads, [&](int &, qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i) {
+            const Pairing &pairing = pairings.at(i);
+            RequestFields &request = requestData[pairing.request];
+            const size_t idHash = request.idHash;
+            hitData[i] = makeHit(request, pairing.response >= 0 ? &responseData[pairing.response] : nullptr);
+            mayCollide[size_t(i)] = !sharedIdHashes.empty() && mayMeetAnotherId(hitData[i].id, idHash, sharedIdHashes);
+        }
+    });
     requests.clear();
     responses.clear();
     if (!sharedIdHashes.empty()) {
@@ -501,11 +519,71 @@ std::optional<NetworkHitList> parseBlocks(const Log &log, const NetfoxScanner::B
     return hits;
 }
 
+std::optional<qint64> msecsOf(const std::optional<QDateTime> &since)
+{
+    return since ? std::optional(since->toMSecsSinceEpoch()) : std::nullopt;
+}
+
 NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> &since, const NetfoxDetail::ParseOptions &options)
 {
     const int threads = threadCountFor(text.size(), options);
-    return *parseBlocks(Utf16Log { text }, NetfoxScanner::findBlocks(text, threads, options.readSliceSize), since, threads,
-        options.grain, [] { return true; }, [] {});
+    LogFields fields;
+    readBlocks(Utf16Log { text }, NetfoxScanner::findBlocks(text, threads, options.readSliceSize), msecsOf(since), threads,
+        options.grain, fields, [] {});
+    return buildRecords(fields, threads, options.grain);
+}
+
+// A UTF-8 log read in windows, each while it is fresh in the cache: blocks
+// found, values decoded, every byte checked for UTF-8. The log is never in
+// memory whole (unless an unfinished block holds the rest of it). Nothing
+// when the file turns out not to be UTF-8; `readable` is false when it
+// cannot be read.
+std::optional<NetworkHitList> parseUtf8InWindows(
+    const QString &filePath, const std::optional<QDateTime> &since, const NetfoxDetail::ParseOptions &options, bool &readable)
+{
+    NetfoxLogFile::WindowReader reader(filePath);
+    readable = reader.open();
+    if (!readable)
+        return std::nullopt;
+    const int threads = threadCountFor(QFileInfo(filePath).size(), options);
+    const std::optional<qint64> sinceMsecs = msecsOf(since);
+    const qsizetype windowSize = std::max<qsizetype>(options.windowSize, 1);
+    LogFields fields;
+    NetfoxScanner::SearchPositions from;
+    if (!reader.next(0, windowSize)) {
+        readable = false;
+        return std::nullopt;
+    }
+    while (true) {
+        const QByteArrayView window = reader.window();
+        const bool complete = reader.atEnd();
+        const qsizetype partSize = std::min(options.readSliceSize, std::max<qsizetype>(1 << 16, window.size() / threads));
+        const NetfoxScanner::WindowBlocks found = NetfoxScanner::findBlocksInWindow(window, complete, from, threads, partSize);
+        // Bytes up to where the next window starts are checked now, the
+        // rest with that window, which is read meanwhile. It has at least as
+        // much fresh text as it keeps, so that a window that keeps growing
+        // (an unfinished block) is read again only so often that the whole
+        // costs linear time.
+        std::atomic<bool> invalid { false };
+        const Utf8Log log { window, &invalid };
+        bool gapsValid = true;
+        bool nextRead = true;
+        readBlocks(log, found.blocks, sinceMsecs, threads, options.grain, fields, [&] {
+            gapsValid = log.checkedGaps(found.blocks, found.keepFrom);
+            if (gapsValid && !complete)
+                nextRead = reader.prepareNext(found.keepFrom, std::max(windowSize, window.size() - found.keepFrom));
+        });
+        if (!gapsValid || invalid.load())
+            return std::nullopt;
+        if (complete)
+            break;
+        if (!nextRead) {
+            readable = false;
+            return std::nullopt;
+        }
+        reader.advance();
+    }
+    return buildRecords(fields, threads, options.grain);
 }
 
 } // namespace
@@ -514,47 +592,25 @@ namespace NetfoxDetail {
 
 NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDateTime> &since, const ParseOptions &options)
 {
-    const int threads = threadCountFor(std::max<qint64>(QFileInfo(filePath).size(), 0), options);
-    // The UTF-8 check is left to the decoding of the values, which reads
-    // most bytes anyway, and to a look at the bytes in between.
-    std::optional<NetfoxLogFile::Contents> contents
-        = NetfoxLogFile::read(filePath, threads, options.readSliceSize, /*deferCheck=*/true);
+    bool readable = true;
+    if (std::optional<NetworkHitList> hits = parseUtf8InWindows(filePath, since, options, readable))
+        return std::move(*hits);
+    if (!readable)
+        return {};
+    // Not UTF-8 (or no longer: the file may have been rewritten meanwhile):
+    // read whole, decoded as ISO Latin-1 (an unfinished character at the end
+    // is two Latin-1 characters then), or as UTF-8 when it has become that.
+    // Line ends are normalised once, in the text: twice would turn a CR CR
+    // LF into a single LF.
+    std::optional<NetfoxLogFile::Contents> contents = NetfoxLogFile::read(filePath, 1, options.readSliceSize);
     if (!contents)
         return {};
-    QByteArray &bytes = contents->bytes;
-    bool normalized = false;
-    if (contents->encoding != NetfoxLogFile::Encoding::Latin1) {
-        // A UTF-8 log is read as bytes, only the values decoded.
-        if (contents->hasCarriageReturn)
-            NetfoxLogFile::normalizeLineEnds(bytes);
-        normalized = true;
-        QByteArrayView log(bytes);
-        const bool checked = contents->encoding == NetfoxLogFile::Encoding::Utf8;
-        if (!checked) {
-            const qsizetype tail = NetfoxLogFile::incompleteUtf8Tail(log);
-            if (tail >= 0)
-                log = log.first(tail);
-        }
-        if (log.startsWith("\xEF\xBB\xBF")) // a byte order mark is not text
-            log = log.sliced(3);
-        std::atomic<bool> invalid { false };
-        const Utf8Log utf8 { log, checked ? nullptr : &invalid };
-        const int blockThreads = threadCountFor(log.size(), options);
-        const NetfoxScanner::BlockRanges blocks = NetfoxScanner::findBlocks(log, blockThreads, options.readSliceSize);
-        std::optional<NetworkHitList> hits = parseBlocks(
-            utf8, blocks, since, blockThreads, options.grain,
-            [&] { return checked || (!invalid.load() && utf8.checkedGaps(blocks)); }, [&bytes] { bytes = QByteArray(); });
-        if (hits)
-            return std::move(*hits);
-    }
-    // Not UTF-8: read as ISO Latin-1 text, decoded as a whole (an unfinished
-    // character at the end is two Latin-1 characters then).
-    // Line ends are normalised once: a second pass would turn a CR CR LF
-    // into a single LF.
-    QString text = QString::fromLatin1(bytes);
-    bytes = QByteArray();
-    if (!normalized)
-        NetfoxSyntax::normalizeLineEnds(text);
+    QString text = contents->encoding == NetfoxLogFile::Encoding::Latin1 ? QString::fromLatin1(contents->bytes)
+                                                                         : QString::fromUtf8(contents->bytes);
+    contents.reset();
+    if (text.startsWith(QChar(0xFEFF))) // a byte order mark is not text
+        text.remove(0, 1);
+    NetfoxSyntax::normalizeLineEnds(text);
     return parseNormalized(text, since, options);
 }
 

@@ -216,15 +216,23 @@ qsizetype firstAtOrAfter(const QList<qsizetype> &positions, qsizetype from)
 // match at a start marker is decided by where the white space after the
 // marker ends (the greedy choice first, then one character shorter) and by
 // the first dash line and end marker after that, found by binary search.
+//
+// Starts before `searchFrom` lie inside a block found earlier; it moves past
+// each block found. Unless the text is `complete`, a match that more text
+// could still change is not made: the search stops at the first start whose
+// greedy choice has no end marker before `limit` yet (more text may bring
+// one, or an earlier marker that is cut off now) and returns that start;
+// else -1.
 template <typename Char>
-QList<BlockRange> matchBlocks(const Char *data, qsizetype size, const QList<qsizetype> &starts, qsizetype startLength,
-    const QList<qsizetype> &ends, qsizetype endLength, const QList<qsizetype> &dashLines)
+qsizetype matchBlocks(const Char *data, qsizetype size, const QList<qsizetype> &starts, qsizetype startLength,
+    const QList<qsizetype> &ends, qsizetype endLength, const QList<qsizetype> &dashLines, qsizetype &searchFrom,
+    bool complete, qsizetype limit, QList<BlockRange> &blocks)
 {
-    QList<BlockRange> blocks;
-    qsizetype searchFrom = 0;
     for (const qsizetype start : starts) {
         if (start < searchFrom)
             continue;
+        if (!complete && start >= limit)
+            return start;
         const qsizetype afterMarker = start + startLength;
         qsizetype urlStart = afterMarker;
         int spaceCharacters = 0;
@@ -242,6 +250,8 @@ QList<BlockRange> matchBlocks(const Char *data, qsizetype size, const QList<qsiz
             const qsizetype bodyStart = dashLine + kDashLineLength;
             const qsizetype end = firstAtOrAfter(ends, bodyStart);
             if (end >= 0) {
+                if (!complete && end >= limit)
+                    return start;
                 qsizetype urlEnd = dashLine;
                 while (urlEnd > urlStart) {
                     const qsizetype length = spaceBefore(data, urlEnd);
@@ -261,6 +271,8 @@ QList<BlockRange> matchBlocks(const Char *data, qsizetype size, const QList<qsiz
                 continue;
             }
         }
+        if (!complete)
+            return start; // an end marker may still come
         // One white-space character given back: an empty URL followed by the
         // last white-space character and a dash line right after it.
         if (spaceCharacters >= 2 && asciiAt(data, size, urlStart, "-------\n")) {
@@ -272,18 +284,44 @@ QList<BlockRange> matchBlocks(const Char *data, qsizetype size, const QList<qsiz
             }
         }
     }
-    return blocks;
+    return -1;
 }
 
-template <typename Char> BlockRanges findBlockRanges(const Char *data, qsizetype size, int threads, qsizetype partSize)
+// A marker is told by its hyphens and at most this many characters after
+// them ("START RESPONSE -"), and never needs more than this to be seen.
+constexpr qsizetype kUndecidedTail = 32;
+static_assert(kUndecidedTail > kDashCount + literalLength(kStartResponseTail) + 1);
+
+template <typename Char>
+WindowBlocks findBlockRanges(const Char *data, qsizetype size, bool complete, SearchPositions &from, int threads, qsizetype partSize)
 {
     const Markers markers = findMarkers(data, size, threads, partSize);
-    BlockRanges blocks;
-    blocks.requests = matchBlocks(data, size, markers.requestStarts, kDashCount + literalLength(kStartRequestTail),
-        markers.requestEnds, kDashCount + literalLength(kEndRequestTail), markers.dashLines);
-    blocks.responses = matchBlocks(data, size, markers.responseStarts, kDashCount + literalLength(kStartResponseTail),
-        markers.responseEnds, kDashCount + literalLength(kEndResponseTail), markers.dashLines);
-    return blocks;
+    const qsizetype limit = complete ? size : size - kUndecidedTail;
+    WindowBlocks found;
+    const qsizetype requestsStop = matchBlocks(data, size, markers.requestStarts, kDashCount + literalLength(kStartRequestTail),
+        markers.requestEnds, kDashCount + literalLength(kEndRequestTail), markers.dashLines, from.requests, complete, limit,
+        found.blocks.requests);
+    const qsizetype responsesStop = matchBlocks(data, size, markers.responseStarts,
+        kDashCount + literalLength(kStartResponseTail), markers.responseEnds, kDashCount + literalLength(kEndResponseTail),
+        markers.dashLines, from.responses, complete, limit, found.blocks.responses);
+    if (complete) {
+        found.keepFrom = size;
+    } else {
+        qsizetype keepFrom = std::max<qsizetype>(limit, 0);
+        if (requestsStop >= 0)
+            keepFrom = std::min(keepFrom, requestsStop);
+        if (responsesStop >= 0)
+            keepFrom = std::min(keepFrom, responsesStop);
+        // On a character boundary (a start marker is one already).
+        if constexpr (sizeof(Char) == 1) {
+            for (int back = 0; back < 3 && keepFrom > 0 && (uchar(data[keepFrom]) & 0xC0) == 0x80; ++back)
+                --keepFrom;
+        }
+        found.keepFrom = keepFrom;
+    }
+    from.requests = std::max<qsizetype>(from.requests - found.keepFrom, 0);
+    from.responses = std::max<qsizetype>(from.responses - found.keepFrom, 0);
+    return found;
 }
 
 // Simple case folding onto ASCII lower case, as a case-insensitive pattern
@@ -503,12 +541,19 @@ Span sectionIn(const Char *data, qsizetype size, Label startLabel, qsizetype sta
 
 BlockRanges findBlocks(QStringView text, int threads, qsizetype partSize)
 {
-    return findBlockRanges(text.utf16(), text.size(), threads, partSize);
+    SearchPositions from;
+    return findBlockRanges(text.utf16(), text.size(), true, from, threads, partSize).blocks;
 }
 
 BlockRanges findBlocks(QByteArrayView utf8, int threads, qsizetype partSize)
 {
-    return findBlockRanges(utf8.data(), utf8.size(), threads, partSize);
+    SearchPositions from;
+    return findBlockRanges(utf8.data(), utf8.size(), true, from, threads, partSize).blocks;
+}
+
+WindowBlocks findBlocksInWindow(QByteArrayView utf8, bool complete, SearchPositions &from, int threads, qsizetype partSize)
+{
+    return findBlockRanges(utf8.data(), utf8.size(), complete, from, threads, partSize);
 }
 
 void firstLabelPositions(QStringView block, const Label *labels, qsizetype *positions, int count)

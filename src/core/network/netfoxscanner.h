@@ -42,6 +42,27 @@ struct BlockRanges
 BlockRanges findBlocks(QStringView text, int threads = 1, qsizetype partSize = 0);
 BlockRanges findBlocks(QByteArrayView utf8, int threads = 1, qsizetype partSize = 0);
 
+// The same over a log read in windows, each holding what the last one kept
+// followed by fresh text. Only blocks that more text cannot change are
+// returned; the text before `keepFrom` (on a character boundary) is needed
+// by no later window. With `complete` the text is the rest of the log and
+// every block is decided. `from` says where each kind's search goes on in
+// this window (starts before it lie inside a block already returned) and
+// comes back set for the next window.
+struct SearchPositions
+{
+    qsizetype requests = 0;
+    qsizetype responses = 0;
+};
+
+struct WindowBlocks
+{
+    BlockRanges blocks;
+    qsizetype keepFrom = 0;
+};
+
+WindowBlocks findBlocksInWindow(QByteArrayView utf8, bool complete, SearchPositions &from, int threads = 1, qsizetype partSize = 0);
+
 // A label inside a block ("[Request Body]"): ASCII, so it reads the same in
 // UTF-16 and in UTF-8.
 using Label = QLatin1StringView;

@@ -86,14 +86,21 @@ void TestNetfoxDifferential::generatedLogs()
             QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, text: %2").arg(seed).arg(diff)));
             diff = difference(Netfox::parseNetworkLog(path, since), reference);
             QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, UTF-8 file: %2").arg(seed).arg(diff)));
+            // The file in small windows, so that windows end inside blocks,
+            // markers, characters and CR LF pairs.
+            NetfoxDetail::ParseOptions windowed;
+            windowed.windowSize = 64 + qsizetype(seed % 89);
+            diff = difference(NetfoxDetail::parseNetworkLog(path, since, windowed), reference);
+            QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, UTF-8 file in windows: %2").arg(seed).arg(diff)));
             // The threaded path, forced on these small logs: a few blocks and
-            // a few bytes at a time, so threads interleave and slices of the
-            // file cut through characters.
+            // a few bytes at a time, so threads interleave and parts of the
+            // text cut through characters.
             NetfoxDetail::ParseOptions threaded;
             threaded.threads = 3;
             threaded.minParallelSize = 0;
             threaded.grain = 1 + int(seed % 3);
             threaded.readSliceSize = 16 + qsizetype(seed % 23);
+            threaded.windowSize = 200 + qsizetype(seed % 301);
             diff = difference(NetfoxDetail::parseNetworkLogText(log, since, threaded), reference);
             QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("seed %1, text on threads: %2").arg(seed).arg(diff)));
             diff = difference(NetfoxDetail::parseNetworkLog(path, since, threaded), reference);
@@ -166,6 +173,7 @@ void TestNetfoxDifferential::handPickedLogs()
     threaded.minParallelSize = 0;
     threaded.grain = 1;
     threaded.readSliceSize = 16;
+    threaded.windowSize = 1;
     diff = difference(NetfoxDetail::parseNetworkLogText(log, std::nullopt, threaded), reference);
     QVERIFY2(diff.isEmpty(), qPrintable(u"text on threads: " + diff));
     diff = difference(NetfoxDetail::parseNetworkLog(file.fileName(), std::nullopt, threaded), reference);
