@@ -5,7 +5,8 @@
 // memory of the parse against the file size (goal: at most 4x). The two
 // take turns, round after round, so that both see the same state of a
 // shared machine; the ratio of each round is printed too. Then it
-// shows that logs with many unfinished blocks cost linear time, and how the
+// shows that logs with many unfinished blocks cost linear time, as text and
+// as files, and how the
 // pattern-based reference compares on smaller logs.
 //
 // Usage: bench_netfox [--size MB] [--seed N] [--rounds N] [--keep PATH]
@@ -257,15 +258,42 @@ int main(int argc, char *argv[])
     out() << Qt::flush;
 
     // Unfinished blocks: every start marker without an end marker after it.
-    out() << "\nLogs of unfinished request blocks only (scanner):\n";
+    // As a file, the first of them keeps the whole rest of the log in the
+    // reader's window, which then grows by doubling.
+    const QString hardPath = dir.filePath(QStringLiteral("unfinished.log"));
+    auto writeText = [&](const QString &text) {
+        QFile file(hardPath);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text.toUtf8()) >= 0;
+    };
+    out() << "\nLogs of unfinished request blocks only (text; file):\n";
     for (const int count : { 50000, 100000, 200000 }) {
         const QString text = unfinishedBlocks(count);
         const double seconds = secondsOf([&] { Netfox::parseNetworkLogText(text); });
-        out() << QStringLiteral("  %1 blocks, %2 MB: %3 s\n")
+        const double fileSeconds = writeText(text) ? secondsOf([&] { Netfox::parseNetworkLog(hardPath); }) : -1;
+        out() << QStringLiteral("  %1 blocks, %2 MB of text: %3 s; %4 MB file: %5 s\n")
                      .arg(count, 7)
                      .arg(text.size() * 2 / (1024.0 * 1024.0), 5, 'f', 1)
                      .arg(seconds, 0, 'f', 4)
+                     .arg(text.size() / (1024.0 * 1024.0), 4, 'f', 1)
+                     .arg(fileSeconds, 0, 'f', 4)
               << Qt::flush;
+    }
+    // The worst case for the file's windows: a request block that never
+    // ends, so that the whole log stays in the window, while the responses
+    // after it complete.
+    out() << "One unfinished request block, then only responses (file):\n";
+    for (const qint64 megabytes : { 25, 50, 100 }) {
+        QString text = unfinishedBlocks(1);
+        const QString response = QStringLiteral("-------START RESPONSE -  https://api.example.com/v1/poll -------\n"
+                                                "[Response Status] 200\n[Response Headers]\n[AnyHashable(\"Server\"): \"x\"]\n"
+                                                "[Response Body]\n {\"items\": [1, 2, 3], \"next\": null}\n-------END RESPONSE\n");
+        while (text.size() < megabytes * 1024 * 1024)
+            text += response;
+        if (!writeText(text))
+            continue;
+        text.clear();
+        const double seconds = secondsOf([&] { Netfox::parseNetworkLog(hardPath); });
+        out() << QStringLiteral("  %1 MB: %2 s\n").arg(megabytes, 4).arg(seconds, 0, 'f', 4) << Qt::flush;
     }
 
     out() << "\nPattern-based reference against the scanner:\n";

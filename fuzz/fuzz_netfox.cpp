@@ -2,12 +2,18 @@
 // the records of the pattern-based reference, for the log as text and for
 // the log read from a file (where the scanner works on the UTF-8 bytes).
 //
-// Input layout: one flag byte (bit 0: filter by a request date), then the log.
+// A file is read in windows: once in the usual large ones (the whole input)
+// and once in windows of 64 to 191 bytes, so that windows end inside
+// blocks, markers, characters and CR LF pairs.
+//
+// Input layout: one flag byte (bit 0: filter by a request date; the other
+// bits: the small window size), then the log.
 // The reference is quadratic on logs with many unfinished blocks, so the
 // target runs with a bounded input length.
 
 #include "fuzzsupport.h"
 
+#include "network/netfoxparseoptions.h"
 #include "network/netfoxparser.h"
 #include "network/netfoxreferenceparser.h"
 
@@ -90,5 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const NetworkHitList fileReference = NetfoxReference::parseNetworkLogText(decodedLikeAFile(bytes), since);
     if (!(fromFile == fileReference))
         fuzz::fail("scanner == reference on the file", describe(fileReference), describe(fromFile));
+    NetfoxDetail::ParseOptions windowed;
+    windowed.windowSize = 64 + (flags >> 1);
+    const NetworkHitList inWindows = NetfoxDetail::parseNetworkLog(path, since, windowed);
+    if (!(inWindows == fileReference))
+        fuzz::fail("scanner == reference on the file in small windows", describe(fileReference), describe(inWindows));
     return 0;
 }

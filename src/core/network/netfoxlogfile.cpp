@@ -1,12 +1,9 @@
 #include "netfoxlogfile.h"
 
-#include "netfoxworkers.h"
-
 #include <QFile>
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -15,11 +12,6 @@
 namespace NetfoxLogFile {
 
 namespace {
-
-bool isContinuation(char c)
-{
-    return (uchar(c) & 0xC0) == 0x80;
-}
 
 // The length of the well-formed UTF-8 sequence of two to four bytes at
 // `data` (no overlong forms, no surrogates, nothing past U+10FFFF), with its
@@ -56,21 +48,6 @@ inline int multiByteSequence(const uchar *data, const uchar *end, char32_t &code
     return 0;
 }
 
-// One slice of a file read by one thread: [offset, offset + size) of the
-// file, checked for UTF-8 from `checkBegin` to `checkEnd` (both on character
-// starts); the few bytes between one slice's checkEnd and the next one's
-// checkBegin (one character across the cut) are checked afterwards.
-struct Slice
-{
-    qint64 offset = 0;
-    qint64 size = 0;
-    qint64 read = -1;
-    qsizetype checkBegin = 0;
-    qsizetype checkEnd = 0;
-    bool valid = false;
-    bool hasCarriageReturn = false;
-};
-
 qint64 readFully(QFile &file, char *into, qint64 size)
 {
     qint64 total = 0;
@@ -83,101 +60,6 @@ qint64 readFully(QFile &file, char *into, qint64 size)
         total += read;
     }
     return total;
-}
-
-// Reads and checks one slice into its place in `data` (`size` bytes in all).
-void readSlice(const QString &filePath, char *data, qsizetype size, bool last, bool check, Slice &slice)
-{
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(slice.offset))
-        return;
-    slice.read = readFully(file, data + slice.offset, slice.size);
-    if (slice.read != slice.size)
-        return; // the file shrank: the caller starts over on one thread
-    const char *begin = data + slice.offset;
-    slice.hasCarriageReturn = std::memchr(begin, '\r', size_t(slice.size)) != nullptr;
-    if (!check)
-        return;
-    // The first character that starts in this slice (at most three
-    // continuation bytes can lead into it).
-    qsizetype checkBegin = slice.offset;
-    while (checkBegin < slice.offset + slice.size && checkBegin - slice.offset < 4 && isContinuation(data[checkBegin]))
-        ++checkBegin;
-    if (checkBegin - slice.offset == 4)
-        return; // four continuation bytes in a row: not UTF-8
-    // The last character that starts in the slice may run into the next
-    // one; the file's own end may cut one off.
-    qsizetype checkEnd = slice.offset + slice.size;
-    if (last) {
-        const qsizetype tail = incompleteUtf8Tail(QByteArrayView(data, size));
-        if (tail >= 0)
-            checkEnd = tail;
-    } else {
-        for (qsizetype at = checkEnd - 1; at >= checkBegin && at >= checkEnd - 3; --at) {
-            if (!isContinuation(data[at])) {
-                checkEnd = at;
-                break;
-            }
-        }
-    }
-    slice.checkBegin = checkBegin;
-    slice.checkEnd = std::max(checkBegin, checkEnd);
-    slice.valid = isValidUtf8(QByteArrayView(data + slice.checkBegin, slice.checkEnd - slice.checkBegin));
-}
-
-// Reads the file in slices on several threads, checking each slice while it
-// is fresh in the cache. Nothing when the file did not hold still.
-std::optional<Contents> readInSlices(
-    const QString &filePath, QFile &file, qint64 fileSize, int threads, qsizetype sliceSize, bool check)
-{
-    const qsizetype size = qsizetype(fileSize);
-    const qsizetype count = std::max<qsizetype>(1, size / sliceSize);
-    std::vector<Slice> slices(static_cast<size_t>(count));
-    for (qsizetype i = 0; i < count; ++i) {
-        slices[size_t(i)].offset = i * sliceSize;
-        slices[size_t(i)].size = i + 1 == count ? size - i * sliceSize : sliceSize; // the last one takes the rest
-    }
-    QByteArray bytes;
-    bytes.resize(size);
-    char *data = bytes.data();
-    NetfoxWorkers::forEachRange<int>(count, 1, threads, [&](int &, qsizetype begin, qsizetype end) {
-        for (qsizetype i = begin; i < end; ++i)
-            readSlice(filePath, data, size, i + 1 == count, check, slices[size_t(i)]);
-    });
-    bool valid = true;
-    bool hasCarriageReturn = false;
-    for (qsizetype i = 0; i < count; ++i) {
-        const Slice &slice = slices[size_t(i)];
-        if (slice.read != slice.size)
-            return std::nullopt;
-        valid = valid && slice.valid;
-        hasCarriageReturn = hasCarriageReturn || slice.hasCarriageReturn;
-        if (check && valid && i + 1 < count) {
-            const qsizetype across = slices[size_t(i + 1)].checkBegin;
-            valid = isValidUtf8(QByteArrayView(data + slice.checkEnd, across - slice.checkEnd));
-        }
-    }
-    // Written to meanwhile: the grown file is checked as a whole.
-    if (!file.seek(fileSize))
-        return std::nullopt;
-    const QByteArray more = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    if (!more.isEmpty()) {
-        bytes += more;
-        return classify(std::move(bytes));
-    }
-    if (!check)
-        return Contents { std::move(bytes), Encoding::Unchecked, hasCarriageReturn };
-    if (!valid) {
-        // The check of the slices is only certain about UTF-8; ISO Latin-1
-        // keeps every byte, the unfinished tail included.
-        return Contents { std::move(bytes), Encoding::Latin1, hasCarriageReturn };
-    }
-    const qsizetype tail = incompleteUtf8Tail(bytes);
-    if (tail >= 0)
-        bytes.truncate(tail);
-    return Contents { std::move(bytes), Encoding::Utf8, hasCarriageReturn };
 }
 
 } // namespace
@@ -403,21 +285,11 @@ Contents classify(QByteArray bytes)
     return Contents { std::move(bytes), Encoding::Latin1 };
 }
 
-std::optional<Contents> read(const QString &filePath, int threads, qsizetype sliceSize, bool deferCheck)
+std::optional<Contents> read(const QString &filePath)
 {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    // Not mapped: the copy may be rewritten while it is read, and a mapping
-    // of a file that shrinks faults.
-    const qint64 size = std::max<qint64>(file.size(), 0);
-    sliceSize = std::max<qsizetype>(sliceSize, 16);
-    if (threads > 1 && size >= 2 * sliceSize) {
-        if (std::optional<Contents> contents = readInSlices(filePath, file, size, threads, sliceSize, !deferCheck))
-            return contents;
-        if (!file.seek(0))
-            return std::nullopt;
-    }
     QByteArray bytes;
     bytes.resize(qsizetype(std::max<qint64>(file.size(), 0)));
     const qint64 read = readFully(file, bytes.data(), bytes.size());
@@ -428,8 +300,6 @@ std::optional<Contents> read(const QString &filePath, int threads, qsizetype sli
         bytes += file.readAll(); // it grew meanwhile
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
-    if (deferCheck)
-        return Contents { std::move(bytes), Encoding::Unchecked, true };
     return classify(std::move(bytes));
 }
 

@@ -9,31 +9,26 @@
 
 // Brings a Netfox session log into memory for the parser and tells its
 // encoding: UTF-8 (an unfinished character at the very end, left by a copy
-// taken while the app was writing, is dropped) or else ISO Latin-1. Large
-// files are read and checked in slices on a few threads of their own. Pure
+// taken while the app was writing, is dropped) or else ISO Latin-1. Pure
 // functions, any thread.
 namespace NetfoxLogFile {
 
 enum class Encoding {
     Utf8,
     Latin1,
-    Unchecked, // not checked yet: the whole file as read, to be decoded as UTF-8 by a reader that checks
 };
 
 struct Contents
 {
     QByteArray bytes; // for UTF-8, without the unfinished character at the end; else as read
     Encoding encoding = Encoding::Utf8;
-    bool hasCarriageReturn = true; // false when the bytes hold no CR at all
 };
 
-// Nothing when the file cannot be opened or read. The file may change while
-// it is read (the copy is rewritten); a file that grows is read to its new
-// end and a file that shrinks to where it stopped. With `deferCheck` the
-// file comes back Unchecked (the caller checks while it decodes).
-std::optional<Contents> read(const QString &filePath, int threads, qsizetype sliceSize, bool deferCheck = false);
+// The whole file; nothing when it cannot be opened or read. A file that
+// grows while it is read is read to its new end.
+std::optional<Contents> read(const QString &filePath);
 
-// The same decision for bytes already in memory, on the calling thread.
+// The same decision for bytes already in memory.
 Contents classify(QByteArray bytes);
 
 // Whether the bytes are UTF-8 (no overlong forms, surrogates or code points
@@ -84,9 +79,9 @@ public:
     }
 
     // The next window in the other buffer: the current window's bytes from
-    // `keepFrom` on, then up to `fresh` more from the file (fewer at its
-    // end). Other threads may read the current window meanwhile. False when
-    // the file cannot be read.
+    // `keepFrom` on (as for next()), then up to `fresh` more from the file
+    // (fewer at its end). Other threads may read the current window
+    // meanwhile. False when the file cannot be read.
     bool prepareNext(qsizetype keepFrom, qsizetype fresh);
     // The prepared window becomes the current one.
     void advance();

@@ -602,7 +602,7 @@ NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDat
     // is two Latin-1 characters then), or as UTF-8 when it has become that.
     // Line ends are normalised once, in the text: twice would turn a CR CR
     // LF into a single LF.
-    std::optional<NetfoxLogFile::Contents> contents = NetfoxLogFile::read(filePath, 1, options.readSliceSize);
+    std::optional<NetfoxLogFile::Contents> contents = NetfoxLogFile::read(filePath);
     if (!contents)
         return {};
     QString text = contents->encoding == NetfoxLogFile::Encoding::Latin1 ? QString::fromLatin1(contents->bytes)
