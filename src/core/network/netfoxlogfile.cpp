@@ -143,8 +143,10 @@ bool decodeUtf8(QByteArrayView bytes, QString &into)
             }
             char32_t c = 0;
             const int length = multiByteSequence(data, end, c);
-            if (length == 0)
+            if (length == 0) {
+                into.truncate(out - outStart);
                 return false;
+            }
             data += length;
             if (c < 0x10000) {
                 *out++ = char16_t(c);
@@ -205,10 +207,11 @@ bool WindowReader::prepareNext(qsizetype keepFrom, qsizetype fresh)
     const Window &current = m_windows[m_current];
     Window &next = m_windows[1 - m_current];
     // No more room than the rest of the file needs (one byte more, to see
-    // its end), and enough for a byte order mark to be told in the first
-    // window.
-    const qint64 rest = std::max<qint64>(m_file.size() - m_file.pos(), 0);
-    fresh = std::max<qsizetype>(std::min<qint64>(fresh, rest + 1), 64);
+    // its end; a pipe does not tell), and enough for a byte order mark to be
+    // told in the first window.
+    if (!m_file.isSequential())
+        fresh = qsizetype(std::min<qint64>(fresh, std::max<qint64>(m_file.size() - m_file.pos(), 0) + 1));
+    fresh = std::max<qsizetype>(fresh, 64);
     const QByteArrayView kept = current.view().sliced(std::clamp<qsizetype>(keepFrom, 0, current.end - current.begin));
     if (next.buffer.size() < kept.size() + fresh)
         next.buffer.resize(kept.size() + fresh);

@@ -37,7 +37,7 @@ bool isValidUtf8(QByteArrayView bytes);
 
 // Decodes UTF-8 into `into` (its room is kept for the next call, so it can
 // serve as a reused buffer; a byte order mark at the start is kept as
-// U+FEFF). False, with `into` holding something meaningless,
+// U+FEFF). False, with `into` holding what was decoded before the fault,
 // when the bytes are not UTF-8 by the rules of isValidUtf8. Faster than the
 // general-purpose decoders on the log's short runs of ASCII between
 // non-ASCII characters.

@@ -46,7 +46,11 @@ struct HashedKey
     const QString *text;
     size_t hash;
 
-    bool operator==(const HashedKey &other) const { return *text == *other.text; }
+    bool operator==(const HashedKey &other) const
+    {
+        // URLs read on one thread share their string.
+        return text->constData() == other.text->constData() ? text->size() == other.text->size() : *text == *other.text;
+    }
 };
 
 size_t qHash(const HashedKey &key, size_t)
@@ -109,9 +113,9 @@ struct Utf16Log
     {
         return text.sliced(range.bodyBegin, range.bodyEnd - range.bodyBegin);
     }
-    QString url(const NetfoxScanner::BlockRange &range, QString &) const
+    QStringView url(const NetfoxScanner::BlockRange &range, QString &) const
     {
-        return text.sliced(range.urlBegin, range.urlEnd - range.urlBegin).toString();
+        return text.sliced(range.urlBegin, range.urlEnd - range.urlBegin);
     }
     QString value(QStringView block, Span span, QString &) const { return block.sliced(span.begin, span.size()).toString(); }
     void skip(const NetfoxScanner::BlockRange &) const { }
@@ -134,18 +138,24 @@ struct Utf8Log
     {
         return bytes.sliced(range.bodyBegin, range.bodyEnd - range.bodyBegin);
     }
-    // Decoded into the thread's scratch buffer first, then copied into a
-    // string of exactly the right size: a string decoded into directly would
-    // keep the room asked for the worst case.
-    QString decoded(QByteArrayView piece, QString &scratch) const
+    // Decoded straight into its string, with room for the worst case (a
+    // code unit per byte) given back when non-ASCII text leaves much of it.
+    QString decoded(QByteArrayView piece, QString &) const
     {
-        if (!NetfoxLogFile::decodeUtf8(piece, scratch))
+        QString value;
+        value.reserve(piece.size() + 16);
+        if (!NetfoxLogFile::decodeUtf8(piece, value))
             markInvalid();
-        return QString(scratch.constData(), scratch.size());
+        if (value.capacity() - value.size() > 16)
+            value.squeeze();
+        return value;
     }
-    QString url(const NetfoxScanner::BlockRange &range, QString &scratch) const
+    // In `scratch`, valid until the next value is decoded.
+    QStringView url(const NetfoxScanner::BlockRange &range, QString &scratch) const
     {
-        return decoded(bytes.sliced(range.urlBegin, range.urlEnd - range.urlBegin), scratch);
+        if (!NetfoxLogFile::decodeUtf8(bytes.sliced(range.urlBegin, range.urlEnd - range.urlBegin), scratch))
+            markInvalid();
+        return scratch;
     }
     QString value(QByteArrayView block, Span span, QString &scratch) const
     {
@@ -214,27 +224,36 @@ struct Utf8Log
 struct BlockReader
 {
     QString scratch; // values are decoded here first
-    QHash<QString, bool> ignoredUrls; // an app talks to few URLs, many times
 
-    bool isIgnored(const QString &url)
+    // An app talks to few URLs, many times: each is decoded into one string
+    // that all its blocks share, its hash worked out and its traffic judged
+    // once.
+    struct KnownUrl
     {
-        auto it = ignoredUrls.find(url);
-        if (it == ignoredUrls.end())
-            it = ignoredUrls.insert(url, isIgnoredTrafficUrl(url));
-        return it.value();
-    }
+        bool ignored;
+        size_t hash;
+    };
+    QHash<QString, KnownUrl> knownUrls;
 
     // The block's URL; false, with the block only checked, when its traffic
     // is ignored.
     template <typename Log, typename Fields> bool readUrl(const Log &log, const NetfoxScanner::BlockRange &range, Fields &fields)
     {
-        fields.url = log.url(range, scratch);
-        if (!isIgnored(fields.url))
-            return true;
-        fields.ignored = true;
-        fields.url.clear();
-        log.skip(range);
-        return false;
+        const QStringView url = log.url(range, scratch);
+        auto known = knownUrls.constFind(QString::fromRawData(url.data(), url.size()));
+        if (known == knownUrls.cend()) {
+            QString owned = url.toString();
+            const KnownUrl judged { isIgnoredTrafficUrl(owned), seededHash(owned) };
+            known = knownUrls.insert(std::move(owned), judged);
+        }
+        if (known->ignored) {
+            fields.ignored = true;
+            log.skip(range);
+            return false;
+        }
+        fields.url = known.key();
+        fields.urlHash = known->hash;
+        return true;
     }
 
     static QString identifierOf(QStringView headers)
@@ -243,9 +262,8 @@ struct BlockReader
         return identifier ? identifier->toString() : QString();
     }
 
-    template <typename Fields> static void hashKeys(Fields &fields)
+    template <typename Fields> static void hashIdentifier(Fields &fields)
     {
-        fields.urlHash = seededHash(fields.url);
         if (!fields.identifier.isEmpty())
             fields.identifierHash = seededHash(fields.identifier);
     }
@@ -268,7 +286,7 @@ struct BlockReader
         fields.kept = fields.time && (!since || fields.msecs >= *since);
         const QString loggedHeaders = headers ? log.value(block, headers, scratch) : kNoRequestHeaders.toString();
         fields.identifier = identifierOf(loggedHeaders);
-        hashKeys(fields);
+        hashIdentifier(fields);
         if (!fields.kept) {
             // Only pairing needs it: the method and body are checked, not decoded.
             log.checkRest(block, std::array { headers, date });
@@ -298,7 +316,7 @@ struct BlockReader
         fields.body = body ? log.value(block, body, scratch) : kNoResponseBodyText;
         fields.headers = headers ? log.value(block, headers, scratch) : kNoResponseHeaders.toString();
         fields.identifier = identifierOf(fields.headers);
-        hashKeys(fields);
+        hashIdentifier(fields);
     }
 };
 
@@ -592,24 +610,30 @@ namespace NetfoxDetail {
 
 NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDateTime> &since, const ParseOptions &options)
 {
-    bool readable = true;
-    if (std::optional<NetworkHitList> hits = parseUtf8InWindows(filePath, since, options, readable))
-        return std::move(*hits);
-    if (!readable)
-        return {};
-    // Not UTF-8 (or no longer: the file may have been rewritten meanwhile):
-    // read whole, decoded as ISO Latin-1 (an unfinished character at the end
-    // is two Latin-1 characters then), or as UTF-8 when it has become that.
-    // Line ends are normalised once, in the text: twice would turn a CR CR
-    // LF into a single LF.
+    if (QFileInfo(filePath).isFile()) {
+        bool readable = true;
+        if (std::optional<NetworkHitList> hits = parseUtf8InWindows(filePath, since, options, readable))
+            return std::move(*hits);
+        if (!readable)
+            return {};
+    }
+    // Not UTF-8 (or no longer: the file may have been rewritten meanwhile),
+    // or not a plain file (a pipe can be read once only): read whole and
+    // decoded as ISO Latin-1 (an unfinished character at the end is two
+    // Latin-1 characters then) or as UTF-8. Line ends are normalised once,
+    // in the text: twice would turn a CR CR LF into a single LF.
     std::optional<NetfoxLogFile::Contents> contents = NetfoxLogFile::read(filePath);
     if (!contents)
         return {};
-    QString text = contents->encoding == NetfoxLogFile::Encoding::Latin1 ? QString::fromLatin1(contents->bytes)
-                                                                         : QString::fromUtf8(contents->bytes);
+    QString text;
+    if (contents->encoding == NetfoxLogFile::Encoding::Latin1) {
+        text = QString::fromLatin1(contents->bytes);
+    } else {
+        NetfoxLogFile::decodeUtf8(contents->bytes, text); // known to be UTF-8
+        if (text.startsWith(QChar(0xFEFF))) // a byte order mark is not text
+            text.remove(0, 1);
+    }
     contents.reset();
-    if (text.startsWith(QChar(0xFEFF))) // a byte order mark is not text
-        text.remove(0, 1);
     NetfoxSyntax::normalizeLineEnds(text);
     return parseNormalized(text, since, options);
 }

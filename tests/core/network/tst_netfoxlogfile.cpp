@@ -1,6 +1,6 @@
-// Reading a session log file: read and checked in slices on several threads,
-// the result must be what one read of the whole file gives, wherever the
-// cuts between slices fall.
+// Reading a session log file: in windows, whatever the cuts between them,
+// or whole when it is not UTF-8 or comes through a pipe; the UTF-8 check and
+// decoder the parser relies on.
 #include "network/netfoxlogfile.h"
 #include "network/netfoxparseoptions.h"
 #include "network/netfoxparser.h"
@@ -9,7 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
 #include <tuple>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using NetfoxLogFile::Encoding;
 
@@ -45,6 +51,8 @@ private Q_SLOTS:
     void notUtf8FoundWhileDecoding_data();
     void notUtf8FoundWhileDecoding();
     void missingFile();
+    void logFromAPipe_data();
+    void logFromAPipe();
     void byteOrderMarkBeforeTheFirstBlock();
     void smallLogStaysOnOneThread();
 };
@@ -249,6 +257,56 @@ void TestNetfoxLogFile::missingFile()
     threaded.threads = 2;
     threaded.minParallelSize = 0;
     QVERIFY(NetfoxDetail::parseNetworkLog(dir.filePath(QStringLiteral("none.log")), std::nullopt, threaded).isEmpty());
+}
+
+void TestNetfoxLogFile::logFromAPipe_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    const QByteArray block = "-------START REQUEST -  https://api.example.com/a -------\n"
+                             "[Request Method] POST\n[Request Date] 2026-12-06 08:36:44 +0000\n"
+                             "[Request Body]\n {\"name\": \"%1\"}\n-------END REQUEST - x -------\n";
+    QTest::newRow("UTF-8") << QByteArray(block).replace("%1", "D\xC3\xA9vi").repeated(50);
+    QTest::newRow("UTF-8 behind two byte order marks")
+        << "\xEF\xBB\xBF\xEF\xBB\xBF" + QByteArray(block).replace("%1", "D\xC3\xA9vi").repeated(50);
+    QTest::newRow("ISO Latin-1") << QByteArray(block).replace("%1", "D\xE9vi").repeated(50);
+}
+
+void TestNetfoxLogFile::logFromAPipe()
+{
+    // A log handed over through a pipe (a shell's process substitution) can
+    // be read once only, so it is never read again as ISO Latin-1 after a
+    // first try as UTF-8: the same records as from a plain file.
+    QFETCH(QByteArray, log);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.log"));
+    QVERIFY(writeFile(path, log));
+    const NetworkHitList expected = Netfox::parseNetworkLog(path);
+    QCOMPARE(expected.size(), 50);
+    const QByteArray pipe = QFile::encodeName(dir.filePath(QStringLiteral("pipe")));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+    std::thread writer([&] {
+        QFile file(QString::fromLocal8Bit(pipe));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(log);
+    });
+    NetworkHitList piped;
+    std::atomic<bool> done = false;
+    std::thread reader([&] {
+        piped = Netfox::parseNetworkLog(QString::fromLocal8Bit(pipe));
+        done = true;
+    });
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 10000);
+    writer.join();
+    // A reader that opened the pipe a second time waits for a writer.
+    while (!done.load()) {
+        const int releaser = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (releaser >= 0)
+            ::close(releaser);
+        QTest::qWait(50);
+    }
+    reader.join();
+    QVERIFY2(finished, "the parse of a pipe did not finish");
+    QCOMPARE(piped, expected);
 }
 
 void TestNetfoxLogFile::smallLogStaysOnOneThread()
