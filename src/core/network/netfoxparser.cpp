@@ -138,17 +138,15 @@ struct Utf8Log
     {
         return bytes.sliced(range.bodyBegin, range.bodyEnd - range.bodyBegin);
     }
-    // Decoded straight into its string, with room for the worst case (a
-    // code unit per byte) given back when non-ASCII text leaves much of it.
-    QString decoded(QByteArrayView piece, QString &) const
+    // Decoded into the thread's scratch buffer first, then copied into a
+    // string of exactly the right size: a string decoded into directly would
+    // keep the room asked for the worst case, and giving it back costs more
+    // than the copy.
+    QString decoded(QByteArrayView piece, QString &scratch) const
     {
-        QString value;
-        value.reserve(piece.size() + 16);
-        if (!NetfoxLogFile::decodeUtf8(piece, value))
+        if (!NetfoxLogFile::decodeUtf8(piece, scratch))
             markInvalid();
-        if (value.capacity() - value.size() > 16)
-            value.squeeze();
-        return value;
+        return QString(scratch.constData(), scratch.size());
     }
     // In `scratch`, valid until the next value is decoded.
     QStringView url(const NetfoxScanner::BlockRange &range, QString &scratch) const
