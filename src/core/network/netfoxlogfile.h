@@ -88,6 +88,9 @@ public:
 
     QByteArrayView window() const { return m_windows[m_current].view(); }
     bool atEnd() const { return m_windows[m_current].atEnd; }
+    // The prepared window, before advance().
+    QByteArrayView preparedWindow() const { return m_windows[1 - m_current].view(); }
+    bool preparedAtEnd() const { return m_windows[1 - m_current].atEnd; }
 
 private:
     struct Window

@@ -570,24 +570,34 @@ std::optional<NetworkHitList> parseUtf8InWindows(
         readable = false;
         return std::nullopt;
     }
+    auto partSizeFor = [&](QByteArrayView window, int partThreads) {
+        return std::min(options.readSliceSize, std::max<qsizetype>(1 << 16, window.size() / partThreads));
+    };
+    NetfoxScanner::WindowBlocks found = NetfoxScanner::findBlocksInWindow(
+        reader.window(), reader.atEnd(), from, threads, partSizeFor(reader.window(), threads));
     while (true) {
         const QByteArrayView window = reader.window();
         const bool complete = reader.atEnd();
-        const qsizetype partSize = std::min(options.readSliceSize, std::max<qsizetype>(1 << 16, window.size() / threads));
-        const NetfoxScanner::WindowBlocks found = NetfoxScanner::findBlocksInWindow(window, complete, from, threads, partSize);
-        // Bytes up to where the next window starts are checked now, the
-        // rest with that window, which is read meanwhile. It has at least as
-        // much fresh text as it keeps, so that a window that keeps growing
-        // (an unfinished block) is read again only so often that the whole
-        // costs linear time.
+        // While the blocks are read, one thread checks the bytes up to where
+        // the next window starts (the rest are checked with that window),
+        // reads the next window and finds its blocks. The next window has
+        // at least as much fresh text as it keeps, so that a window that
+        // keeps growing (an unfinished block) is read again only so often
+        // that the whole costs linear time.
         std::atomic<bool> invalid { false };
         const Utf8Log log { window, &invalid };
         bool gapsValid = true;
         bool nextRead = true;
+        NetfoxScanner::WindowBlocks nextFound;
         readBlocks(log, found.blocks, sinceMsecs, threads, options.grain, fields, [&] {
             gapsValid = log.checkedGaps(found.blocks, found.keepFrom);
-            if (gapsValid && !complete)
-                nextRead = reader.prepareNext(found.keepFrom, std::max(windowSize, window.size() - found.keepFrom));
+            if (!gapsValid || complete)
+                return;
+            nextRead = reader.prepareNext(found.keepFrom, std::max(windowSize, window.size() - found.keepFrom));
+            if (nextRead) {
+                nextFound = NetfoxScanner::findBlocksInWindow(
+                    reader.preparedWindow(), reader.preparedAtEnd(), from, 1, partSizeFor(reader.preparedWindow(), 1));
+            }
         });
         if (!gapsValid || invalid.load())
             return std::nullopt;
@@ -598,6 +608,7 @@ std::optional<NetworkHitList> parseUtf8InWindows(
             return std::nullopt;
         }
         reader.advance();
+        found = std::move(nextFound);
     }
     return buildRecords(fields, threads, options.grain);
 }
