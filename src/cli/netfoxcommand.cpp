@@ -1,10 +1,13 @@
 // kestrune-cli netfox: reads a copied Netfox session log and prints its
-// exchanges as text blocks, a JSON array or a HAR 1.2 document.
+// exchanges as text blocks, a JSON array or a HAR 1.2 document. On a
+// terminal the control characters of the app's traffic are shown, not
+// obeyed.
 #include "cliregistry.h"
 #include "network/harexport.h"
 #include "network/netfoxparser.h"
 #include "network/networkhitjson.h"
 #include "settings/logging.h"
+#include "terminaltext.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -82,6 +85,7 @@ int runNetfox(const QStringList &arguments)
         const QJsonObject har = HarExport::document(hits, QString::fromLatin1(kestrune::kProductName), kestrune::appVersion());
         output = QJsonDocument(har).toJson(QJsonDocument::Indented);
     }
+    output = TerminalText::forStandardOutput(output);
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly) || out.write(output) != output.size() || !out.flush()) {
         err << "kestrune-cli netfox: cannot write the output\n";

@@ -7,7 +7,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,6 +24,44 @@ const QString kSessionLog = QStringLiteral(KESTRUNE_TEST_DATA_DIR "/netfox/sessi
 CliResult run(const QStringList &arguments)
 {
     return runCli(QStringList { QStringLiteral("netfox") } + arguments);
+}
+
+// kestrune-cli with its standard output on a pseudo-terminal, as when a
+// user reads it in a terminal window; what it wrote there, or nothing when
+// no terminal could be had.
+std::optional<QByteArray> runOnTerminal(const QStringList &arguments)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return std::nullopt;
+    const QString slavePath = QString::fromLocal8Bit(::ptsname(master));
+    // Held open so that the terminal outlives the child; bytes pass as
+    // written (no LF to CR LF).
+    const int slave = ::open(QFile::encodeName(slavePath).constData(), O_RDWR | O_NOCTTY);
+    termios settings {};
+    if (slave < 0 || ::tcgetattr(slave, &settings) != 0) {
+        ::close(master);
+        return std::nullopt;
+    }
+    settings.c_oflag &= ~tcflag_t(OPOST);
+    ::tcsetattr(slave, TCSANOW, &settings);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    QProcess process;
+    process.setStandardOutputFile(slavePath);
+    process.start(cliPath(), QStringList { QStringLiteral("netfox") } + arguments);
+    QByteArray written;
+    auto drain = [&] {
+        char buffer[4096];
+        ssize_t got = 0;
+        while ((got = ::read(master, buffer, sizeof buffer)) > 0)
+            written.append(buffer, got);
+    };
+    while (!process.waitForFinished(20))
+        drain();
+    drain();
+    ::close(slave);
+    ::close(master);
+    return written;
 }
 
 } // namespace
@@ -32,6 +78,7 @@ private Q_SLOTS:
     void sinceFilters();
     void argumentErrors_data();
     void argumentErrors();
+    void controlCharactersShownOnATerminal();
 };
 
 void TestNetfoxCommand::textFormat()
@@ -127,6 +174,38 @@ void TestNetfoxCommand::argumentErrors()
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY(result.out.isEmpty());
     QVERIFY(!result.err.isEmpty());
+}
+
+void TestNetfoxCommand::controlCharactersShownOnATerminal()
+{
+    // A response body that would recolour the terminal, ring its bell, set
+    // its title (through the C1 form of ESC ]) and overwrite its line: on a
+    // terminal each shows as caret notation; in a pipe the text stays as
+    // logged.
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("session.log"));
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("-------START REQUEST -  https://api.example.com/a -------\n"
+               "[Request Method] GET\n[Request Date] 2026-12-06 08:36:44 +0000\n"
+               "[Request Body]\n {}\n-------END REQUEST - x -------\n"
+               "-------START RESPONSE -  https://api.example.com/a -------\n[Response Status] 200\n"
+               "[Response Body]\n \x1B[31mred\x07 \xC2\x9D" "0;title\x07 hidden\rshown\x7F \xC3\xA9\tend\n"
+               "-------END RESPONSE\n");
+    file.close();
+    const QString logged = QStringLiteral("\x1B[31mred\x07 \u009D0;title\x07 hidden\rshown\x7F \u00E9\tend");
+
+    const CliResult piped = run({ log });
+    QCOMPARE(piped.exitCode, 0);
+    QVERIFY2(piped.out.contains(QStringLiteral("[Response Body]\n") + logged + u'\n'), qPrintable(piped.out));
+
+    const std::optional<QByteArray> shown = runOnTerminal({ log });
+    if (!shown)
+        QSKIP("no pseudo-terminal here");
+    const QString text = QString::fromUtf8(*shown);
+    QVERIFY2(text.contains(QStringLiteral("[Response Body]\n^[[31mred^G ^[]0;title^G hidden^Mshown^? \u00E9\tend\n")), qPrintable(text));
+    QVERIFY(!text.contains(QChar(0x1B)));
+    QVERIFY(text.startsWith(QStringLiteral("--------------------------------------------------\n[Request Date] ")));
 }
 
 QTEST_GUILESS_MAIN(TestNetfoxCommand)

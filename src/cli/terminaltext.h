@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+// Text from outside (an app's HTTP bodies, names from a log) shown on a
+// terminal: control characters would move the cursor, recolour or retitle
+// the terminal, or hide what comes before them. On a terminal they are shown
+// as caret notation instead (ESC as "^[", CR as "^M", DEL as "^?", a C1
+// control as ESC and its 7-bit letter, CSI as "^[["); tab and line feed stay.
+// Output that goes to a file or a pipe is left exactly as it is.
+namespace TerminalText {
+
+QString visibleControls(QStringView text);
+
+// Whether the process's standard output is a terminal.
+bool standardOutputIsTerminal();
+
+// `utf8` as it should be written to standard output: through
+// visibleControls() on a terminal, untouched elsewhere.
+QByteArray forStandardOutput(const QByteArray &utf8);
+
+} // namespace TerminalText
