@@ -118,6 +118,7 @@ struct Utf16Log
         return text.sliced(range.urlBegin, range.urlEnd - range.urlBegin);
     }
     QString value(QStringView block, Span span, QString &) const { return block.sliced(span.begin, span.size()).toString(); }
+    QStringView transient(QStringView block, Span span, QString &) const { return block.sliced(span.begin, span.size()); }
     void skip(const NetfoxScanner::BlockRange &) const { }
     template <size_t N> void checkRest(QStringView, std::array<Span, N>) const { }
 };
@@ -158,6 +159,14 @@ struct Utf8Log
     QString value(QByteArrayView block, Span span, QString &scratch) const
     {
         return decoded(block.sliced(span.begin, span.size()), scratch);
+    }
+    // A value needed only for a moment: decoded into `scratch`, valid until
+    // the next value is decoded.
+    QStringView transient(QByteArrayView block, Span span, QString &scratch) const
+    {
+        if (!NetfoxLogFile::decodeUtf8(block.sliced(span.begin, span.size()), scratch))
+            markInvalid();
+        return scratch;
     }
     // A block that is not read (its URL is ignored) is still checked.
     void skip(const NetfoxScanner::BlockRange &range) const
@@ -278,11 +287,13 @@ struct BlockReader
         const Span date = NetfoxScanner::lineValue(block, kRequestDate, at[0]);
         const Span method = NetfoxScanner::lineValue(block, kRequestMethod, at[1]);
         const Span body = NetfoxScanner::bodyValue(block, kRequestBody, at[3]);
-        fields.time = parseRequestDate(date ? log.value(block, date, scratch) : QString());
+        fields.time = parseRequestDate(date ? log.transient(block, date, scratch) : QStringView());
         if (fields.time)
             fields.msecs = fields.time->toMSecsSinceEpoch();
         fields.kept = fields.time && (!since || fields.msecs >= *since);
-        const QString loggedHeaders = headers ? log.value(block, headers, scratch) : kNoRequestHeaders.toString();
+        // The headers as logged, for the identifier and the clean-up; the
+        // method and body are decoded after the clean-up is made.
+        const QStringView loggedHeaders = headers ? log.transient(block, headers, scratch) : kNoRequestHeaders;
         fields.identifier = identifierOf(loggedHeaders);
         hashIdentifier(fields);
         if (!fields.kept) {
@@ -291,9 +302,9 @@ struct BlockReader
             return;
         }
         log.checkRest(block, std::array { headers, date, method, body });
+        fields.headers = NetfoxScanner::formatHeaders(loggedHeaders);
         fields.method = method ? log.value(block, method, scratch) : kDefaultMethod.toString();
         fields.body = body ? log.value(block, body, scratch) : kNoRequestBody.toString();
-        fields.headers = NetfoxScanner::formatHeaders(loggedHeaders);
         fields.id = exchangeId(*fields.time, fields.url, fields.method, fields.body);
         fields.idHash = qHash(fields.id);
     }
@@ -483,7 +494,9 @@ NetworkHitList buildRecords(LogFields &fields, int threads, qsizetype grain)
     QList<RequestFields> &requests = fields.requests;
     QList<ResponseFields> &responses = fields.responses;
     // While this thread pairs, a helper finds the id hashes that more than
-    // one record has: every kept request becomes a record.
+    // one kept request has. The records are kept requests, though not
+    // every one (a request whose identifier a later one takes is dropped),
+    // so a few ids may take the exact way without need, which changes no id.
     std::vector<size_t> sharedIdHashes;
     auto alongsidePairing = [&] {
         std::vector<size_t> idHashes;

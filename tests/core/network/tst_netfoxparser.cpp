@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 using namespace NetfoxLogBuilder;
 
 namespace {
@@ -395,19 +397,36 @@ void TestNetfoxParser::knownHashesGiveTheExactIds()
             hashes.push_back(qHash(id));
         }
         NetworkHitList exact = fast;
+        // As the parser does it: the repeated hashes found among more ids
+        // than become records (requests dropped later), so some ids take
+        // the exact way without need.
+        NetworkHitList spread = fast;
+        std::vector<size_t> more = hashes;
+        for (const char *dropped : { "a", "b", "a_2", "c_3" })
+            more.push_back(qHash(QString::fromLatin1(dropped)));
+        const std::vector<size_t> repeated = NetfoxSyntax::repeatedHashes(more);
+        QList<QString *> taken;
+        for (qsizetype i = 0; i < spread.size(); ++i) {
+            if (NetfoxSyntax::mayMeetAnotherId(spread.at(i).id, hashes[size_t(i)], repeated))
+                taken.append(&spread[i].id);
+        }
+        NetfoxSyntax::makeIdsUnique(taken);
         NetfoxSyntax::makeIdsUnique(fast, hashes);
         NetfoxSyntax::makeIdsUnique(exact);
         QStringList fastIds;
         QStringList exactIds;
+        QStringList spreadIds;
         for (qsizetype i = 0; i < fast.size(); ++i) {
             fastIds.append(fast.at(i).id);
             exactIds.append(exact.at(i).id);
+            spreadIds.append(spread.at(i).id);
         }
-        return std::pair { fastIds, exactIds };
+        return std::tuple { fastIds, exactIds, spreadIds };
     };
-    const auto [fast, exact] = fastAndExact(ids);
+    const auto [fast, exact, spread] = fastAndExact(ids);
     QCOMPARE(exact, expected);
     QCOMPARE(fast, expected);
+    QCOMPARE(spread, expected);
 
     QRandomGenerator random(quint32(qHash(QTest::currentDataTag())));
     for (int round = 0; round < 200; ++round) {
@@ -419,8 +438,9 @@ void TestNetfoxParser::knownHashesGiveTheExactIds()
                 id += u'_' + QString::number(random.bounded(2, 4));
             randomIds.append(id);
         }
-        const auto [randomFast, randomExact] = fastAndExact(randomIds);
+        const auto [randomFast, randomExact, randomSpread] = fastAndExact(randomIds);
         QCOMPARE(randomFast, randomExact);
+        QCOMPARE(randomSpread, randomExact);
     }
 }
 
