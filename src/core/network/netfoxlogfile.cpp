@@ -207,11 +207,10 @@ bool WindowReader::prepareNext(qsizetype keepFrom, qsizetype fresh)
     const Window &current = m_windows[m_current];
     Window &next = m_windows[1 - m_current];
     // No more room than the rest of the file needs (one byte more, to see
-    // its end; a pipe does not tell), and enough for a byte order mark to be
-    // told in the first window.
-    if (!m_file.isSequential())
-        fresh = qsizetype(std::min<qint64>(fresh, std::max<qint64>(m_file.size() - m_file.pos(), 0) + 1));
-    fresh = std::max<qsizetype>(fresh, 64);
+    // its end), and enough for a byte order mark to be told in the first
+    // window.
+    const qint64 rest = std::max<qint64>(m_file.size() - m_file.pos(), 0);
+    fresh = std::max<qsizetype>(qsizetype(std::min<qint64>(fresh, rest + 1)), 64);
     const QByteArrayView kept = current.view().sliced(std::clamp<qsizetype>(keepFrom, 0, current.end - current.begin));
     if (next.buffer.size() < kept.size() + fresh)
         next.buffer.resize(kept.size() + fresh);

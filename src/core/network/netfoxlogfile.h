@@ -60,7 +60,8 @@ qsizetype normalizeLineEnds(char *data, qsizetype size);
 // unfinished UTF-8 character at its end. Two buffers take turns, so the
 // next window can be read while the current one is parsed, and a log is
 // never in memory whole unless the reader keeps it all. A file that grows
-// meanwhile is read to its new end. Used by one thread at a time.
+// meanwhile is read to its new end. For plain files (a pipe cannot say how
+// much is left); used by one thread at a time.
 class WindowReader
 {
 public:

@@ -568,13 +568,13 @@ NetworkHitList parseNormalized(QStringView text, const std::optional<QDateTime> 
 // when the file turns out not to be UTF-8; `readable` is false when it
 // cannot be read.
 std::optional<NetworkHitList> parseUtf8InWindows(
-    const QString &filePath, const std::optional<QDateTime> &since, const NetfoxDetail::ParseOptions &options, bool &readable)
+    const QFileInfo &file, const std::optional<QDateTime> &since, const NetfoxDetail::ParseOptions &options, bool &readable)
 {
-    NetfoxLogFile::WindowReader reader(filePath);
+    NetfoxLogFile::WindowReader reader(file.filePath());
     readable = reader.open();
     if (!readable)
         return std::nullopt;
-    const int threads = threadCountFor(QFileInfo(filePath).size(), options);
+    const int threads = threadCountFor(file.size(), options);
     const std::optional<qint64> sinceMsecs = msecsOf(since);
     const qsizetype windowSize = std::max<qsizetype>(options.windowSize, 1);
     LogFields fields;
@@ -632,9 +632,9 @@ namespace NetfoxDetail {
 
 NetworkHitList parseNetworkLog(const QString &filePath, const std::optional<QDateTime> &since, const ParseOptions &options)
 {
-    if (QFileInfo(filePath).isFile()) {
+    if (const QFileInfo file(filePath); file.isFile()) {
         bool readable = true;
-        if (std::optional<NetworkHitList> hits = parseUtf8InWindows(filePath, since, options, readable))
+        if (std::optional<NetworkHitList> hits = parseUtf8InWindows(file, since, options, readable))
             return std::move(*hits);
         if (!readable)
             return {};

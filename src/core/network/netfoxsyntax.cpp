@@ -223,19 +223,6 @@ bool mayMeetAnotherId(QStringView id, size_t hash, const std::vector<size_t> &re
     }
 }
 
-void makeIdsUnique(NetworkHitList &hits, const std::vector<size_t> &hashes)
-{
-    const std::vector<size_t> repeated = repeatedHashes(hashes);
-    if (repeated.empty())
-        return; // all different
-    QList<QString *> ids;
-    for (qsizetype i = 0; i < hits.size(); ++i) {
-        if (mayMeetAnotherId(hits[i].id, hashes[size_t(i)], repeated))
-            ids.append(&hits[i].id);
-    }
-    makeIdsUnique(ids);
-}
-
 void normalizeLineEnds(QString &text)
 {
     const qsizetype first = find(text, u"\r\n");

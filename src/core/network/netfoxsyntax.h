@@ -92,13 +92,11 @@ void makeIdsUnique(const QList<QString *> &ids);
 // The same result, faster, with qHash() of every id already known (worked
 // out on the threads that made them): only ids that share their hash with
 // another, and ids of the form "<such an id>_<digits>" that a suffixed id
-// could run into, take the exact way. Any other id occurs once and is no
-// suffixed form, so it keeps its value and stands in no one's way.
-void makeIdsUnique(NetworkHitList &hits, const std::vector<size_t> &hashes);
-
-// The pieces of that for callers that spread the work: the hashes that occur
-// more than once (sorted), and whether the id with hash `hash` must take the
-// exact way given them.
+// could run into, take the exact way (the overload above, over just those).
+// Any other id occurs once and is no suffixed form, so it keeps its value
+// and stands in no one's way. These are the hashes that occur more than once
+// (sorted), and whether the id with hash `hash` must take the exact way
+// given them; taking more ids than needed changes nothing.
 std::vector<size_t> repeatedHashes(std::vector<size_t> hashes);
 bool mayMeetAnotherId(QStringView id, size_t hash, const std::vector<size_t> &repeated);
 

@@ -397,21 +397,26 @@ void TestNetfoxParser::knownHashesGiveTheExactIds()
             hashes.push_back(qHash(id));
         }
         NetworkHitList exact = fast;
+        NetworkHitList spread = fast;
+        // The exact way for only the ids that may meet another, given the
+        // hashes repeated among `among`.
+        auto takeTheExactWay = [&](NetworkHitList &hits, const std::vector<size_t> &among) {
+            const std::vector<size_t> repeated = NetfoxSyntax::repeatedHashes(among);
+            QList<QString *> taken;
+            for (qsizetype i = 0; i < hits.size(); ++i) {
+                if (NetfoxSyntax::mayMeetAnotherId(hits.at(i).id, hashes[size_t(i)], repeated))
+                    taken.append(&hits[i].id);
+            }
+            NetfoxSyntax::makeIdsUnique(taken);
+        };
+        takeTheExactWay(fast, hashes);
         // As the parser does it: the repeated hashes found among more ids
         // than become records (requests dropped later), so some ids take
         // the exact way without need.
-        NetworkHitList spread = fast;
         std::vector<size_t> more = hashes;
         for (const char *dropped : { "a", "b", "a_2", "c_3" })
             more.push_back(qHash(QString::fromLatin1(dropped)));
-        const std::vector<size_t> repeated = NetfoxSyntax::repeatedHashes(more);
-        QList<QString *> taken;
-        for (qsizetype i = 0; i < spread.size(); ++i) {
-            if (NetfoxSyntax::mayMeetAnotherId(spread.at(i).id, hashes[size_t(i)], repeated))
-                taken.append(&spread[i].id);
-        }
-        NetfoxSyntax::makeIdsUnique(taken);
-        NetfoxSyntax::makeIdsUnique(fast, hashes);
+        takeTheExactWay(spread, more);
         NetfoxSyntax::makeIdsUnique(exact);
         QStringList fastIds;
         QStringList exactIds;
