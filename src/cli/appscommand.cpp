@@ -1,10 +1,11 @@
-// kestrune-cli apps UDID: the bundle identifiers installed on a device, one a
-// line, sorted.
+// kestrune-cli apps UDID: the bundle identifiers installed on a device (the
+// user's own apps on a simulator), one a line, sorted.
 
 #include "clioptions.h"
 #include "cliregistry.h"
 #include "devices/devicedetector.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -20,8 +21,17 @@ int listApps(const QStringList &arguments)
         CliOptions::error(QStringLiteral("Usage: kestrune-cli apps %1\n").arg(kUsage));
         return 2;
     }
+    // Simulators are asked through simctl, devices through devicectl; the
+    // listing says which one the UDID is. One it does not list is taken for
+    // a device.
+    const QString udid = parser.positionalArguments().first();
+    DeviceDetector detector;
+    const DeviceList devices = detector.listDevices();
+    const auto listed
+        = std::find_if(devices.cbegin(), devices.cend(), [&udid](const DeviceInfo &device) { return device.id == udid; });
+    const DeviceInfo device = listed != devices.cend() ? *listed : DeviceInfo { udid, udid, false };
     QByteArray out;
-    for (const QString &app : DeviceDetector().listApps(parser.positionalArguments().first()))
+    for (const QString &app : detector.listApps(device))
         out += (app + u'\n').toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return 0;

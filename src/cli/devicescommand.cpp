@@ -1,5 +1,5 @@
-// kestrune-cli devices [--json]: the attached devices, one a line as
-// "UDID<TAB>name", or a JSON array.
+// kestrune-cli devices [--json]: the attached devices, then the simulators,
+// one a line as "UDID<TAB>name<TAB>device|simulator", or a JSON array.
 
 #include "clioptions.h"
 #include "cliregistry.h"
@@ -37,13 +37,15 @@ int listDevices(const QStringList &arguments)
         out = QJsonDocument(array).toJson(QJsonDocument::Indented);
     } else {
         for (const DeviceInfo &device : devices)
-            out += (device.id + u'\t' + device.name + u'\n').toUtf8();
+            out += (device.id + u'\t' + device.name + u'\t'
+                + (device.isSimulator ? QLatin1String("simulator") : QLatin1String("device")) + u'\n')
+                       .toUtf8();
     }
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return 0;
 }
 
 const CliRegistration registration({ QStringLiteral("devices"), kUsage,
-    QStringLiteral("List the attached devices (UDID and name, tab-separated)."), listDevices });
+    QStringLiteral("List the attached devices and the simulators (UDID, name and kind, tab-separated)."), listDevices });
 
 } // namespace

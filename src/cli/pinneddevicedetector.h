@@ -14,11 +14,11 @@ public:
         , m_appId(std::move(appId))
     { }
 
-    DeviceList listDevices() override { return { m_device }; }
+    DeviceScan scanDevices() override { return { { m_device }, {} }; }
 
-    QStringList listApps(const QString &deviceId) override
+    QStringList listApps(const DeviceInfo &device) override
     {
-        if (deviceId != m_device.id || m_appId.isEmpty())
+        if (device.id != m_device.id || m_appId.isEmpty())
             return {};
         return { m_appId };
     }

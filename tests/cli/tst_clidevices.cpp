@@ -30,6 +30,7 @@ void TestCliDevices::initTestCase()
     QVERIFY(writeScript(xcrun, R"(case "$1" in
 xctrace) printf '== Devices ==\nQA Mac (305F)\niPhone de QA (27.0) (00008130-001E39811A12001C)\nPixel\t (17.0) (BBBB)\n== Simulators ==\niPhone 17 Simulator (27.0) (45D5)\n' ;;
 devicectl) [ "$6" = "00008130-001E39811A12001C" ] && printf 'Apps installed:\nShop   com.example.shop.uat   1.0   1\nSettings   com.apple.Preferences   1.0   1\nA   com.example.a   2.0   2\n' ;;
+simctl) [ "$2 $3" = "listapps 45D5" ] && printf '{\n    "com.apple.Maps" =     {\n        ApplicationType = System;\n    };\n    "de.example.cafe-finder" =     {\n        ApplicationType = User;\n    };\n}\n' ;;
 esac
 )"));
     m_env = QProcessEnvironment::systemEnvironment();
@@ -41,7 +42,9 @@ void TestCliDevices::devices()
 {
     const CliResult result = runCli({ QStringLiteral("devices") }, m_env);
     QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.out, QString::fromUtf8("00008130-001E39811A12001C\tiPhone de QA\nBBBB\tPixel\n"));
+    QCOMPARE(result.out,
+        QString::fromUtf8("00008130-001E39811A12001C\tiPhone de QA\tdevice\nBBBB\tPixel\tdevice\n"
+                          "45D5\tiPhone 17 Simulator\tsimulator\n"));
     QCOMPARE(result.err, QString());
 }
 
@@ -50,7 +53,8 @@ void TestCliDevices::devicesJson()
     const CliResult result = runCli({ QStringLiteral("devices"), QStringLiteral("--json") }, m_env);
     QCOMPARE(result.exitCode, 0);
     const QJsonArray array = QJsonDocument::fromJson(result.out.toUtf8()).array();
-    QCOMPARE(array.size(), 2);
+    QCOMPARE(array.size(), 3);
+    QCOMPARE(array.at(2).toObject().value(QStringLiteral("isSimulator")).toBool(false), true);
     QCOMPARE(array.at(0).toObject().value(QStringLiteral("id")).toString(), QStringLiteral("00008130-001E39811A12001C"));
     QCOMPARE(array.at(0).toObject().value(QStringLiteral("name")).toString(), QStringLiteral("iPhone de QA"));
     QCOMPARE(array.at(0).toObject().value(QStringLiteral("isSimulator")).toBool(true), false);
@@ -61,6 +65,9 @@ void TestCliDevices::apps()
     CliResult result = runCli({ QStringLiteral("apps"), QStringLiteral("00008130-001E39811A12001C") }, m_env);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QStringLiteral("com.example.a\ncom.example.shop.uat\n"));
+    result = runCli({ QStringLiteral("apps"), QStringLiteral("45D5") }, m_env);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QStringLiteral("de.example.cafe-finder\n"));
     result = runCli({ QStringLiteral("apps"), QStringLiteral("unknown") }, m_env);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QString());

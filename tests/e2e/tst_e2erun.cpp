@@ -26,6 +26,7 @@ private Q_SLOTS:
     void init();
     void passingRun();
     void failingRun();
+    void simulatorRun();
     void stopInTheMiddleLeavesNothingBehind();
     void hierarchyOfTheCurrentScreen();
 
@@ -218,6 +219,29 @@ void TestE2eRun::passingRun()
     QCOMPARE(reports.size(), 1);
     QVERIFY(QFileInfo::exists(runFolder + u'/' + reports.first() + QStringLiteral("/report.json")));
     QVERIFY(QFileInfo::exists(runFolder + u'/' + reports.first() + QStringLiteral("/report-custom.html")));
+}
+
+void TestE2eRun::simulatorRun()
+{
+    const QProcessEnvironment env = environment(QStringLiteral("instant"));
+    const QString simulator = QStringLiteral("45D578D6-0267-467B-BA25-3CF08BCFE468");
+    QProcess devices;
+    devices.setProcessEnvironment(env);
+    devices.start(m_cli, { QStringLiteral("devices") });
+    QVERIFY(devices.waitForFinished(60'000));
+    const QStringList listed = QString::fromUtf8(devices.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList kinds = QStringList(listed).replaceInStrings(QRegularExpression(QStringLiteral("^.*\t")), QString());
+    QVERIFY2(kinds.indexOf(QStringLiteral("simulator")) > kinds.lastIndexOf(QStringLiteral("device")), qPrintable(listed.join(u'\n')));
+    QVERIFY(listed.contains(simulator + QStringLiteral("\tiPhone 16 Pro Simulator\tsimulator")));
+
+    QStringList arguments = runArguments(QStringLiteral("login.yaml"));
+    arguments[arguments.indexOf(kDevice)] = simulator;
+    const Result result = runCli(arguments, env);
+    QVERIFY2(result.exitCode == 0, qPrintable(result.lines.join(u'\n')));
+    const QString runFolder = result.lines.last().mid(12);
+    // The log came out of the simulator's data container, found through simctl.
+    QVERIFY2(QFileInfo(runFolder + QStringLiteral("/network_log.txt")).size() > 0, qPrintable(result.lines.join(u'\n')));
+    QVERIFY(result.lines.filter(QStringLiteral("Network log (NFX) not found")).isEmpty());
 }
 
 void TestE2eRun::failingRun()

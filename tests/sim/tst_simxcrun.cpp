@@ -118,7 +118,9 @@ void TestSimXcrun::deviceListHasTheRealSections()
     QStringList ids;
     for (const DeviceInfo &d : DeviceDetector::parseDeviceList(r.out))
         ids << d.id;
-    QCOMPARE(ids, (QStringList { SimTest::iPhone, SimTest::iPhoneWithoutLog, QStringLiteral("00008103-001A2B3C4D5E6F70") }));
+    QCOMPARE(ids,
+        (QStringList { SimTest::iPhone, SimTest::iPhoneWithoutLog, QStringLiteral("00008103-001A2B3C4D5E6F70"),
+            SimTest::simulator, QStringLiteral("8E788B42-658C-47F3-A314-68CA670B7CFC"), SimTest::emptySimulator }));
 }
 
 void TestSimXcrun::deviceListLines_data()
@@ -200,6 +202,9 @@ void TestSimXcrun::appListParsesToUserApps_data()
 {
     QTest::addColumn<QString>("udid");
     QTest::addColumn<QStringList>("apps");
+    QTest::newRow("simulator: its user apps") << SimTest::simulator
+                                              << QStringList { "com.lumenfold.pasar", "com.lumenfold.pasar.staging" };
+    QTest::newRow("shut-down simulator: nothing") << SimTest::emptySimulator << QStringList {};
     QTest::newRow("lab iPhone") << SimTest::iPhone
                                 << QStringList { "com.facebook.WebDriverAgentRunner.xctrunner", "com.lumenfold.pasar",
                                        "com.lumenfold.pasar.staging", "id.trellis-pay.dompet", "io.rinalabs.notes" };
@@ -214,10 +219,12 @@ void TestSimXcrun::appListParsesToUserApps()
     QFETCH(QString, udid);
     QFETCH(QStringList, apps);
     const SimLab &lab = m_lab; // read-only use of the shared lab
-    const SimResult r = lab.run({ QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("info"),
-        QStringLiteral("apps"), QStringLiteral("--device"), udid });
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(DeviceDetector::parseAppList(r.out), apps);
+    const bool simulator = udid == SimTest::simulator || udid == SimTest::emptySimulator;
+    const SimResult r = simulator
+        ? lab.run({ QStringLiteral("simctl"), QStringLiteral("listapps"), udid })
+        : lab.run({ QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("info"), QStringLiteral("apps"),
+              QStringLiteral("--device"), udid });
+    QCOMPARE(simulator ? DeviceDetector::parseSimulatorAppList(r.out) : DeviceDetector::parseAppList(r.out), apps);
 }
 
 void TestSimXcrun::failures_data()
@@ -246,6 +253,10 @@ void TestSimXcrun::failures_data()
         "com.lumenfold.pasar", "data" } << 148 << "Invalid device";
     QTest::newRow("container of an app not installed") << QStringList { "simctl", "get_app_container", SimTest::emptySimulator,
         "com.lumenfold.pasar", "data" } << 2 << "Failed to get the data container for com.lumenfold.pasar";
+    QTest::newRow("apps of a shut-down simulator") << QStringList { "simctl", "listapps", SimTest::emptySimulator } << 149
+                                                   << "Unable to lookup in current state: Shutdown";
+    QTest::newRow("apps of an unknown simulator") << QStringList { "simctl", "listapps", SimTest::iPhone } << 148
+                                                  << "Invalid device";
     QTest::newRow("unknown xctrace command") << QStringList { "xctrace", "record" } << 64 << "unsupported arguments";
 }
 

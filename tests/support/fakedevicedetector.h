@@ -14,30 +14,31 @@
 class FakeDeviceDetector final : public DeviceDetecting
 {
 public:
-    DeviceList listDevices() override
+    DeviceScan scanDevices() override
     {
         ++deviceCalls;
         waitAtGate();
         QMutexLocker lock(&m_mutex);
-        return m_devices;
+        return { m_devices, m_offline };
     }
 
-    QStringList listApps(const QString &deviceId) override
+    QStringList listApps(const DeviceInfo &device) override
     {
         {
             QMutexLocker lock(&m_mutex);
-            m_appRequests.append(deviceId);
+            m_appRequests.append(device.id);
         }
         ++appCalls;
         waitAtGate();
         QMutexLocker lock(&m_mutex);
-        return m_apps.value(deviceId);
+        return m_apps.value(device.id);
     }
 
-    void setDevices(const DeviceList &devices)
+    void setDevices(const DeviceList &devices, const DeviceList &offline = {})
     {
         QMutexLocker lock(&m_mutex);
         m_devices = devices;
+        m_offline = offline;
     }
 
     void setApps(const QString &deviceId, const QStringList &apps)
@@ -73,6 +74,7 @@ private:
 
     mutable QMutex m_mutex;
     DeviceList m_devices;
+    DeviceList m_offline;
     QHash<QString, QStringList> m_apps;
     QStringList m_appRequests;
     std::atomic<bool> m_gated { false };

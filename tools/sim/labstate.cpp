@@ -132,7 +132,7 @@ void LabState::seed()
         { QStringLiteral("8E788B42-658C-47F3-A314-68CA670B7CFC"), QStringLiteral("iPad (A16) Simulator"), QStringLiteral("18.6"),
             QStringLiteral("iPad15,7"), K::Simulator, apple + QList<SimAppInfo> { pasar() }, {}, {} },
         { QStringLiteral("B1C2D3E4-F5A6-4B7C-8D9E-0F1A2B3C4D5E"), QStringLiteral("iPhone SE (3rd generation) Simulator"),
-            QStringLiteral("17.5"), QStringLiteral("iPhone14,6"), K::Simulator, apple, {}, {} },
+            QStringLiteral("17.5"), QStringLiteral("iPhone14,6"), K::Simulator, apple, {}, {}, true },
     };
     m_runCount = 0;
 }
@@ -173,6 +173,7 @@ bool LabState::load(QString *error)
         d.kind = kindFromName(o.value(QLatin1String("kind")).toString());
         d.foregroundApp = o.value(QLatin1String("foregroundApp")).toString();
         d.screen = o.value(QLatin1String("screen")).toString();
+        d.shutDown = o.value(QLatin1String("state")).toString() == QLatin1String("Shutdown");
         for (const QJsonValue &av : o.value(QLatin1String("apps")).toArray()) {
             const QJsonObject a = av.toObject();
             d.apps.append({ a.value(QLatin1String("bundleId")).toString(), a.value(QLatin1String("name")).toString(),
@@ -203,6 +204,8 @@ bool LabState::save(QString *error) const
             o.insert(QStringLiteral("foregroundApp"), d.foregroundApp);
         if (!d.screen.isEmpty())
             o.insert(QStringLiteral("screen"), d.screen);
+        if (d.shutDown)
+            o.insert(QStringLiteral("state"), QStringLiteral("Shutdown"));
         devices.append(o);
     }
     const QJsonObject root { { QStringLiteral("runCount"), m_runCount }, { QStringLiteral("devices"), devices } };

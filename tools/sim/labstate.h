@@ -26,6 +26,7 @@ struct SimDevice
     QList<SimAppInfo> apps;
     QString foregroundApp; // empty: the home screen
     QString screen; // the screen the foreground app shows
+    bool shutDown = false; // a simulator that is not booted
 
     bool isSimulator() const { return kind == Kind::Simulator; }
     bool isRunnable() const { return kind == Kind::Device || kind == Kind::Simulator; }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
@@ -185,6 +186,82 @@ int copyFrom(const LabState &lab, const QStringList &args)
     return 0;
 }
 
+// A string as the property-list text of simctl writes it: bare when it is
+// only letters, digits and "_$", otherwise quoted with non-ASCII characters as
+// \UXXXX.
+QString plistString(const QString &value)
+{
+    static const QRegularExpression bare(QStringLiteral("^[A-Za-z0-9_$]+$"));
+    if (bare.match(value).hasMatch())
+        return value;
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : value) {
+        if (c == u'"' || c == u'\\')
+            quoted += u'\\' + QString(c);
+        else if (c.unicode() > 0x7e)
+            quoted += QStringLiteral("\\U%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            quoted += c;
+    }
+    return quoted + u'"';
+}
+
+const SimDevice *simulator(const LabState &lab, const QString &udid)
+{
+    for (const SimDevice &candidate : lab.devices()) {
+        if (candidate.isSimulator() && (candidate.udid == udid || (udid == QLatin1String("booted") && !candidate.shutDown)))
+            return &candidate;
+    }
+    SimOutput::err(QStringLiteral("Invalid device: %1\n").arg(udid));
+    return nullptr;
+}
+
+int listSimulatorApps(const LabState &lab, const QStringList &args)
+{
+    // simctl listapps <device>
+    if (args.size() < 3) {
+        SimOutput::err(QStringLiteral("Usage: simctl listapps <device>\n"));
+        return 64;
+    }
+    const SimDevice *d = simulator(lab, args.at(2));
+    if (!d)
+        return 148;
+    if (d->shutDown) {
+        SimOutput::err(QStringLiteral("An error was encountered processing the command (domain=com.apple.CoreSimulator.SimError, "
+                                      "code=405):\nUnable to lookup in current state: Shutdown\n"));
+        return 149;
+    }
+    QList<SimAppInfo> apps = d->apps;
+    std::sort(apps.begin(), apps.end(), [](const SimAppInfo &l, const SimAppInfo &r) { return l.bundleId < r.bundleId; });
+    const QString devices = lab.home() + QStringLiteral("/CoreSimulator/Devices/") + d->udid;
+    QString text = QStringLiteral("{\n");
+    for (const SimAppInfo &a : apps) {
+        const bool system = a.bundleId.startsWith(QLatin1String("com.apple."));
+        const QString bundle = system
+            ? QString(QStringLiteral("/Library/Developer/CoreSimulator/Volumes/iOS/Applications/") + a.name + QStringLiteral(".app"))
+            : QString(devices + QStringLiteral("/data/Containers/Bundle/Application/") + a.bundleId + u'/' + a.name
+                + QStringLiteral(".app"));
+        const auto field = [&text](const QString &key, const QString &value) {
+            text += QStringLiteral("        ") + key + QStringLiteral(" = ") + plistString(value) + QStringLiteral(";\n");
+        };
+        text += QStringLiteral("    ") + plistString(a.bundleId) + QStringLiteral(" =     {\n");
+        field(QStringLiteral("ApplicationType"), system ? QStringLiteral("System") : QStringLiteral("User"));
+        field(QStringLiteral("Bundle"), QStringLiteral("file://") + bundle + u'/');
+        field(QStringLiteral("CFBundleDisplayName"), a.name);
+        field(QStringLiteral("CFBundleExecutable"), a.name);
+        field(QStringLiteral("CFBundleIdentifier"), a.bundleId);
+        field(QStringLiteral("CFBundleName"), a.name);
+        field(QStringLiteral("CFBundleVersion"), a.build);
+        if (!system)
+            field(QStringLiteral("DataContainer"), QStringLiteral("file://") + lab.containerPath(*d, a.bundleId) + u'/');
+        text += QStringLiteral("        GroupContainers =         {\n        };\n");
+        field(QStringLiteral("Path"), bundle);
+        text += QStringLiteral("        SBAppTags =         (\n        );\n    };\n");
+    }
+    SimOutput::out(text + QStringLiteral("}\n"));
+    return 0;
+}
+
 int appContainer(const LabState &lab, const QStringList &args)
 {
     // simctl get_app_container <device> <bundle> [app|data|groups]
@@ -251,6 +328,8 @@ int XcrunRoles::run(const QStringList &args, LabState &lab)
     if (tool == QLatin1String("simctl")) {
         if (args.value(1) == QLatin1String("get_app_container"))
             return appContainer(lab, args);
+        if (args.value(1) == QLatin1String("listapps"))
+            return listSimulatorApps(lab, args);
         return usage(tool);
     }
     return usage(tool);

@@ -13,7 +13,9 @@ class DeviceDetecting
 public:
     virtual ~DeviceDetecting() = default;
 
-    virtual DeviceList listDevices() = 0;
-    // Bundle identifiers, unique and sorted ascending.
-    virtual QStringList listApps(const QString &deviceId) = 0;
+    virtual DeviceScan scanDevices() = 0;
+    DeviceList listDevices() { return scanDevices().devices; }
+    // Bundle identifiers, unique and sorted ascending: the user's apps on a
+    // simulator, the installed ones on a device.
+    virtual QStringList listApps(const DeviceInfo &device) = 0;
 };

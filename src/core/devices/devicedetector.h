@@ -7,8 +7,8 @@
 #include <QStringList>
 
 // Lists attached devices and installed apps by running Apple's developer tools
-// (`xcrun xctrace list devices`, `xcrun devicectl device info apps`) and
-// parsing what they print. Holds no state: one instance lives as long as the
+// (`xcrun xctrace list devices`, `xcrun devicectl device info apps`, and
+// `xcrun simctl listapps` for a simulator) and parsing what they print. Holds no state: one instance lives as long as the
 // run controller and is called from its workers, concurrently if need be.
 class DeviceDetector final : public DeviceDetecting
 {
@@ -17,17 +17,29 @@ public:
     DeviceDetector();
     explicit DeviceDetector(const QString &xcrunPath);
 
-    DeviceList listDevices() override;
-    QStringList listApps(const QString &deviceId) override;
+    DeviceScan scanDevices() override;
+    QStringList listApps(const DeviceInfo &device) override;
 
-    // Devices of the "== Devices ==" sections of `xctrace list devices`, in
-    // the order of their lines. The host Mac and anything whose name contains
-    // "mac" (any case) are left out, as are identifiers containing ":".
-    static DeviceList parseDeviceList(const QString &text);
+    // `xctrace list devices`: the entries of the "== Devices ==" sections in
+    // the order of their lines, then those of "== Simulators ==" (marked as
+    // simulators), and apart from them those of "== Devices Offline ==". The
+    // host Mac (the word "Mac" or a Mac model name starting a word of the
+    // name), Apple Watches among the offline entries and identifiers
+    // containing ":" are left out.
+    static DeviceScan scanDeviceList(const QString &text);
+    static DeviceList parseDeviceList(const QString &text) { return scanDeviceList(text).devices; }
+    // Whether a listed name is the host Mac rather than a device that runs flows.
+    static bool isMacName(const QString &name);
 
-    // Every dotted token of three or more parts with a letter in it, from the
-    // lines that do not mention system apps; unique, sorted by character code.
+    // `devicectl device info apps`: every dotted token of three or more parts
+    // with a letter in it, from the lines that do not mention system apps;
+    // unique, sorted by character code.
     static QStringList parseAppList(const QString &text);
+
+    // `simctl listapps`: the bundle identifiers of the user's own apps
+    // ("ApplicationType = User"), not the simulator's system apps; unique,
+    // sorted by character code.
+    static QStringList parseSimulatorAppList(const QString &text);
 
 private:
     // The tool's standard output as UTF-8 text; nothing when it could not be

@@ -69,6 +69,11 @@ ToolCommand ToolCommands::devicectlCopyFrom(const QString &deviceId, const QStri
                QStringLiteral("--destination"), destination } };
 }
 
+ToolCommand ToolCommands::simctlListApps(const QString &deviceId) const
+{
+    return { m_paths.xcrun, { QStringLiteral("simctl"), QStringLiteral("listapps"), deviceId } };
+}
+
 ToolCommand ToolCommands::simctlAppDataContainer(const QString &deviceId, const QString &bundleId) const
 {
     return { m_paths.xcrun,

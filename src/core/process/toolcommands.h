@@ -50,6 +50,7 @@ public:
     ToolCommand devicectlListApps(const QString &deviceId) const;
     ToolCommand devicectlCopyFrom(const QString &deviceId, const QString &bundleId, const QString &source,
                                   const QString &destination) const;
+    ToolCommand simctlListApps(const QString &deviceId) const;
     ToolCommand simctlAppDataContainer(const QString &deviceId, const QString &bundleId) const;
     ToolCommand xcodebuildVersion() const;
 

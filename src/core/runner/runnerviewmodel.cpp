@@ -247,13 +247,31 @@ void RunnerViewModel::refreshDevices()
 {
     setIsRefreshingDevices(true);
     BackgroundTask::start([detector = m_deviceDetector, self = QPointer(this)] {
-        const DeviceList devices = detector->listDevices();
-        BackgroundTask::postToMain(self, [devices](RunnerViewModel *vm) { vm->applyDevices(devices); });
+        const DeviceScan scan = detector->scanDevices();
+        BackgroundTask::postToMain(self, [scan](RunnerViewModel *vm) { vm->applyDevices(scan); });
     });
 }
 
-void RunnerViewModel::applyDevices(const DeviceList &devices)
+QString RunnerViewModel::offlineDevicesHint(const DeviceList &offline)
 {
+    QStringList names;
+    for (const DeviceInfo &device : offline)
+        names.append(device.name);
+    if (names.isEmpty())
+        return {};
+    const QString last = names.takeLast();
+    const QString who = names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+    return QStringLiteral("⚠️ %1 %2 connected but offline: unlock it, trust this Mac and keep the cable in, then refresh.\n")
+        .arg(who, names.isEmpty() ? QStringLiteral("is") : QStringLiteral("are"));
+}
+
+void RunnerViewModel::applyDevices(const DeviceScan &scan)
+{
+    const DeviceList &devices = scan.devices;
+    // Without a usable device the picker is empty; say why when the tool
+    // sees the phone but cannot use it yet.
+    if (devices.isEmpty() && !scan.offline.isEmpty())
+        processOutput(offlineDevicesHint(scan.offline));
     setDevices(devices);
     const bool selectionListed = std::any_of(
         devices.cbegin(), devices.cend(), [this](const DeviceInfo &device) { return device.id == m_selectedDeviceId; });
@@ -283,8 +301,11 @@ void RunnerViewModel::refreshApps()
         return;
     }
     setIsRefreshingApps(true);
-    BackgroundTask::start([detector = m_deviceDetector, deviceId = m_selectedDeviceId, self = QPointer(this)] {
-        const QStringList apps = detector->listApps(deviceId);
+    const auto listed = std::find_if(m_devices.cbegin(), m_devices.cend(),
+        [this](const DeviceInfo &device) { return device.id == m_selectedDeviceId; });
+    const DeviceInfo device = listed != m_devices.cend() ? *listed : DeviceInfo { m_selectedDeviceId, {}, false };
+    BackgroundTask::start([detector = m_deviceDetector, device, self = QPointer(this)] {
+        const QStringList apps = detector->listApps(device);
         BackgroundTask::postToMain(self, [apps](RunnerViewModel *vm) { vm->applyApps(apps); });
     });
 }

@@ -140,6 +140,9 @@ public:
     // "SIT", "UAT", "PREPROD" or "CUSTOM", from the selected app's suffix.
     QString targetEnvironmentName() const;
 
+    // The console line that names devices listed as offline; empty for none.
+    static QString offlineDevicesHint(const DeviceList &offline);
+
     // Same rules as the runner's output filter and hierarchy re-indentation.
     bool shouldFilterLine(const QString &line) const;
     QString formatHierarchyLine(const QString &line);
@@ -232,7 +235,7 @@ private:
     void setShowReportButton(bool value);
     void setCurrentEvidencePath(const QString &path);
 
-    void applyDevices(const DeviceList &devices);
+    void applyDevices(const DeviceScan &scan);
     void applyApps(const QStringList &apps);
     void appendConsoleLines(const QStringList &lines, bool trim);
     void onOutputChunk(const QString &chunk);

@@ -12,8 +12,11 @@ class TestDeviceDetector : public QObject
 private Q_SLOTS:
     void parseDeviceList_data();
     void parseDeviceList();
+    void offlineEntries();
     void parseAppList_data();
     void parseAppList();
+    void parseSimulatorAppList_data();
+    void parseSimulatorAppList();
     void toolOutput_data();
     void toolOutput();
     void largeOutputDoesNotStall();
@@ -35,6 +38,30 @@ DeviceInfo device(const char *id, const QString &name)
     return DeviceInfo { QString::fromUtf8(id), name, false };
 }
 
+DeviceInfo simulator(const char *id, const QString &name)
+{
+    return DeviceInfo { QString::fromUtf8(id), name, true };
+}
+
+// xctrace's listing on a Mac: the Mac with and without a version part, a
+// watch and a phone offline, names with U+2019 and no-break spaces.
+QString realCapture()
+{
+    return QString::fromUtf8("== Devices ==\n"
+                             "QA Lab\u2019s MacBook Pro (305FB8F6-801F-5FD2-BE49-BE799A13D773)\n"
+                             "QA Lab\u2019s Mac\u00a0Studio (26.1) (00006001-001C35E21E38801E)\n"
+                             "iPhone de QA (27.0) (00008130-001E39811A12001C)\n"
+                             "\n"
+                             "== Devices Offline ==\n"
+                             "QA Lab\u2019s Apple Watch (00008310-001233622188A01E)\n"
+                             "QA Lab\u2019s Apple Watch (11.5) (00008310-001233622188A01F)\n"
+                             "iPhone Offline (27.0) (00008130-001E39811A12001D)\n"
+                             "\n"
+                             "== Simulators ==\n"
+                             "iPad (A16) Simulator (27.0) (8E788B42-658C-47F3-A314-68CA670B7CFC)\n"
+                             "QA\u2019s iPhone\u00a017 Simulator (27.0) (45D578D6-0267-467B-BA25-3CF08BCFE468)\n");
+}
+
 } // namespace
 
 void TestDeviceDetector::parseDeviceList_data()
@@ -43,23 +70,19 @@ void TestDeviceDetector::parseDeviceList_data()
     QTest::addColumn<DeviceList>("expected");
 
     QTest::newRow("empty") << QString() << DeviceList {};
-    QTest::newRow("no devices header") << QStringLiteral(
-        "iPhone 15 (17.0) (00008130-001E39811A12001C)\n== Simulators ==\n"
-        "iPhone 17 Pro Simulator (27.0) (45D578D6-0267-467B-BA25-3CF08BCFE468)\n")
-                                       << DeviceList {};
+    QTest::newRow("no devices header: simulators only")
+        << QStringLiteral("iPhone 15 (17.0) (00008130-001E39811A12001C)\n== Simulators ==\n"
+                          "iPhone 17 Pro Simulator (27.0) (45D578D6-0267-467B-BA25-3CF08BCFE468)\n")
+        << DeviceList { simulator("45D578D6-0267-467B-BA25-3CF08BCFE468", QStringLiteral("iPhone 17 Pro Simulator")) };
 
-    const QString capture = QString::fromUtf8("== Devices ==\n"
-                                              "QA Lab\u2019s MacBook Pro (305FB8F6-801F-5FD2-BE49-BE799A13D773)\n"
-                                              "iPhone de QA (27.0) (00008130-001E39811A12001C)\n"
-                                              "\n"
-                                              "== Devices Offline ==\n"
-                                              "QA Lab\u2019s Apple Watch (00008310-001233622188A01E)\n"
-                                              "iPhone Offline (27.0) (00008130-0000000000000001)\n"
-                                              "\n"
-                                              "== Simulators ==\n"
-                                              "iPad (A16) Simulator (27.0) (8E788B42-658C-47F3-A314-68CA670B7CFC)\n");
-    QTest::newRow("real capture: only the attached phone")
-        << capture << DeviceList { device("00008130-001E39811A12001C", QStringLiteral("iPhone de QA")) };
+    QTest::newRow("real capture: the attached phone, then the simulators")
+        << realCapture()
+        << DeviceList { device("00008130-001E39811A12001C", QStringLiteral("iPhone de QA")),
+               simulator("8E788B42-658C-47F3-A314-68CA670B7CFC", QStringLiteral("iPad (A16) Simulator")),
+               simulator("45D578D6-0267-467B-BA25-3CF08BCFE468", QString::fromUtf8("QA\u2019s iPhone\u00a017 Simulator")) };
+    QTest::newRow("simulators listed after devices whatever the section order")
+        << QStringLiteral("== Simulators ==\nSim (18.0) (SIM1)\n== Devices ==\nPhone (18.0) (AAAA)\n")
+        << DeviceList { device("AAAA", QStringLiteral("Phone")), simulator("SIM1", QStringLiteral("Sim")) };
 
     QTest::newRow("lines before the first header are ignored")
         << QStringLiteral("iPhone A (17.0) (AAAA)\n== Devices ==\niPhone B (17.0) (BBBB)\n")
@@ -72,11 +95,15 @@ void TestDeviceDetector::parseDeviceList_data()
         "== Devices ==\n==Simulators==\nPhone A (17.0) (AAAA)\n") << DeviceList { device("AAAA", QStringLiteral("Phone A")) };
     QTest::newRow("header with surrounding tabs")
         << QStringLiteral("\t== Devices ==\nPhone A (17.0) (AAAA)\n== Devices == \t\nPhone B (17.0) (BBBB)\n") << DeviceList {};
-    QTest::newRow("mac inside a longer word drops the device")
-        << QStringLiteral("== Devices ==\nTomaco's iPhone (17.0) (AAAA)\nMACKENZIE's iPhone (17.0) (BBBB)\nPhone (17.0) (CCCC)\n")
-        << DeviceList { device("CCCC", QStringLiteral("Phone")) };
-    QTest::newRow("a Mac with a version part is dropped")
-        << QStringLiteral("== Devices ==\nMy Mac mini (15.1) (305FB8F6-801F-5FD2)\n") << DeviceList {};
+    QTest::newRow("mac inside a word keeps the device")
+        << QString::fromUtf8("== Devices ==\niPhone de Macarena (17.0) (AAAA)\nJamaica\u2019s iPhone (17.0) (BBBB)\n"
+                             "MACKENZIE's iPhone (17.0) (CCCC)\n")
+        << DeviceList { device("AAAA", QStringLiteral("iPhone de Macarena")),
+               device("BBBB", QString::fromUtf8("Jamaica\u2019s iPhone")), device("CCCC", QStringLiteral("MACKENZIE's iPhone")) };
+    QTest::newRow("Macs with a version part are dropped, any case")
+        << QString::fromUtf8("== Devices ==\nMy Mac mini (15.1) (A1)\nQA\u2019s MacBook Air (15.1) (A2)\niMac (15.1) (A3)\n"
+                             "Studio mac (15.1) (A4)\nMac Pro (15.1) (A5)\nMac Studio (15.1) (A6)\n")
+        << DeviceList {};
     QTest::newRow("identifier with a colon is dropped")
         << QStringLiteral("== Devices ==\nPhone A (17.0) (fe80::1)\nPhone B (17.0) (BBBB)\n")
         << DeviceList { device("BBBB", QStringLiteral("Phone B")) };
@@ -84,8 +111,8 @@ void TestDeviceDetector::parseDeviceList_data()
         << QStringLiteral("== Devices ==\nPhone (17.0) (AAAA)\nPhone (17.0) (AAAA)\n")
         << DeviceList { device("AAAA", QStringLiteral("Phone")), device("AAAA", QStringLiteral("Phone")) };
     QTest::newRow("one parenthesised part does not match") << QStringLiteral("== Devices ==\nPhone (AAAA)\n") << DeviceList {};
-    QTest::newRow("name with its own parentheses is cut, id takes the version") << QStringLiteral(
-        "== Devices ==\nPhone (Work) (17.0) (AAAA)\n") << DeviceList { device("17.0) (AAAA", QStringLiteral("Phone")) };
+    QTest::newRow("name with its own parentheses stays whole") << QStringLiteral(
+        "== Devices ==\nPhone (Work) (17.0) (AAAA)\n") << DeviceList { device("AAAA", QStringLiteral("Phone (Work)")) };
     QTest::newRow("CRLF line ends and surrounding spaces") << QStringLiteral("== Devices ==\r\n \tPhone A  (17.0) (AAAA)\r\n")
                                                            << DeviceList { device("AAAA", QStringLiteral("Phone A")) };
     QTest::newRow("no-break spaces stay in the name") << QString::fromUtf8("== Devices ==\n\u00a0Phone\u00a0A (17.0) (AAAA)\n")
@@ -102,6 +129,13 @@ void TestDeviceDetector::parseDeviceList()
     QFETCH(QString, text);
     QFETCH(DeviceList, expected);
     QCOMPARE(DeviceDetector::parseDeviceList(text), expected);
+}
+
+void TestDeviceDetector::offlineEntries()
+{
+    // Apart from the usable devices; the paired watch is not one to name.
+    QCOMPARE(DeviceDetector::scanDeviceList(realCapture()).offline,
+        DeviceList { device("00008130-001E39811A12001D", QStringLiteral("iPhone Offline")) });
 }
 
 void TestDeviceDetector::parseAppList_data()
@@ -138,8 +172,19 @@ void TestDeviceDetector::parseAppList_data()
     QTest::newRow("underscore in the first parts yields no candidate")
         << QStringLiteral("app   com_x.example.app\n") << QStringList { QStringLiteral("x.example.app") };
     QTest::newRow("underscore in the second part") << QStringLiteral("app   com.my_co.app\n") << QStringList {};
-    QTest::newRow("hyphens allowed") << QStringLiteral("app   com.my-co.app-x\n")
-                                     << QStringList { QStringLiteral("com.my-co.app") };
+    QTest::newRow("hyphens allowed in every part") << QStringLiteral("app   com.my-co.app-x\n")
+                                                   << QStringList { QStringLiteral("com.my-co.app-x") };
+    QTest::newRow("devicectl table: hyphen, four parts, version-only token, names with spaces and accents")
+        << QString::fromUtf8("13:45:57  Acquired tunnel connection to device.\n"
+                             "Apps installed:\n"
+                             "Name                      Bundle Identifier              Version   Bundle Version\n"
+                             "-----------------------   ----------------------------   -------   --------------\n"
+                             "Café Finder (Beta)        de.example.cafe-finder         2.1.0     2.1.0.4\n"
+                             "Rina\u2019s Notes             io.rinalabs.notes.dev.beta     1.2       12\n"
+                             "Pasar Staging             com.lumenfold.pasar.staging    3.15.0-rc.2   3151\n"
+                             "Fotos                     com.apple.mobileslideshow      1.0       1.0\n")
+        << QStringList { QStringLiteral("com.lumenfold.pasar.staging"), QStringLiteral("de.example.cafe-finder"),
+               QStringLiteral("io.rinalabs.notes.dev.beta") };
     QTest::newRow("two on one line, any column")
         << QStringLiteral("com.b.two   com.a.one\n") << QStringList { QStringLiteral("com.a.one"), QStringLiteral("com.b.two") };
 }
@@ -149,6 +194,67 @@ void TestDeviceDetector::parseAppList()
     QFETCH(QString, text);
     QFETCH(QStringList, expected);
     QCOMPARE(DeviceDetector::parseAppList(text), expected);
+}
+
+void TestDeviceDetector::parseSimulatorAppList_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+
+    // simctl's property-list text: system and user apps, bare and quoted
+    // values, non-ASCII as \U escapes, nested dictionaries and arrays.
+    const QString listing = QStringLiteral(R"({
+    "com.apple.mobilesafari" =     {
+        ApplicationType = System;
+        Bundle = "file:///Library/Developer/CoreSimulator/Volumes/iOS_22A3354/MobileSafari.app/";
+        CFBundleDisplayName = Safari;
+        CFBundleIdentifier = "com.apple.mobilesafari";
+        GroupContainers =         {
+            "group.com.apple.safari" = "file:///Users/qa/Library/Developer/CoreSimulator/Devices/X/data/";
+        };
+        SBAppTags =         (
+        );
+    };
+    "de.example.cafe-finder" =     {
+        ApplicationType = User;
+        CFBundleDisplayName = "Caf\U00e9 Finder";
+        CFBundleIdentifier = "de.example.cafe-finder";
+        CFBundleVersion = "2.1.0";
+        DataContainer = "file:///Users/qa/Library/Developer/CoreSimulator/Devices/X/data/Containers/Data/Application/Y/";
+        GroupContainers =         {
+        };
+        SBAppTags =         (
+            hidden
+        );
+    };
+    "io.rinalabs.notes" =     {
+        ApplicationType = User;
+        CFBundleDisplayName = "Rina\U2019s Notes \"beta\" {";
+        CFBundleIdentifier = "io.rinalabs.notes";
+    };
+})");
+    QTest::newRow("user apps only") << listing
+                                    << QStringList { QStringLiteral("de.example.cafe-finder"), QStringLiteral("io.rinalabs.notes") };
+    QTest::newRow("shut-down simulator prints nothing") << QString() << QStringList {};
+    QTest::newRow("no identifier field: the entry's key")
+        << QStringLiteral("{\n    \"com.example.shop\" =     {\n        ApplicationType = User;\n    };\n}\n")
+        << QStringList { QStringLiteral("com.example.shop") };
+    QTest::newRow("bare keys, unsorted, repeated")
+        << QStringLiteral("{ b.example.app = { ApplicationType = User; }; a.example.app = { ApplicationType = User; };"
+                          " b.example.app = { ApplicationType = User; }; }")
+        << QStringList { QStringLiteral("a.example.app"), QStringLiteral("b.example.app") };
+    QTest::newRow("a nested ApplicationType does not count")
+        << QStringLiteral("{ x.example.app = { ApplicationType = System; Info = { ApplicationType = User; }; }; }")
+        << QStringList {};
+    QTest::newRow("cut off mid-entry") << QStringLiteral("{ x.example.app = { ApplicationType = User; CFBundleIdentifier = \"x.ex")
+                                       << QStringList {};
+}
+
+void TestDeviceDetector::parseSimulatorAppList()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    QCOMPARE(DeviceDetector::parseSimulatorAppList(text), expected);
 }
 
 QString TestDeviceDetector::writeTool(const QString &body)
@@ -202,11 +308,14 @@ void TestDeviceDetector::deviceIdIsOneArgument()
     const QString tool
         = writeTool(QStringLiteral("for a in \"$@\"; do echo \"[$a]\" >> '%1'; done; echo 'x com.example.app'").arg(argsFile));
     DeviceDetector detector(tool);
-    QCOMPARE(detector.listApps(QStringLiteral("my device 1")), QStringList { QStringLiteral("com.example.app") });
+    QCOMPARE(detector.listApps(DeviceInfo { QStringLiteral("my device 1"), {}, false }),
+        QStringList { QStringLiteral("com.example.app") });
+    // A simulator's apps come from simctl, which prints no table.
+    QCOMPARE(detector.listApps(DeviceInfo { QStringLiteral("my sim 1"), {}, true }), QStringList {});
     QFile file(argsFile);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(
-        QString::fromUtf8(file.readAll()), QStringLiteral("[devicectl]\n[device]\n[info]\n[apps]\n[--device]\n[my device 1]\n"));
+    QCOMPARE(QString::fromUtf8(file.readAll()),
+        QStringLiteral("[devicectl]\n[device]\n[info]\n[apps]\n[--device]\n[my device 1]\n[simctl]\n[listapps]\n[my sim 1]\n"));
 }
 
 void TestDeviceDetector::toolSeesDefaultSearchPath()

@@ -106,6 +106,9 @@ void TestToolCommands::commandLines_data()
         << QStringLiteral("/lab/xcrun")
         << QStringList { QStringLiteral("simctl"), QStringLiteral("get_app_container"), QStringLiteral("SIM-UDID"),
                          QStringLiteral("com.example.shop"), QStringLiteral("data") };
+    QTest::newRow("simctl listapps") << commands.simctlListApps(QStringLiteral("SIM UDID")) << QStringLiteral("/lab/xcrun")
+                                     << QStringList { QStringLiteral("simctl"), QStringLiteral("listapps"),
+                                                      QStringLiteral("SIM UDID") };
     QTest::newRow("xcodebuild version") << commands.xcodebuildVersion() << QStringLiteral("/lab/xcodebuild")
                                         << QStringList { QStringLiteral("-version") };
     QTest::newRow("pkill TERM children") << commands.pkillChildren(ToolCommands::Signal::Terminate, 4242)

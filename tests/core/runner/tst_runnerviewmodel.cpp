@@ -15,6 +15,8 @@ private Q_SLOTS:
     void refreshKeepsListedSelection();
     void refreshReplacesVanishedSelection();
     void emptyDeviceListClearsSelection();
+    void offlineDevicesNamed_data();
+    void offlineDevicesNamed();
     void typedAppReplacedOnNextListing_data();
     void typedAppReplacedOnNextListing();
     void derivedDeviceValues();
@@ -86,6 +88,39 @@ void TestRunnerViewModel::emptyDeviceListClearsSelection()
     m_vm->refreshApps();
     QVERIFY(!m_vm->isRefreshingApps());
     QCOMPARE(m_detector->appCalls.load(), 1);
+}
+
+void TestRunnerViewModel::offlineDevicesNamed_data()
+{
+    QTest::addColumn<DeviceList>("devices");
+    QTest::addColumn<DeviceList>("offline");
+    QTest::addColumn<QStringList>("expected");
+    const QString advice = QStringLiteral(" connected but offline: unlock it, trust this Mac and keep the cable in, then refresh.\n");
+    QTest::newRow("the only iPhone offline") << DeviceList {} << DeviceList { phone("OFF1", "iPhone de QA") }
+                                             << QStringList { QStringLiteral("⚠️ iPhone de QA is") + advice };
+    QTest::newRow("three offline") << DeviceList {}
+                                   << DeviceList { phone("OFF1", "A"), phone("OFF2", "B"), phone("OFF3", "C") }
+                                   << QStringList { QStringLiteral("⚠️ A, B and C are") + advice };
+    QTest::newRow("a usable device: no hint") << DeviceList { phone("AAAA", "Phone A") }
+                                              << DeviceList { phone("OFF1", "iPhone de QA") } << QStringList {};
+    QTest::newRow("nothing listed: no hint") << DeviceList {} << DeviceList {} << QStringList {};
+}
+
+void TestRunnerViewModel::offlineDevicesNamed()
+{
+    QFETCH(DeviceList, devices);
+    QFETCH(DeviceList, offline);
+    QFETCH(QStringList, expected);
+    makeViewModel();
+    m_vm->clearConsole();
+    m_detector->setDevices(devices, offline);
+    m_vm->refreshDevices();
+    waitIdle();
+    QStringList lines;
+    for (const QString &line : m_vm->consoleLogs())
+        lines << line.mid(line.indexOf(QLatin1String("] ")) + 2);
+    QCOMPARE(lines, expected);
+    QVERIFY(!m_vm->devices().contains(phone("OFF1", "iPhone de QA")));
 }
 
 void TestRunnerViewModel::typedAppReplacedOnNextListing_data()
