@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "console/consolepanel.h"
 #include "devices/devicedetector.h"
 #include "process/commandexecutor.h"
 #include "reports/desktopopeners.h"
@@ -10,6 +11,7 @@
 #include "symbolicons.h"
 #include "workspace/configheaderview.h"
 #include "workspace/workspacetreeview.h"
+#include "workspace/yamlviewerdialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -124,6 +126,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     setCentralWidget(central);
     buildMenus();
+    bindYamlViewer(m_runner.get(), this);
     resize(1280, 800);
 }
 
@@ -155,8 +158,7 @@ QWidget *MainWindow::buildWorkspaceScreen()
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
     centreLayout->addWidget(divider);
-    m_console = new QWidget(centre);
-    m_console->setObjectName(QStringLiteral("consoleArea"));
+    m_console = new ConsolePanel(m_runner.get(), centre);
     centreLayout->addWidget(m_console, 1);
     m_splitter->addWidget(centre);
 
@@ -217,7 +219,7 @@ void MainWindow::buildMenus()
     m_focusFilterAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(m_focusFilterAction, &QAction::triggered, this, [this] {
         m_tabs->setCurrentIndex(WorkspaceTab);
-        m_console->setFocus(Qt::ShortcutFocusReason);
+        m_console->focusFilter();
     });
 
     m_mirrorAction = new QAction(SymbolIcons::icon(u"sidebar.right"), tr("Tampilkan/Sembunyikan Device Mirroring"), this);

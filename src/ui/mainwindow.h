@@ -6,6 +6,7 @@
 
 class CommandExecutor;
 class ConfigHeaderView;
+class ConsolePanel;
 class QAction;
 class QLabel;
 class QSplitter;
@@ -37,7 +38,7 @@ public:
     RunnerViewModel *runner() const { return m_runner.get(); }
     ConfigHeaderView *header() const { return m_header; }
     WorkspaceTreeView *workspaceTree() const { return m_tree; }
-    QWidget *consoleArea() const { return m_console; }
+    ConsolePanel *consoleArea() const { return m_console; }
     QSplitter *splitter() const { return m_splitter; }
     QWidget *mirrorPanel() const { return m_mirrorPanel; }
 
@@ -71,7 +72,7 @@ private:
     QSplitter *m_splitter = nullptr;
     WorkspaceTreeView *m_tree = nullptr;
     ConfigHeaderView *m_header = nullptr;
-    QWidget *m_console = nullptr;
+    ConsolePanel *m_console = nullptr;
     QWidget *m_mirrorPanel = nullptr;
 
     QAction *m_runAction = nullptr;

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -106,6 +107,11 @@ void TestMainWindow::shortcuts_data()
                auto *dialog = window.findChild<QFileDialog *>(QStringLiteral("importWorkspaceDialog"));
                return dialog && dialog->isVisible() && dialog->fileMode() == QFileDialog::Directory
                    && dialog->windowModality() != Qt::ApplicationModal;
+           });
+    QTest::newRow("Ctrl+F focuses the console filter")
+        << QKeySequence(Qt::CTRL | Qt::Key_F) << WindowCheck([](MainWindow &window) {
+               auto *field = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+               return field && window.isAncestorOf(field) && field->placeholderText() == QStringLiteral("Filter console...");
            });
     QTest::newRow("Ctrl+R does nothing while a run cannot start")
         << QKeySequence(Qt::CTRL | Qt::Key_R)

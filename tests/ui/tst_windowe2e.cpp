@@ -1,3 +1,5 @@
+#include "console/consolepanel.h"
+#include "console/consoleview.h"
 #include "e2esupport.h"
 #include "mainwindow.h"
 #include "runner/runconfigurationstate.h"
@@ -8,6 +10,8 @@
 #include "workspace/workspacetreeview.h"
 
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QTextBlock>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,6 +111,30 @@ void TestWindowE2e::openChooseRunAndReport()
     QVERIFY2(result.contains(QStringLiteral("steps passing")), qPrintable(result.right(600)));
     QTRY_VERIFY_WITH_TIMEOUT(header->reportButton()->isVisible(), 60'000);
     QVERIFY2(!vm->networkHits().isEmpty(), qPrintable(result.right(600)));
+
+    // The flow's result line, coloured, in the console view.
+    ConsoleView *console = window.consoleArea()->consoleView();
+    QCOMPARE(console->consoleText(), vm->consoleLogs().join(QString()));
+    bool coloured = false;
+    for (QTextBlock block = console->document()->begin(); block.isValid(); block = block.next()) {
+        if (!block.text().contains(QStringLiteral("\u2713 ")))
+            continue;
+        for (const QTextLayout::FormatRange &range : block.textFormats())
+            coloured = coloured || range.format.hasProperty(QTextFormat::ForegroundBrush);
+    }
+    QVERIFY2(coloured, "the passed flow's line has a colour");
+
+    // "Network (N)" counts the captured exchanges.
+    QPushButton *network = nullptr;
+    for (QPushButton *button : window.consoleArea()->findChildren<QPushButton *>()) {
+        if (button->text().startsWith(QStringLiteral("Network (")))
+            network = button;
+    }
+    QVERIFY(network);
+    static const QRegularExpression count(QStringLiteral("^Network \\((\\d+)\\)$"));
+    const QRegularExpressionMatch match = count.match(network->text());
+    QVERIFY2(match.hasMatch(), qPrintable(network->text()));
+    QCOMPARE(match.captured(1).toLongLong(), qlonglong(vm->networkHits().size()));
 }
 
 QTEST_MAIN(TestWindowE2e)
