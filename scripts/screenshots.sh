@@ -29,6 +29,10 @@ shot() {
     [[ "$theme" == dark ]] && flags+=(--dark)
     local workspace=()
     [[ "$name" != empty ]] && workspace=("$root/demo/workspace")
+    # Another X server may take the display number first: try again.
+    local attempt
+    for attempt in 1 2 3; do
+    rm -f "$out/$name-$size-$theme.png"
     xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
         app="$1"; delay="$2"; shift 2
         flags=(); while [[ "$1" != "--" ]]; do flags+=("$1"); shift; done; shift
@@ -45,7 +49,10 @@ shot() {
             sleep 0.6
         done
         wait "$pid"
-    ' _ "$app" "$delay" "${flags[@]}" -- "$@" -- ${workspace[@]+"${workspace[@]}"}
+    ' _ "$app" "$delay" "${flags[@]}" -- "$@" -- ${workspace[@]+"${workspace[@]}"} || true
+    [[ -s "$out/$name-$size-$theme.png" ]] && break
+    sleep 1
+    done
     echo "screenshots: $out/$name-$size-$theme.png" >&2
 }
 

@@ -265,7 +265,7 @@ void TestWorkspaceScreen::pickerKeepsItems()
     waitIdle();
     QCOMPARE(picker->rebuildCount(), rebuilds);
     // A selection that is not listed leaves the shown entry.
-    picker->update(picker->options(), QStringLiteral("ZZZZ"), true);
+    picker->showOptions(picker->options(), QStringLiteral("ZZZZ"), true);
     QCOMPARE(picker->currentText(), QStringLiteral("Phone A (AAAA)"));
     // No devices at all: the fixed entry, disabled, and the app row off.
     m_detector->setDevices({});

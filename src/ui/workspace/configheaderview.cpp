@@ -215,7 +215,7 @@ void ConfigHeaderView::refresh()
 {
     const RunConfigurationState state = RunConfigurationState::compute(RunConfigurationState::inputOf(*m_runner));
 
-    m_devicePicker->update(state.deviceOptions, state.deviceOptions.isEmpty() ? QString() : m_runner->selectedDeviceId(),
+    m_devicePicker->showOptions(state.deviceOptions, state.deviceOptions.isEmpty() ? QString() : m_runner->selectedDeviceId(),
         true);
     m_deviceRefresh->setEnabled(state.deviceRefreshEnabled);
     m_deviceRefreshStack->setCurrentIndex(state.deviceRefreshBusy ? 1 : 0);
@@ -228,7 +228,7 @@ void ConfigHeaderView::refresh()
         if (m_appField->text() != m_runner->selectedAppId())
             m_appField->setText(m_runner->selectedAppId());
     } else {
-        m_appPicker->update(state.appOptions, m_runner->selectedAppId(), state.appRowEnabled);
+        m_appPicker->showOptions(state.appOptions, m_runner->selectedAppId(), state.appRowEnabled);
     }
     m_appRefresh->setEnabled(state.appRefreshEnabled);
     m_appRefreshStack->setCurrentIndex(state.appRefreshBusy ? 1 : 0);

@@ -9,7 +9,7 @@ StretchablePicker::StretchablePicker(QWidget *parent)
     connect(this, &QComboBox::activated, this, &StretchablePicker::onActivated);
 }
 
-void StretchablePicker::update(const PickerOptions &options, const QString &selection, bool enabled)
+void StretchablePicker::showOptions(const PickerOptions &options, const QString &selection, bool enabled)
 {
     m_options = options;
     const QStringList titles = RunConfigurationState::pickerTitles(options);

@@ -20,7 +20,7 @@ public:
 
     // `enabled` is the surrounding state; a picker without options is
     // disabled whatever it says.
-    void update(const PickerOptions &options, const QString &selection, bool enabled);
+    void showOptions(const PickerOptions &options, const QString &selection, bool enabled);
     const PickerOptions &options() const { return m_options; }
     // How many times the items were rebuilt (a cheap check for views).
     int rebuildCount() const { return m_rebuilds; }
