@@ -216,6 +216,19 @@ void TestWorkspaceScreen::wiring_data()
         QVERIFY(t->tree()->importButton()->isEnabled());
     });
 
+    QTest::newRow("Return chooses, Space previews") << Step([](TestWorkspaceScreen *t) {
+        t->vm()->selectWorkspace(t->workspace());
+        t->idle();
+        WorkspaceFileTree *view = t->tree()->tree();
+        view->setCurrentIndex(t->rowOf(QStringLiteral("env_sit.yaml")));
+        QTest::keyClick(view, Qt::Key_Return);
+        view->setCurrentIndex(t->rowOf(QStringLiteral("README.md")));
+        QTest::keyClick(view, Qt::Key_Space);
+    }) << Step([](TestWorkspaceScreen *t) {
+        QCOMPARE(t->vm()->selectedEnvRelativePath(), QStringLiteral("env_sit.yaml"));
+        QCOMPARE(t->vm()->previewURLItem().url.fileName(), QStringLiteral("README.md"));
+    });
+
     QTest::newRow("refresh reloads the tree") << Step([](TestWorkspaceScreen *t) {
         t->vm()->selectWorkspace(t->workspace());
         t->idle();

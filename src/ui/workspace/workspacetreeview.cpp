@@ -160,10 +160,16 @@ void WorkspaceFileTree::mouseReleaseEvent(QMouseEvent *event)
 
 void WorkspaceFileTree::keyPressEvent(QKeyEvent *event)
 {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space)
-        && currentIndex().isValid()) {
-        choose(currentIndex());
-        return;
+    if (currentIndex().isValid()) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            choose(currentIndex());
+            return;
+        }
+        // Space previews, as in the platform's file browsers.
+        if (event->key() == Qt::Key_Space) {
+            preview(currentIndex());
+            return;
+        }
     }
     QTreeView::keyPressEvent(event);
 }

@@ -13,8 +13,8 @@ class WorkspaceTreeModel;
 // The file tree of the workspace as a tree view. A click on a file row
 // chooses or clears it as the flow or environment file (ignored while a run
 // is in progress); a click on its eye opens the file in the viewer, always;
-// a click on a folder opens or closes it. Enter and Space do the same for
-// the current row.
+// a click on a folder opens or closes it. Return does a click's work on
+// the current row, Space previews it.
 class WorkspaceFileTree final : public QTreeView
 {
     Q_OBJECT
