@@ -159,6 +159,9 @@ QWidget *MainWindow::buildWorkspaceScreen()
     divider->setFrameShadow(QFrame::Sunken);
     centreLayout->addWidget(divider);
     m_console = new ConsolePanel(m_runner.get(), centre);
+    // The console keeps a few lines' room however many variables the
+    // header lists.
+    m_console->setMinimumHeight(170);
     centreLayout->addWidget(m_console, 1);
     m_splitter->addWidget(centre);
 

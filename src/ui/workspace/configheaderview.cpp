@@ -297,5 +297,9 @@ void ConfigHeaderView::refreshVariables()
     }
     grid->setRowStretch(int(vars.size()), 1);
     m_variablesScroll->setWidget(content);
-    m_variablesScroll->setFixedHeight(RunConfigurationState::variablesHeight(vars.size()));
+    // The list is at most as tall as the rule says; in a short window it
+    // gives way (down to about one row) before the console does.
+    const int height = RunConfigurationState::variablesHeight(vars.size());
+    m_variablesScroll->setMaximumHeight(height);
+    m_variablesScroll->setMinimumHeight(qMin(height, 56));
 }
