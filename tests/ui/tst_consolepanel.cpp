@@ -90,6 +90,8 @@ void TestConsolePanel::controls_data()
     QTest::newRow("Copy All Logs") << "Copy All Logs" << "clipboard";
     QTest::newRow("Clear Console") << "Clear Console" << "clearConsole";
     QTest::newRow("Network segment") << "Network (0)" << "networkSegment";
+    QTest::newRow("filter loses focus on a flow pick") << "Filter console..." << "flowFocus";
+    QTest::newRow("filter loses focus on an env pick") << "Filter console..." << "envFocus";
 }
 
 void TestConsolePanel::controls()
@@ -99,6 +101,21 @@ void TestConsolePanel::controls()
     Fixture f;
     int next = 0;
     f.feed(3, next);
+    if (effect.endsWith(u"Focus")) {
+        auto *field = f.panel.findChild<QLineEdit *>(QStringLiteral("consoleFilter"));
+        QCOMPARE(field->accessibleName(), name);
+        f.panel.show();
+        f.panel.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.panel));
+        f.panel.focusFilter();
+        QVERIFY(field->hasFocus());
+        if (effect == u"flowFocus")
+            f.runner.setSelectedFlowRelativePath(QStringLiteral("login.yaml"));
+        else
+            f.runner.setSelectedEnvRelativePath(QStringLiteral("env_sit.yaml"));
+        QVERIFY(!field->hasFocus());
+        return;
+    }
     QAbstractButton *button = buttonNamed(&f.panel, name);
     QVERIFY2(button, qPrintable(name));
     if (effect == u"autoScroll") {
