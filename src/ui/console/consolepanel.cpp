@@ -87,6 +87,7 @@ ConsolePanel::ConsolePanel(RunnerViewModel *runner, QWidget *parent)
         button->setFocusPolicy(Qt::TabFocus);
     }
     m_consoleButton->setChecked(true);
+    m_consoleButton->setAccessibleName(tr("Console"));
     m_segments->addButton(m_consoleButton, ConsoleSegment);
     m_segments->addButton(m_networkButton, NetworkSegment);
     auto *segmentBox = new QHBoxLayout;
@@ -105,6 +106,10 @@ ConsolePanel::ConsolePanel(RunnerViewModel *runner, QWidget *parent)
     m_filter->setPlaceholderText(tr("Filter console..."));
     m_filter->setAccessibleName(tr("Filter console..."));
     m_filter->setClearButtonEnabled(true);
+    for (QToolButton *button : m_filter->findChildren<QToolButton *>()) {
+        button->setToolTip(tr("Clear Filter"));
+        button->setAccessibleName(tr("Clear Filter"));
+    }
     m_filter->setMinimumWidth(120);
     barLayout->addWidget(m_filter, 1);
 

@@ -57,6 +57,9 @@ ConsoleView::ConsoleView(QWidget *parent)
     setFont(font);
     document()->setDefaultFont(font);
     updateFormats();
+    m_insertTimer.setSingleShot(true);
+    m_insertTimer.setInterval(0);
+    connect(&m_insertTimer, &QTimer::timeout, this, &ConsoleView::insertQueued);
 }
 
 void ConsoleView::setRunMode(RunMode mode)
@@ -76,10 +79,37 @@ void ConsoleView::applyEdit(const ConsoleMirror::Edit &edit)
         setLines(edit.append);
         return;
     }
-    if (edit.removeFront > 0)
-        removeFirstLines(edit.removeFront);
-    if (!edit.append.isEmpty())
-        appendLines(edit.append);
+    qsizetype remove = edit.removeFront;
+    if (remove > 0) {
+        const qsizetype fromDocument = qMin(remove, m_lineCount);
+        removeFirstLines(fromDocument);
+        remove -= fromDocument;
+        // The rest went before it was ever inserted.
+        m_queued.remove(0, qMin(remove, m_queued.size()));
+    }
+    if (!edit.append.isEmpty()) {
+        m_queued.append(edit.append);
+        // The first chunk goes in now, the rest on the next turns.
+        insertQueued();
+        return;
+    }
+    scrollToEndIfFollowing();
+}
+
+void ConsoleView::flush()
+{
+    m_insertTimer.stop();
+    appendLines(std::exchange(m_queued, QStringList()));
+    scrollToEndIfFollowing();
+}
+
+void ConsoleView::insertQueued()
+{
+    const qsizetype count = qMin(kLinesPerTurn, m_queued.size());
+    appendLines(m_queued.first(count));
+    m_queued.remove(0, count);
+    if (!m_queued.isEmpty())
+        m_insertTimer.start();
     scrollToEndIfFollowing();
 }
 
@@ -88,24 +118,28 @@ void ConsoleView::setLines(const QStringList &lines)
     clearLines();
     if (lines.isEmpty())
         return; // an empty console leaves the scroll position alone
-    appendLines(lines);
-    scrollToEndIfFollowing();
+    m_queued = lines;
+    insertQueued();
 }
 
 QString ConsoleView::consoleText() const
 {
-    if (m_lineCount == 0)
-        return {};
     QString text;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        text += block.text().replace(QChar::LineSeparator, u'\n');
-        text += u'\n';
+    if (m_lineCount > 0) {
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+            text += block.text().replace(QChar::LineSeparator, u'\n');
+            text += u'\n';
+        }
     }
+    for (const QString &line : m_queued)
+        text += line.endsWith(u'\n') ? line : line + u'\n';
     return text;
 }
 
 void ConsoleView::appendLines(const QStringList &lines)
 {
+    if (lines.isEmpty())
+        return;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
@@ -130,8 +164,11 @@ void ConsoleView::appendLines(const QStringList &lines)
 
 void ConsoleView::removeFirstLines(qsizetype count)
 {
+    if (count <= 0)
+        return;
     if (count >= m_lineCount) {
-        clearLines();
+        document()->clear(); // the waiting lines stay
+        m_lineCount = 0;
         return;
     }
     QTextCursor cursor(document());
@@ -146,6 +183,8 @@ void ConsoleView::removeFirstLines(qsizetype count)
 
 void ConsoleView::clearLines()
 {
+    m_insertTimer.stop();
+    m_queued.clear();
     document()->clear();
     m_lineCount = 0;
 }

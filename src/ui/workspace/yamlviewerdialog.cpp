@@ -147,7 +147,7 @@ private:
                 if (box.top() > event->rect().bottom())
                     break;
                 if (block.isVisible() && box.bottom() >= event->rect().top()) {
-                    const QRect numberBox(0, int(box.top() + m_view->document()->documentMargin()), width() - 11, lineHeight);
+                    const QRect numberBox(0, int(box.top()), width() - 11, lineHeight);
                     painter.drawText(numberBox, Qt::AlignRight | Qt::AlignTop, QString::number(block.blockNumber() + 1));
                 }
                 block = block.next();
