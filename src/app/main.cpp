@@ -3,17 +3,94 @@
 #include "settings/logging.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileOpenEvent>
+#include <QPalette>
+#include <QStyleFactory>
 #include <QTimer>
 
 namespace {
 
-// `--screenshot <file.png>`: shows the window, saves what it draws and
-// exits (documentation and visual checks under Xvfb; not a user option).
-QString screenshotPath(const QStringList &arguments)
+// The value after `option`, or an empty string.
+QString optionValue(const QStringList &arguments, const QString &option)
 {
-    const qsizetype at = arguments.indexOf(QStringLiteral("--screenshot"));
+    const qsizetype at = arguments.indexOf(option);
     return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
 }
+
+// `kestrune PATH` opens PATH as the workspace: the first argument that is
+// not an option or an option's value.
+QString workspaceArgument(const QStringList &arguments)
+{
+    static const QStringList withValue { QStringLiteral("--screenshot"), QStringLiteral("--size") };
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (withValue.contains(argument)) {
+            ++i;
+            continue;
+        }
+        if (!argument.startsWith(u'-'))
+            return QFileInfo(argument).absoluteFilePath();
+    }
+    return {};
+}
+
+// A dark palette for checking the window in dark mode on systems without one
+// (used with `--dark`; the platform's own palette otherwise).
+QPalette darkPalette()
+{
+    QPalette palette;
+    const QColor window(0x2b, 0x2b, 0x2d);
+    const QColor base(0x1e, 0x1e, 0x20);
+    const QColor text(0xe8, 0xe8, 0xea);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x28));
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3c));
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Highlight, QColor(0x2f, 0x6f, 0xd6));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, window);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9d));
+    palette.setColor(QPalette::Mid, QColor(0x48, 0x48, 0x4a));
+    palette.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1a));
+    palette.setColor(QPalette::Light, QColor(0x50, 0x50, 0x52));
+    for (QPalette::ColorRole role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText })
+        palette.setColor(QPalette::Disabled, role, QColor(0x70, 0x70, 0x74));
+    return palette;
+}
+
+// macOS hands a folder dropped on the Dock icon (or "Open With") to the
+// application as a file-open event.
+class FileOpenForwarder final : public QObject
+{
+public:
+    explicit FileOpenForwarder(MainWindow *window)
+        : QObject(window)
+        , m_window(window)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FileOpen) {
+            const QString path = static_cast<QFileOpenEvent *>(event)->file();
+            if (!path.isEmpty()) {
+                m_window->openWorkspace(path);
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    MainWindow *m_window;
+};
 
 } // namespace
 
@@ -25,14 +102,30 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Kestrune"));
     QApplication::setDesktopFileName(QString::fromLatin1(kestrune::kBundleIdentifier));
 
+    // `--screenshot FILE [--size WxH] [--dark]`: shows the window, saves
+    // what it draws and exits (documentation and visual checks under Xvfb;
+    // not a user option). `--dark` also works without a screenshot.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.contains(QStringLiteral("--dark"))) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(darkPalette());
+    }
+
     AppDelegate delegate;
     MainWindow window;
+    app.installEventFilter(new FileOpenForwarder(&window));
+    const QString size = optionValue(arguments, QStringLiteral("--size"));
+    if (const QStringList parts = size.split(u'x'); parts.size() == 2)
+        window.resize(parts.at(0).toInt(), parts.at(1).toInt());
     window.show();
     delegate.scheduleAttachWindowDelegates();
+    if (const QString workspace = workspaceArgument(arguments); !workspace.isEmpty())
+        window.openWorkspace(workspace);
 
-    const QString screenshot = screenshotPath(QApplication::arguments());
+    const QString screenshot = optionValue(arguments, QStringLiteral("--screenshot"));
     if (!screenshot.isEmpty()) {
-        QTimer::singleShot(500, &window, [&window, screenshot] {
+        const int delay = qEnvironmentVariableIntValue("KESTRUNE_SCREENSHOT_DELAY_MS");
+        QTimer::singleShot(delay > 0 ? delay : 800, &window, [&window, screenshot] {
             const bool saved = window.grab().save(screenshot);
             QCoreApplication::exit(saved ? 0 : 1);
         });

@@ -2,11 +2,24 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
+class CommandExecutor;
+class ConfigHeaderView;
+class ConsolePanel;
+class QAction;
 class QLabel;
+class QSplitter;
 class QTabWidget;
+class RunnerViewModel;
+class WorkspaceTreeView;
 
 // The one main window: the "Workspace", "History" and "Settings" tabs over a
-// divider and a one-line footer with the product name and version. Its
+// divider and a one-line footer with the product name and version, a menu
+// bar and a toolbar. The workspace tab is a splitter: the workspace tree,
+// then the run configuration header over the console. The window creates
+// the run controller once, with the real device, process and report
+// services, and keeps it (and any run in progress) for its lifetime. Its
 // object name "MainWindow" is the identifier the quit and close policy looks
 // at. Lives on the main thread.
 class MainWindow final : public QMainWindow
@@ -22,13 +35,50 @@ public:
 
     QTabWidget *tabs() const { return m_tabs; }
     QLabel *footer() const { return m_footer; }
+    RunnerViewModel *runner() const { return m_runner.get(); }
+    ConfigHeaderView *header() const { return m_header; }
+    WorkspaceTreeView *workspaceTree() const { return m_tree; }
+    ConsolePanel *consoleArea() const { return m_console; }
+    QSplitter *splitter() const { return m_splitter; }
+    QWidget *mirrorPanel() const { return m_mirrorPanel; }
+
+    QAction *runAction() const { return m_runAction; }
+    QAction *stopAction() const { return m_stopAction; }
+    QAction *importAction() const { return m_importAction; }
+    QAction *refreshDevicesAction() const { return m_refreshDevicesAction; }
+    QAction *focusFilterAction() const { return m_focusFilterAction; }
+    QAction *mirrorAction() const { return m_mirrorAction; }
+
+public Q_SLOTS:
+    // Opens `path` as the workspace (the command line, a folder dropped on
+    // the application).
+    void openWorkspace(const QString &path);
 
 protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    QWidget *buildWorkspaceScreen();
+    void buildMenus();
+    void updateActions();
     void applyFooterStyle();
+
+    // The executor outlives the controller that uses it.
+    std::unique_ptr<CommandExecutor> m_executor;
+    std::unique_ptr<RunnerViewModel> m_runner;
 
     QTabWidget *m_tabs = nullptr;
     QLabel *m_footer = nullptr;
+    QSplitter *m_splitter = nullptr;
+    WorkspaceTreeView *m_tree = nullptr;
+    ConfigHeaderView *m_header = nullptr;
+    ConsolePanel *m_console = nullptr;
+    QWidget *m_mirrorPanel = nullptr;
+
+    QAction *m_runAction = nullptr;
+    QAction *m_stopAction = nullptr;
+    QAction *m_importAction = nullptr;
+    QAction *m_refreshDevicesAction = nullptr;
+    QAction *m_focusFilterAction = nullptr;
+    QAction *m_mirrorAction = nullptr;
 };

@@ -10,6 +10,20 @@ constexpr std::array kEntries {
     SymbolIcons::Entry { "play.circle", "media-playback-start", ":/icons/play.circle.svg" },
     SymbolIcons::Entry { "clock.fill", "document-open-recent", ":/icons/clock.fill.svg" },
     SymbolIcons::Entry { "gearshape", "preferences-system", ":/icons/gearshape.svg" },
+    // Workspace screen: header, tree and toolbar.
+    SymbolIcons::Entry { "arrow.clockwise", "view-refresh", ":/icons/arrow.clockwise.svg" },
+    SymbolIcons::Entry { "arrow.triangle.2.circlepath", "view-refresh", ":/icons/arrow.triangle.2.circlepath.svg" },
+    SymbolIcons::Entry { "play.fill", "media-playback-start", ":/icons/play.fill.svg" },
+    SymbolIcons::Entry { "stop.fill", "media-playback-stop", ":/icons/stop.fill.svg" },
+    SymbolIcons::Entry { "chart.bar.doc.horizontal", "x-office-document", ":/icons/chart.bar.doc.horizontal.svg" },
+    SymbolIcons::Entry { "gearshape.fill", "preferences-system", ":/icons/gearshape.fill.svg" },
+    SymbolIcons::Entry { "folder", "folder", ":/icons/folder.svg" },
+    SymbolIcons::Entry { "folder.badge.plus", "folder-new", ":/icons/folder.badge.plus.svg" },
+    SymbolIcons::Entry { "folder.badge.questionmark", "folder", ":/icons/folder.badge.questionmark.svg" },
+    SymbolIcons::Entry { "doc", "text-x-generic", ":/icons/doc.svg" },
+    SymbolIcons::Entry { "doc.text", "text-x-script", ":/icons/doc.text.svg" },
+    SymbolIcons::Entry { "eye", "view-reveal", ":/icons/eye.svg" },
+    SymbolIcons::Entry { "sidebar.right", "view-right-pane", ":/icons/sidebar.right.svg" },
 };
 
 } // namespace

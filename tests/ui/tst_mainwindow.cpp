@@ -1,8 +1,16 @@
 #include "mainwindow.h"
+#include "runner/runnerviewmodel.h"
 #include "settings/logging.h"
 #include "symbolicons.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QTabWidget>
 #include <QTest>
@@ -17,7 +25,13 @@ private Q_SLOTS:
     void minimumSize();
     void symbolTable_data();
     void symbolTable();
+    void shortcuts_data();
+    void shortcuts();
+    void everyControlIsNamed();
 };
+
+using WindowCheck = std::function<bool(MainWindow &)>;
+Q_DECLARE_METATYPE(WindowCheck)
 
 void TestMainWindow::tabsInOrderWithIcons()
 {
@@ -81,6 +95,60 @@ void TestMainWindow::symbolTable()
             drawn = qAlpha(image.pixel(x, y)) > 0;
     }
     QVERIFY2(drawn, "the SVG renders something");
+}
+
+void TestMainWindow::shortcuts_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<WindowCheck>("happened");
+
+    QTest::newRow("Ctrl+O opens the folder chooser, without blocking")
+        << QKeySequence(Qt::CTRL | Qt::Key_O) << WindowCheck([](MainWindow &window) {
+               auto *dialog = window.findChild<QFileDialog *>(QStringLiteral("importWorkspaceDialog"));
+               return dialog && dialog->isVisible() && dialog->fileMode() == QFileDialog::Directory
+                   && dialog->windowModality() != Qt::ApplicationModal;
+           });
+    QTest::newRow("Ctrl+F focuses the console filter")
+        << QKeySequence(Qt::CTRL | Qt::Key_F) << WindowCheck([](MainWindow &window) {
+               auto *field = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+               return field && window.isAncestorOf(field) && field->placeholderText() == QStringLiteral("Filter console...");
+           });
+    QTest::newRow("Ctrl+R does nothing while a run cannot start")
+        << QKeySequence(Qt::CTRL | Qt::Key_R)
+        << WindowCheck([](MainWindow &window) { return !window.runner()->isRunning() && !window.runAction()->isEnabled(); });
+}
+
+void TestMainWindow::shortcuts()
+{
+    QFETCH(QKeySequence, keys);
+    QFETCH(WindowCheck, happened);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QTest::keySequence(&window, keys);
+    QVERIFY(happened(window));
+}
+
+void TestMainWindow::everyControlIsNamed()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QStringList unnamed;
+    const QList<QWidget *> controls = window.findChildren<QWidget *>();
+    for (QWidget *widget : controls) {
+        const bool control = qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget)
+            || qobject_cast<QLineEdit *>(widget);
+        // The tab bar's own scroll arrows and a combo box's inner editor are
+        // named by their owners.
+        if (!control || !widget->isVisibleTo(&window) || qobject_cast<QComboBox *>(widget->parentWidget()))
+            continue;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!accessible || accessible->text(QAccessible::Name).isEmpty())
+            unnamed << QString::fromLatin1(widget->metaObject()->className()) + u' ' + widget->objectName();
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -103,4 +103,30 @@ bool isFlowFileName(const QString &name)
     return lower.endsWith(QLatin1String(".yaml")) || lower.endsWith(QLatin1String(".yml"));
 }
 
+FileKind fileKind(const QString &name, bool isDirectory)
+{
+    if (isDirectory)
+        return FileKind::Folder;
+    if (isEnvironmentFileName(name))
+        return FileKind::Environment;
+    if (isFlowFileName(name))
+        return FileKind::Flow;
+    return FileKind::Other;
+}
+
+QString iconName(const QString &name, bool isDirectory)
+{
+    switch (fileKind(name, isDirectory)) {
+    case FileKind::Folder:
+        return QStringLiteral("folder");
+    case FileKind::Environment:
+        return QStringLiteral("gearshape");
+    case FileKind::Flow:
+        return QStringLiteral("doc.text");
+    case FileKind::Other:
+        break;
+    }
+    return QStringLiteral("doc");
+}
+
 } // namespace WorkspaceFiles

@@ -31,6 +31,15 @@ bool isEnvironmentFileName(const QString &name);
 // "….yaml"/"….yml" (any case) that is not an environment file.
 bool isFlowFileName(const QString &name);
 
+// What a tree row is, from its name: the environment test comes first, so an
+// "env_" YAML file is never a flow.
+enum class FileKind { Folder, Flow, Environment, Other };
+FileKind fileKind(const QString &name, bool isDirectory);
+
+// The symbol a tree row shows: "folder", "gearshape" for environment files,
+// "doc.text" for flows, "doc" for anything else.
+QString iconName(const QString &name, bool isDirectory);
+
 // Orders names by the byte order of their UTF-8 form (code point order),
 // which differs from UTF-16 order for characters beyond U+FFFF.
 bool nameLessThan(const QString &a, const QString &b);

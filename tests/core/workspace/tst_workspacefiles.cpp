@@ -30,6 +30,8 @@ private Q_SLOTS:
     void relativePath();
     void fileKinds_data();
     void fileKinds();
+    void iconNames_data();
+    void iconNames();
     void parseEnvText_data();
     void parseEnvText();
     void parseEnvFileFailures();
@@ -220,6 +222,40 @@ void TestWorkspaceFiles::fileKinds()
     QFETCH(bool, flow);
     QCOMPARE(WorkspaceFiles::isEnvironmentFileName(name), environment);
     QCOMPARE(WorkspaceFiles::isFlowFileName(name), flow);
+}
+
+void TestWorkspaceFiles::iconNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("isDirectory");
+    QTest::addColumn<QString>("icon");
+    QTest::addColumn<int>("kind");
+
+    const int folder = int(WorkspaceFiles::FileKind::Folder);
+    const int flow = int(WorkspaceFiles::FileKind::Flow);
+    const int env = int(WorkspaceFiles::FileKind::Environment);
+    const int other = int(WorkspaceFiles::FileKind::Other);
+    QTest::newRow("folder named like a flow") << QStringLiteral("login.yaml") << true << QStringLiteral("folder") << folder;
+    QTest::newRow(".env folder") << QStringLiteral(".env") << true << QStringLiteral("folder") << folder;
+    QTest::newRow(".env file") << QStringLiteral(".env") << false << QStringLiteral("gearshape") << env;
+    QTest::newRow(".env.sit") << QStringLiteral(".env.sit") << false << QStringLiteral("gearshape") << env;
+    QTest::newRow("env_ yml upper") << QStringLiteral("ENV_SIT.YML") << false << QStringLiteral("gearshape") << env;
+    QTest::newRow("env_ without yaml is a doc") << QStringLiteral("env_notes.txt") << false << QStringLiteral("doc") << other;
+    QTest::newRow("flow") << QStringLiteral("login.yaml") << false << QStringLiteral("doc.text") << flow;
+    QTest::newRow("flow upper extension") << QStringLiteral("Checkout.YAML") << false << QStringLiteral("doc.text") << flow;
+    QTest::newRow("yaml mentioning env") << QStringLiteral("my_env_flow.yml") << false << QStringLiteral("doc.text") << flow;
+    QTest::newRow("ends in .env") << QStringLiteral("prod.env") << false << QStringLiteral("doc") << other;
+    QTest::newRow("yaml in the middle") << QStringLiteral("flow.yaml.bak") << false << QStringLiteral("doc") << other;
+}
+
+void TestWorkspaceFiles::iconNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, isDirectory);
+    QFETCH(QString, icon);
+    QFETCH(int, kind);
+    QCOMPARE(WorkspaceFiles::iconName(name, isDirectory), icon);
+    QCOMPARE(int(WorkspaceFiles::fileKind(name, isDirectory)), kind);
 }
 
 void TestWorkspaceFiles::parseEnvText_data()

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Screenshots of the workspace screen on the simulated device lab, under a
+# virtual X server, clicked through with xdotool as a user would:
+#   <out>/empty-<size>-<theme>.png     the first window, no workspace
+#   <out>/selected-<size>-<theme>.png  the demo workspace, a flow and an env file chosen
+#   <out>/running-<size>-<theme>.png   a run in progress
+# for 1280x800 and 800x500, light (the platform style) and dark (Fusion with a
+# dark palette, `--dark`). Needs xvfb-run and xdotool and a build in build/.
+# Usage: scripts/screenshots.sh [out-dir]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="${1:-$root/build/screenshots}"
+mkdir -p "$out"
+app="$root/build/src/app/kestrune"
+export XDG_DATA_HOME
+XDG_DATA_HOME="$(mktemp -d)"
+trap 'rm -rf "$XDG_DATA_HOME"' EXIT
+# shellcheck source=demo-env.sh
+source "$root/scripts/demo-env.sh"
+kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"
+export KESTRUNE_SIM_SPEED=human
+
+# shot <name> <WxH> <theme> <delay ms> [clicks...]: each click is "x,y" in
+# window coordinates, "key:<keys>" (xdotool key names) or "wait:<seconds>".
+shot() {
+    local name="$1" size="$2" theme="$3" delay="$4"
+    shift 4
+    local flags=(--size "$size" --screenshot "$out/$name-$size-$theme.png")
+    [[ "$theme" == dark ]] && flags+=(--dark)
+    local workspace=()
+    [[ "$name" != empty ]] && workspace=("$root/demo/workspace")
+    # Another X server may take the display number first: try again.
+    local attempt
+    for attempt in 1 2 3; do
+    rm -f "$out/$name-$size-$theme.png"
+    xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
+        app="$1"; delay="$2"; shift 2
+        flags=(); while [[ "$1" != "--" ]]; do flags+=("$1"); shift; done; shift
+        clicks=(); while [[ "$1" != "--" ]]; do clicks+=("$1"); shift; done; shift
+        KESTRUNE_SCREENSHOT_DELAY_MS="$delay" "$app" "$@" "${flags[@]}" &
+        pid=$!
+        win=""
+        for _ in $(seq 50); do win=$(xdotool search --name "^Kestrune$" 2>/dev/null | head -1) && [[ -n "$win" ]] && break; sleep 0.1; done
+        sleep 1.5
+        for c in ${clicks[@]+"${clicks[@]}"}; do
+            if [[ "$c" == wait:* ]]; then sleep "${c#wait:}"; continue; fi
+            if [[ "$c" == key:* ]]; then xdotool key --window "$win" "${c#key:}"; sleep 0.6; continue; fi
+            xdotool mousemove --window "$win" "${c%,*}" "${c#*,}" click 1
+            sleep 0.6
+        done
+        wait "$pid"
+    ' _ "$app" "$delay" "${flags[@]}" -- "$@" -- ${workspace[@]+"${workspace[@]}"} || true
+    [[ -s "$out/$name-$size-$theme.png" ]] && break
+    sleep 1
+    done
+    echo "screenshots: $out/$name-$size-$theme.png" >&2
+}
+
+for theme in light dark; do
+    for size in 1280x800 800x500; do
+        shot empty "$size" "$theme" 1500
+        # Rows of the demo tree: env_uat.yaml is the fourth, login.yaml the fifth.
+        shot selected "$size" "$theme" 6000 60,205 60,181
+        shot running "$size" "$theme" 12000 60,205 60,181 wait:1 key:ctrl+r wait:4
+    done
+done
