@@ -1,16 +1,37 @@
 // kestrune-cli report RUN_FOLDER [--since ISO8601]: the post-processing that
 // follows a run (patched report.html, report-custom.html, Allure log
-// attachment), run on an existing run folder.
+// attachment), run on an existing run folder. Exits 0 when the reports were
+// written, 1 when they were not (the reason on standard error), 2 on a usage
+// error or a folder that is not a run folder.
 #include "cliregistry.h"
+#include "reports/fullreportmodels.h"
+#include "reports/reportfilefinder.h"
 #include "reports/reportformatters.h"
 #include "reports/reportmanager.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
 namespace {
+
+// Whether the folder holds the runner's report.json (where the post-processing
+// will look for it): a folder without one is no run folder, and its other
+// tools' report files are not ours to edit.
+bool holdsRunnerReport(const QString &folder)
+{
+    const std::optional<QString> json = ReportFileFinder::findFile(QStringLiteral("report.json"), folder);
+    if (!json)
+        return false;
+    QFile file(*json);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Every report of the runner lists its flows; other tools' report.json do not.
+    const std::optional<MaestroFullReport> report = MaestroFullReport::decode(file.readAll());
+    return report && report->flows;
+}
 
 int runReport(const QStringList &arguments)
 {
@@ -52,13 +73,27 @@ int runReport(const QStringList &arguments)
     }
     if (!QFileInfo(folder).isDir()) {
         err << "kestrune-cli report: no such folder: " << folder << '\n';
-        return 1;
+        return 2;
+    }
+    if (!holdsRunnerReport(folder)) {
+        err << "kestrune-cli report: not a run folder (no report.json of the runner's): " << folder << '\n';
+        return 2;
     }
 
     ReportManager manager;
     QEventLoop loop;
-    manager.generateReport(folder, since, [&loop](bool) { loop.quit(); });
+    bool generated = false;
+    QString reason;
+    manager.generateReport(folder, since, [&](bool ok, const QString &why) {
+        generated = ok;
+        reason = why;
+        loop.quit();
+    });
     loop.exec();
+    if (!generated) {
+        err << "kestrune-cli report: report not generated: " << reason << '\n';
+        return 1;
+    }
 
     // The CLI "opens" a report by printing where it is.
     manager.setOpeners([&out](const QUrl &page) { out << "Report page: " << page.toLocalFile() << '\n'; },

@@ -23,7 +23,8 @@ private Q_SLOTS:
     void reportSinceDropsEarlierExchanges();
     void reportArguments_data();
     void reportArguments();
-    void reportWithoutPageShowsRunFolder();
+    void reportExitStatus_data();
+    void reportExitStatus();
     void historyRows();
 };
 
@@ -63,7 +64,7 @@ void TestReportCommands::reportArguments_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::newRow("no folder") << QStringList { "report" } << 2;
-    QTest::newRow("missing folder") << QStringList { "report", "/nonexistent/run" } << 1;
+    QTest::newRow("missing folder") << QStringList { "report", "/nonexistent/run" } << 2;
     QTest::newRow("bad since") << QStringList { "report", ".", "--since", "yesterday" } << 2;
     QTest::newRow("since without time") << QStringList { "report", ".", "--since" } << 2;
     QTest::newRow("unknown option") << QStringList { "report", ".", "--fast" } << 2;
@@ -80,14 +81,45 @@ void TestReportCommands::reportArguments()
     QVERIFY(!result.err.isEmpty());
 }
 
-void TestReportCommands::reportWithoutPageShowsRunFolder()
+void TestReportCommands::reportExitStatus_data()
 {
+    QTest::addColumn<QString>("folder"); // what the folder given to report holds
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // a part of standard error
+    QTest::newRow("an empty run folder") << "empty" << 2 << "not a run folder";
+    QTest::newRow("a project with a coverage report") << "coverage" << 2 << "not a run folder";
+    QTest::newRow("the runner's report only under node_modules") << "node_modules" << 2 << "not a run folder";
+    QTest::newRow("a page that cannot be patched") << "latin1 page" << 1 << "report not generated: ";
+}
+
+void TestReportCommands::reportExitStatus()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
     QTemporaryDir dir;
-    const QString run = dir.filePath(QStringLiteral("SIT_20261206_093640"));
-    QVERIFY(QDir().mkpath(run + QStringLiteral("/sandbox")));
-    const CliResult result = runCli({ QStringLiteral("report"), run });
-    QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.out, QStringLiteral("No report page; run folder: ") + run + QLatin1Char('\n'));
+    QString target = dir.filePath(QStringLiteral("project"));
+    QVERIFY(QDir().mkpath(target + QStringLiteral("/sandbox")));
+    const QByteArray foreignPage = "<html><body>coverage</body></html>\n";
+    if (folder == QLatin1String("coverage")) {
+        QVERIFY(writeAll(target + QStringLiteral("/coverage/report.json"), "{\"total\":{\"lines\":{\"pct\":81}}}"));
+        QVERIFY(writeAll(target + QStringLiteral("/coverage/report.html"), foreignPage));
+    } else if (folder == QLatin1String("node_modules")) {
+        QVERIFY(!copyBasicRun(target + QStringLiteral("/node_modules/pkg")).isEmpty());
+        QVERIFY(writeAll(target + QStringLiteral("/coverage/report.html"), foreignPage));
+    } else if (folder == QLatin1String("latin1 page")) {
+        target = copyBasicRun(dir.path());
+        QVERIFY(writeAll(basicReportFolder(target) + QStringLiteral("/report.html"), "caf\xe9"));
+    }
+    const CliResult result = runCli({ QStringLiteral("report"), target });
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    if (exitCode == 2) {
+        // Refused before anything is written.
+        QVERIFY(!QFileInfo::exists(target + QStringLiteral("/coverage/report-custom.html")));
+        if (QFileInfo::exists(target + QStringLiteral("/coverage/report.html")))
+            QCOMPARE(readAll(target + QStringLiteral("/coverage/report.html")), foreignPage);
+    }
 }
 
 void TestReportCommands::historyRows()

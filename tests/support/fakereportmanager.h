@@ -5,25 +5,27 @@
 #include <QStringList>
 
 // Records the run folders it is handed and completes at once, or, when
-// `deferred` is set, keeps the completion for the test to call.
+// `deferred` is set, keeps the completion for the test to call. It reports
+// `succeeds` and `failureReason` as the outcome.
 class FakeReportManager final : public ReportManaging
 {
 public:
-    void generateReport(
-        const QString &runFolderPath, const std::optional<QDateTime> &start, std::function<void(bool)> completion) override
+    void generateReport(const QString &runFolderPath, const std::optional<QDateTime> &start, Completion completion) override
     {
         generated.append(runFolderPath);
         startTimes.append(start);
         if (deferred)
             pending = std::move(completion);
         else if (completion)
-            completion(true);
+            completion(succeeds, failureReason);
     }
 
     void openReport(const QString &runFolderPath) override { opened.append(runFolderPath); }
 
     bool deferred = false;
-    std::function<void(bool)> pending;
+    bool succeeds = true;
+    QString failureReason;
+    Completion pending;
     QList<std::optional<QDateTime>> startTimes;
     QStringList generated;
     QStringList opened;

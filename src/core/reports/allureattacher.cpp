@@ -1,15 +1,32 @@
 #include "allureattacher.h"
 
+#include "atomicfile.h"
 #include "settings/logging.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QUuid>
+
+namespace {
+
+// Deletes an earlier log attachment the result named: only a plain file of
+// ours directly in the results folder, never the one just written.
+void removeStaleAttachment(const QDir &dir, const QString &source, const QString &current)
+{
+    if (source == current || source.contains(QLatin1Char('/')) || source.startsWith(QLatin1Char('.'))
+        || !source.endsWith(QLatin1String("-attachment.txt")))
+        return;
+    const QFileInfo info(dir.filePath(source));
+    if (info.isSymLink() || info.isFile())
+        QFile::remove(info.filePath());
+}
+
+} // namespace
 
 bool AllureAttacher::attach(const QString &allureResultsDir, const QString &networkLogFile, QString *error)
 {
@@ -18,22 +35,29 @@ bool AllureAttacher::attach(const QString &allureResultsDir, const QString &netw
         qCInfo(lcReport, "Warning: Allure results dir not found: %s", qUtf8Printable(allureResultsDir));
         return true;
     }
-    if (!QFileInfo::exists(networkLogFile)) {
+    if (!QFileInfo::exists(networkLogFile) || QFileInfo(networkLogFile).isSymLink()) {
         qCInfo(lcReport, "Warning: Network log not found: %s", qUtf8Printable(networkLogFile));
         return true;
     }
 
-    const QString attachmentName
-        = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower() + QStringLiteral("-attachment.txt");
-    const QDir dir(allureResultsDir);
-    {
-        QFile source(networkLogFile);
-        if (!source.copy(dir.filePath(attachmentName))) {
-            if (error)
-                *error = QStringLiteral("Could not copy %1: %2").arg(networkLogFile, source.errorString());
-            return false;
-        }
+    QFile source(networkLogFile);
+    if (!source.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Could not copy %1: %2").arg(networkLogFile, source.errorString());
+        return false;
     }
+    const QByteArray log = source.readAll();
+    source.close();
+    // Named after the log's contents, so attaching the same log again gives
+    // the same file and the same records.
+    const QUuid id = QUuid::fromRfc4122(QCryptographicHash::hash(log, QCryptographicHash::Sha256).left(16));
+    const QString attachmentName = id.toString(QUuid::WithoutBraces).toLower() + QStringLiteral("-attachment.txt");
+    const QDir dir(allureResultsDir);
+    const QString attachmentPath = dir.filePath(attachmentName);
+    if (QFileInfo(attachmentPath).isSymLink())
+        QFile::remove(attachmentPath); // replaced, never written through
+    if (!AtomicFile::writeWhole(attachmentPath, log, error))
+        return false;
 
     QStringList resultFiles;
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
@@ -68,18 +92,23 @@ bool AllureAttacher::attach(const QString &allureResultsDir, const QString &netw
             continue;
         }
         QJsonObject result = document.object();
-        QJsonArray attachments = result.value(QLatin1String("attachments")).toArray(); // non-arrays count as empty
+        // An earlier attachment of the log is replaced, not added to.
+        const QJsonArray previous = result.value(QLatin1String("attachments")).toArray(); // non-arrays count as empty
+        QJsonArray attachments;
+        for (const QJsonValue &attachment : previous) {
+            const QJsonObject entry = attachment.toObject();
+            if (entry.value(QLatin1String("name")) == record.value(QLatin1String("name"))) {
+                removeStaleAttachment(dir, entry.value(QLatin1String("source")).toString(), attachmentName);
+                continue;
+            }
+            attachments.append(attachment);
+        }
         attachments.append(record);
         result.insert(QStringLiteral("attachments"), attachments);
 
         // Written atomically: a crash mid-write must not lose the result.
-        QSaveFile out(path);
-        if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(result).toJson(QJsonDocument::Compact)) < 0
-            || !out.commit()) {
-            if (error)
-                *error = QStringLiteral("Could not write %1: %2").arg(path, out.errorString());
+        if (!AtomicFile::writeWhole(path, QJsonDocument(result).toJson(QJsonDocument::Compact), error))
             return false;
-        }
         ++count;
     }
     qCInfo(lcReport, "Attached netfox log to %lld Allure result(s) as %s", static_cast<long long>(count),

@@ -3,8 +3,10 @@
 #include <QString>
 
 // Attaches the run's network log to every Allure result of the runner: copies
-// the log into the results folder under a new name and adds an attachment
-// record to each "*-result.json". Stateless; runs on the report worker.
+// the log into the results folder under a name taken from its contents and
+// gives each "*-result.json" one attachment record for it (an earlier record
+// of the log, and its file, are replaced), so attaching twice equals attaching
+// once. Stateless; runs on the report worker.
 namespace AllureAttacher {
 
 // False with `error` when copying the log or writing a result file fails

@@ -1,6 +1,7 @@
 #include "customreportbuilder.h"
 
 #include "apihitindex.h"
+#include "atomicfile.h"
 #include "htmlescape.h"
 #include "jsonnode.h"
 #include "network/netfoxparser.h"
@@ -15,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 
 namespace {
 
@@ -348,12 +348,8 @@ bool CustomReportBuilder::generateCustomReport(const QString &reportJsonFile, co
             *error = QStringLiteral("%1 is a link that cannot be replaced").arg(pagePath);
         return false;
     }
-    QSaveFile out(pagePath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(page.toUtf8()) < 0 || !out.commit()) {
-        if (error)
-            *error = out.errorString();
+    if (!AtomicFile::writeWhole(pagePath, page.toUtf8(), error))
         return false;
-    }
     qCInfo(lcReport, "Generated dynamic report at: %s", qUtf8Printable(pagePath));
     return true;
 }

@@ -16,8 +16,12 @@ namespace NetworkLogPanel {
 // apart, as one JSON string literal).
 QString script(const NetworkHitList &hits);
 
-// Inserts the panel into `html`; nothing when the log has no exchanges at or
-// after `since`. True when the text changed.
+// Inserts the panel into `html` in place of any panel put there before; no
+// panel when the log has no exchanges at or after `since`. True when the text
+// changed.
+// Takes out every panel an earlier patch put in; true when there was one.
+bool removeEmbedded(QString &html);
+
 bool embed(QString &html, const QString &networkLogFile, const std::optional<QDateTime> &since);
 
 } // namespace NetworkLogPanel

@@ -1,5 +1,7 @@
 #include "reportfilefinder.h"
 
+#include "workspace/workspacefiles.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -16,7 +18,11 @@ std::optional<QString> search(const QString &name, const QString &directory, Wan
         = QDir(directory).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
     for (const QFileInfo &entry : entries) {
         const bool isDirectory = entry.isDir() && !entry.isSymLink();
-        if (isDirectory && entry.fileName() == QLatin1String(ReportFileFinder::kSandboxName))
+        // The runner writes nothing into the sandbox or a folder the workspace
+        // leaves out (a project's node_modules can hold other tools' reports).
+        if (isDirectory
+            && (entry.fileName() == QLatin1String(ReportFileFinder::kSandboxName)
+                || WorkspaceFiles::blacklist().contains(entry.fileName())))
             continue;
         // A named pipe, socket or device is no file of the runner's: reading
         // one would block or never end.

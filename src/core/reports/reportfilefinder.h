@@ -7,7 +7,8 @@
 
 // Finds the runner's files inside a run folder. The run folder also holds
 // "sandbox", the copy of the workspace, which every search skips with all its
-// contents. Entries are visited in name order so a search gives the same
+// contents, as it skips the folders the workspace leaves out (".git",
+// "node_modules", ...). Entries are visited in name order so a search gives the same
 // answer on every file system; links are not followed into. Any thread.
 namespace ReportFileFinder {
 

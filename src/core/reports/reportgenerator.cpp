@@ -1,6 +1,7 @@
 #include "reportgenerator.h"
 
 #include "allureattacher.h"
+#include "atomicfile.h"
 #include "networklogpanel.h"
 #include "reportbranding.h"
 #include "reportfilefinder.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 ReportGenerator::ReportGenerator(CustomReportOptions customReportOptions)
@@ -27,32 +27,50 @@ std::optional<QString> ReportGenerator::findDirectory(const QString &name, const
     return ReportFileFinder::findDirectory(name, directory);
 }
 
-void ReportGenerator::generate(const QString &runFolder, const std::optional<QDateTime> &testStartTime)
+bool ReportGenerator::generate(const QString &runFolder, const std::optional<QDateTime> &testStartTime, QString *reason)
 {
     QString networkLogFile = QDir(runFolder).filePath(QStringLiteral("network_log.txt"));
     const QFileInfo logInfo(networkLogFile);
-    if (logInfo.exists() && !logInfo.isFile()) {
+    if (logInfo.isSymLink()) {
+        // A link could name any file the user can read, which would then be
+        // shown and attached as the run's log: it counts as no log.
+        qCInfo(lcReport, "Warning: Network log is a link, not the run's log: %s", qUtf8Printable(networkLogFile));
+        networkLogFile.clear();
+    } else if (logInfo.exists() && !logInfo.isFile()) {
         // A named pipe or device (an unpacked archive can hold one) would block
         // or never end: every step goes on as without a log.
         qCInfo(lcReport, "Warning: Network log is not a file: %s", qUtf8Printable(networkLogFile));
         networkLogFile.clear();
     }
+    QString firstFailure;
+    const auto failed = [&firstFailure](const char *what, const QString &error) {
+        qCInfo(lcReport, "Warning: %s: %s", what, qUtf8Printable(error));
+        if (firstFailure.isEmpty())
+            firstFailure = error;
+    };
     QString error;
 
-    if (const auto html = findFile(QStringLiteral("report.html"), runFolder)) {
+    const std::optional<QString> html = findFile(QStringLiteral("report.html"), runFolder);
+    if (html) {
         if (!patchReportHTML(*html, networkLogFile, testStartTime, &error))
-            qCInfo(lcReport, "Warning: Failed to patch report.html: %s", qUtf8Printable(error));
+            failed("Failed to patch report.html", error);
     }
-    if (const auto json = findFile(QStringLiteral("report.json"), runFolder)) {
+    const std::optional<QString> json = findFile(QStringLiteral("report.json"), runFolder);
+    if (json) {
         error.clear();
         if (!CustomReportBuilder::generateCustomReport(*json, networkLogFile, testStartTime, &error, m_customReportOptions))
-            qCInfo(lcReport, "Warning: Failed to generate custom report: %s", qUtf8Printable(error));
+            failed("Failed to generate custom report", error);
     }
     if (const auto allure = findDirectory(QStringLiteral("allure-results"), runFolder)) {
         error.clear();
         if (!AllureAttacher::attach(*allure, networkLogFile, &error))
-            qCInfo(lcReport, "Warning: Failed to attach allure log: %s", qUtf8Printable(error));
+            failed("Failed to attach allure log", error);
     }
+    if (!html && !json && firstFailure.isEmpty())
+        firstFailure = QStringLiteral("no report.html or report.json in %1").arg(runFolder);
+    if (reason)
+        *reason = firstFailure;
+    return firstFailure.isEmpty();
 }
 
 bool ReportGenerator::patchReportHTML(
@@ -94,12 +112,8 @@ bool ReportGenerator::patchReportHTML(
 
     if (html == normalised)
         return true;
-    QSaveFile out(htmlFile);
-    if (!out.open(QIODevice::WriteOnly) || out.write(html.toUtf8()) < 0 || !out.commit()) {
-        if (error)
-            *error = out.errorString();
+    if (!AtomicFile::writeWhole(htmlFile, html.toUtf8(), error))
         return false;
-    }
     qCInfo(lcReport, "Successfully processed and patched report.html (Screenshots, UI, Netfox Log)");
     return true;
 }

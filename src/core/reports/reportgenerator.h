@@ -10,7 +10,8 @@
 // Post-processes one finished run folder: patches the runner's report.html
 // (screenshots, branding, network-log panel), writes report-custom.html and
 // attaches the network log to the Allure results. Each step that fails is
-// logged and the next one still runs. A fresh instance per hand-off, used on
+// logged and the next one still runs; a link in the log's place counts as no
+// log. A fresh instance per hand-off, used on
 // one worker thread; it keeps no state between calls.
 class ReportGenerator final
 {
@@ -18,7 +19,9 @@ public:
     ReportGenerator() = default;
     explicit ReportGenerator(CustomReportOptions customReportOptions);
 
-    void generate(const QString &runFolder, const std::optional<QDateTime> &testStartTime);
+    // False with `reason` (the first step's failure, or that the folder holds
+    // neither report.html nor report.json) when the reports were not written.
+    bool generate(const QString &runFolder, const std::optional<QDateTime> &testStartTime, QString *reason = nullptr);
 
     static std::optional<QString> findFile(const QString &name, const QString &directory);
     static std::optional<QString> findDirectory(const QString &name, const QString &directory);

@@ -1,8 +1,8 @@
 #include "reportmanager.h"
 
+#include "process/poolwork.h"
 #include "reportgenerator.h"
 #include "reporthistorystore.h"
-#include "process/poolwork.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -32,20 +32,21 @@ void ReportManager::setCustomReportOptions(const CustomReportOptions &options)
 }
 
 void ReportManager::generateReport(
-    const QString &runFolderPath, const std::optional<QDateTime> &testStartTime, std::function<void(bool)> completion)
+    const QString &runFolderPath, const std::optional<QDateTime> &testStartTime, Completion completion)
 {
     const QString folder = QFileInfo(runFolderPath).absoluteFilePath();
     const CustomReportOptions options = m_customReportOptions;
     QPointer<ReportManager> self(this);
     PoolWork::start(m_pool, [self, folder, testStartTime, options, completion = std::move(completion)]() mutable {
-        ReportGenerator(options).generate(folder, testStartTime);
+        QString reason;
+        const bool generated = ReportGenerator(options).generate(folder, testStartTime, &reason);
         // Delivered on the main thread, and dropped if the manager is gone
         // (the pointer is only read there).
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, completion = std::move(completion)] {
+            [self, generated, reason, completion = std::move(completion)] {
                 if (self && completion)
-                    completion(true);
+                    completion(generated, reason);
             },
             Qt::QueuedConnection);
     });

@@ -28,8 +28,8 @@ public:
     void setOpeners(UrlOpener openFile, UrlOpener revealFolder);
     void setCustomReportOptions(const CustomReportOptions &options);
 
-    void generateReport(const QString &runFolderPath, const std::optional<QDateTime> &testStartTime,
-        std::function<void(bool)> completion) override;
+    void generateReport(
+        const QString &runFolderPath, const std::optional<QDateTime> &testStartTime, Completion completion) override;
     void openReport(const QString &runFolderPath) override;
 
 private:

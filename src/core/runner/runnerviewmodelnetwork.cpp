@@ -55,8 +55,8 @@ void RunnerViewModel::setNetworkPollInterval(std::chrono::milliseconds interval)
 
 RunnerViewModel::NetworkPull RunnerViewModel::networkPull() const
 {
-    return NetworkPull { m_selectedDeviceId, m_selectedAppId, m_currentEvidencePath, selectedDeviceIsSimulator(),
-        m_testStartTime, m_networkGeneration };
+    return NetworkPull { m_selectedDeviceId, m_selectedAppId, m_currentEvidencePath, selectedDeviceIsSimulator(), m_testStartTime,
+        m_networkGeneration };
 }
 
 void RunnerViewModel::pollNetworkLog()
@@ -165,15 +165,21 @@ void RunnerViewModel::copyFinalNetworkLog(
 void RunnerViewModel::handOffReport(const NetworkPull &pull)
 {
     processOutput(QStringLiteral("⏳ Generating HTML Report...\n"));
-    m_reportManager->generateReport(pull.evidencePath, pull.since, [self = QPointer(this)](bool) {
-        RunnerViewModel *vm = self.data();
-        if (!vm)
-            return;
-        vm->processOutput(QStringLiteral("✅ Report Generated.\n"));
-        vm->setShowReportButton(true);
-        vm->m_isFinishingRun = false;
-        Q_EMIT vm->reportGenerated();
-    });
+    m_reportManager->generateReport(
+        pull.evidencePath, pull.since, [self = QPointer(this)](bool generated, const QString &reason) {
+            RunnerViewModel *vm = self.data();
+            if (!vm)
+                return;
+            if (generated) {
+                vm->processOutput(QStringLiteral("✅ Report Generated.\n"));
+                vm->setShowReportButton(true);
+            } else {
+                // The button would open a page that is not there or is stale.
+                vm->processOutput(QStringLiteral("⚠️ Report not generated: ") + reason + QLatin1Char('\n'));
+            }
+            vm->m_isFinishingRun = false;
+            Q_EMIT vm->reportGenerated();
+        });
 }
 
 void RunnerViewModel::openCurrentReport()

@@ -63,7 +63,8 @@ void makeRun(const QString &root, const QString &name, const QString &setup)
             R"({"commands":[{"status":"passed"},{"status":"passed","subCommands":[{"status":"failed"},{"status":"skipped","subCommands":[{"status":"passed"}]}]}]})");
     if (setup == QLatin1String("outside-details")) {
         // report.json names a detail file outside the report folder.
-        writeAll(report + QStringLiteral("/report.json"), QByteArray(kPassingReport).replace("flows/flow-000.json", "../../outside.json"));
+        writeAll(report + QStringLiteral("/report.json"),
+            QByteArray(kPassingReport).replace("flows/flow-000.json", "../../outside.json"));
         writeAll(root + QStringLiteral("/outside.json"), R"({"commands":[{"status":"failed"}]})");
     }
     if (setup == QLatin1String("bad-details"))
@@ -235,8 +236,7 @@ void TestReportHistory::reportJsonThatIsAPipeDoesNotStopTheScan()
     QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
 
     TestReportList rows;
-    const bool finished
-        = finishesBesidePipe(pipe, [&] { rows = ReportHistoryStore::scanReportFolders(dir.path()); });
+    const bool finished = finishesBesidePipe(pipe, [&] { rows = ReportHistoryStore::scanReportFolders(dir.path()); });
     QVERIFY2(finished, "the scan waited on a named pipe");
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows.first().status, TestStatus::Unknown);
@@ -351,7 +351,7 @@ void TestReportHistory::managerGeneratesAndCompletesOnMainThread()
     int calls = 0;
     bool onMainThread = false;
     bool result = false;
-    manager.generateReport(run, std::nullopt, [&](bool ok) {
+    manager.generateReport(run, std::nullopt, [&](bool ok, const QString &) {
         ++calls;
         result = ok;
         onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
@@ -370,7 +370,7 @@ void TestReportHistory::managerGoneDropsCompletion()
     int calls = 0;
     {
         ReportManager manager;
-        manager.generateReport(run, std::nullopt, [&calls](bool) { ++calls; });
+        manager.generateReport(run, std::nullopt, [&calls](bool, const QString &) { ++calls; });
     } // waits for the work, which still finishes
     QCoreApplication::processEvents();
     QTest::qWait(50);

@@ -18,8 +18,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace ReportTestSupport;
@@ -57,7 +60,6 @@ QJsonObject readJsonObject(const QString &path)
 {
     return QJsonDocument::fromJson(readAll(path)).object();
 }
-
 
 } // namespace
 
@@ -102,7 +104,13 @@ private Q_SLOTS:
     void allureLinkedResultIsNotWrittenThrough();
     void allureResultThatIsAPipe();
     void handOffOnSampleRun();
-    void handOffTwice();
+    void handOffTwiceEqualsOnce();
+    void handOffOutcome_data();
+    void handOffOutcome();
+    void linkedLogIsAbsent_data();
+    void linkedLogIsAbsent();
+    void fullDiskKeepsOriginal_data();
+    void fullDiskKeepsOriginal();
     void handOffWithPipeForLog();
 };
 
@@ -152,6 +160,10 @@ void TestReportPostProcessing::findSkipsSandbox_data()
     QTest::newRow("directory outside sandbox")
         << QStringList { "sandbox/allure-results/x", "r/allure-results/y" } << "allure-results" << true << "r/allure-results";
     QTest::newRow("sandbox itself is never found") << QStringList { "sandbox/x" } << "sandbox" << true << "-";
+    QTest::newRow("node_modules is never entered")
+        << QStringList { "node_modules/cov/report.json", "r/report.json" } << "report.json" << false << "r/report.json";
+    QTest::newRow(".git is never entered") << QStringList { ".git/x/report.html" } << "report.html" << false << "-";
+    QTest::newRow("no results folder under Pods") << QStringList { "Pods/allure-results/x" } << "allure-results" << true << "-";
     QTest::newRow("exact name only") << QStringList { "r/Report.html", "r/report.html.bak" } << "report.html" << false << "-";
 }
 
@@ -646,33 +658,138 @@ void TestReportPostProcessing::handOffOnSampleRun()
         true);
 }
 
-void TestReportPostProcessing::handOffTwice()
+void TestReportPostProcessing::handOffTwiceEqualsOnce()
 {
     QTemporaryDir dir;
     const QString run = copyBasicRun(dir.path());
     const QString report = basicReportFolder(run);
-    ReportGenerator().generate(run, std::nullopt);
-    const QString first = QString::fromUtf8(readAll(report + QStringLiteral("/report.html")));
-    QCOMPARE(int(first.count(QLatin1String("function addNetfoxPanel"))), 1);
-    ReportGenerator().generate(run, std::nullopt);
-    const QString second = QString::fromUtf8(readAll(report + QStringLiteral("/report.html")));
-
-    QCOMPARE(int(second.count(QLatin1String("function addNetfoxPanel"))), 2);
-    // No further screenshot linked: the object is the same.
-    const auto firstRange = EmbeddedReportLocator::locate(first);
-    const auto secondRange = EmbeddedReportLocator::locate(second);
-    QVERIFY(firstRange && secondRange);
-    QCOMPARE(second.mid(secondRange->start, secondRange->length), first.mid(firstRange->start, firstRange->length));
-    QCOMPARE(int(second.count(QLatin1String("cmd-003-cart"))), 1);
-
     const QString allure = report + QStringLiteral("/allure-results");
-    QCOMPARE(QDir(allure).entryList({ QStringLiteral("*-attachment.txt") }, QDir::Files).size(), 2);
-    const QJsonArray attachments
-        = readJsonObject(allure + QStringLiteral("/flow-000-result.json")).value(QLatin1String("attachments")).toArray();
-    QCOMPARE(attachments.size(), 2);
-    QVERIFY(attachments[0].toObject().value(QLatin1String("source")) != attachments[1].toObject().value(QLatin1String("source")));
+    QVERIFY(ReportGenerator().generate(run, std::nullopt));
+    const QByteArray page = readAll(report + QStringLiteral("/report.html"));
+    const QByteArray result = readAll(allure + QStringLiteral("/flow-000-result.json"));
+    QCOMPARE(int(page.count("function addNetfoxPanel")), 1);
+    QVERIFY(ReportGenerator().generate(run, std::nullopt));
+
+    QCOMPARE(readAll(report + QStringLiteral("/report.html")), page);
+    QCOMPARE(readAll(allure + QStringLiteral("/flow-000-result.json")), result);
+    const QStringList copies = QDir(allure).entryList({ QStringLiteral("*-attachment.txt") }, QDir::Files);
+    QCOMPARE(copies.size(), 1);
+    QCOMPARE(readAll(allure + QLatin1Char('/') + copies.first()), readAll(run + QStringLiteral("/network_log.txt")));
+
+    // A changed log replaces the panel and the attachment, it is not added.
+    QVERIFY(writeAll(run + QStringLiteral("/network_log.txt"), kOneExchangeLog));
+    QVERIFY(ReportGenerator().generate(run, std::nullopt));
+    const QByteArray repatched = readAll(report + QStringLiteral("/report.html"));
+    QCOMPARE(int(repatched.count("function addNetfoxPanel")), 1);
+    QVERIFY(repatched.contains("api.example.com"));
+    QCOMPARE(QDir(allure).entryList({ QStringLiteral("*-attachment.txt") }, QDir::Files).size(), 1);
+    QCOMPARE(
+        readJsonObject(allure + QStringLiteral("/flow-000-result.json")).value(QLatin1String("attachments")).toArray().size(), 1);
     // The sandbox's decoy result is never touched.
     QCOMPARE(readAll(run + QStringLiteral("/sandbox/allure-results/decoy-result.json")), QByteArray("{}\n"));
+}
+
+void TestReportPostProcessing::handOffOutcome_data()
+{
+    QTest::addColumn<QString>("breakage"); // what is done to the sample run first
+    QTest::addColumn<bool>("generated");
+    QTest::addColumn<QString>("reason"); // a part of the reason
+    QTest::newRow("sample run") << "" << true << "";
+    QTest::newRow("no report folder") << "remove report" << false << "no report.html or report.json";
+    QTest::newRow("report.json of another shape") << "foreign json" << false << "Expected Array at \"flows\"";
+    QTest::newRow("page not UTF-8") << "latin1 page" << false << "not valid UTF-8";
+}
+
+void TestReportPostProcessing::handOffOutcome()
+{
+    QFETCH(QString, breakage);
+    QFETCH(bool, generated);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    const QString report = basicReportFolder(run);
+    if (breakage == QLatin1String("remove report"))
+        QVERIFY(QDir(report).removeRecursively());
+    else if (breakage == QLatin1String("foreign json"))
+        QVERIFY(writeAll(report + QStringLiteral("/report.json"), "{\"flows\":3}"));
+    else if (breakage == QLatin1String("latin1 page"))
+        QVERIFY(writeAll(report + QStringLiteral("/report.html"), "caf\xe9"));
+    QString why;
+    QCOMPARE(ReportGenerator().generate(run, std::nullopt, &why), generated);
+    QVERIFY2(reason.isEmpty() ? why.isEmpty() : why.contains(reason), qPrintable(why));
+}
+
+void TestReportPostProcessing::linkedLogIsAbsent_data()
+{
+    QTest::addColumn<QString>("target"); // what network_log.txt links to, relative to the temporary folder
+    QTest::newRow("a file outside the run") << "secret.txt";
+    QTest::newRow("a log inside the run") << "SIT_20261206_093640/logs/real_log.txt";
+}
+
+void TestReportPostProcessing::linkedLogIsAbsent()
+{
+    QFETCH(QString, target);
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    const QString log = run + QStringLiteral("/network_log.txt");
+    QVERIFY(writeAll(dir.filePath(target), readAll(log)));
+    QVERIFY(QFile::remove(log));
+    QVERIFY(QFile::link(dir.filePath(target), log));
+    QVERIFY(ReportGenerator().generate(run, std::nullopt));
+
+    const QString report = basicReportFolder(run);
+    QVERIFY(!readAll(report + QStringLiteral("/report.html")).contains("addNetfoxPanel"));
+    QCOMPARE(QDir(report + QStringLiteral("/allure-results")).entryList({ QStringLiteral("*-attachment.txt") }, QDir::Files),
+        QStringList());
+}
+
+void TestReportPostProcessing::fullDiskKeepsOriginal_data()
+{
+    // A file-size limit makes write() stop short without an error, as a full
+    // disk does. The step runs in a child so the limit stays there.
+    QTest::addColumn<QString>("target"); // relative to the report folder
+    QTest::addColumn<int>("limit"); // bytes any file may grow to
+    QTest::newRow("the runner's page") << "report.html" << 6000;
+    QTest::newRow("the custom page") << "report-custom.html" << 6000;
+    QTest::newRow("an Allure result") << "allure-results/flow-000-result.json" << 20000;
+}
+
+void TestReportPostProcessing::fullDiskKeepsOriginal()
+{
+    QFETCH(QString, target);
+    QFETCH(int, limit);
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    const QString path = basicReportFolder(run) + QLatin1Char('/') + target;
+    if (target.startsWith(QLatin1String("allure"))) {
+        // A result larger than the limit and than the log, so the log's copy
+        // fits and the rewritten result does not.
+        QJsonObject result = readJsonObject(path);
+        result.insert(QStringLiteral("description"), QString(limit, u'd'));
+        QVERIFY(writeAll(path, QJsonDocument(result).toJson(QJsonDocument::Compact)));
+    } else if (target == QLatin1String("report-custom.html")) {
+        QVERIFY(writeAll(path, "<html>the page of the earlier build</html>\n"));
+    }
+    const QByteArray original = readAll(path);
+
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small { rlim_t(limit), rlim_t(limit) };
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        QString reason;
+        const bool generated = ReportGenerator().generate(run, std::nullopt, &reason);
+        ::_exit(generated ? 0 : (reason.isEmpty() ? 2 : 1));
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 1); // reported, with a reason
+    QCOMPARE(readAll(path), original);
+    // No temporary file is left beside it.
+    QCOMPARE(
+        QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tmp")), QStringList());
 }
 
 void TestReportPostProcessing::handOffWithPipeForLog()
@@ -687,8 +804,8 @@ void TestReportPostProcessing::handOffWithPipeForLog()
     QVERIFY(QFile::remove(QFile::decodeName(pipe)));
     QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
 
-    QVERIFY2(finishesBesidePipe(pipe, [&] { ReportGenerator().generate(run, std::nullopt); }),
-        "the hand-off waited on a named pipe");
+    QVERIFY2(
+        finishesBesidePipe(pipe, [&] { ReportGenerator().generate(run, std::nullopt); }), "the hand-off waited on a named pipe");
     QVERIFY(QFileInfo::exists(report + QStringLiteral("/report-custom.html")));
     QVERIFY(!readAll(report + QStringLiteral("/report.html")).contains("function addNetfoxPanel"));
 }

@@ -230,7 +230,7 @@ void TestRunnerNetwork::reportHandOffOrder()
     QCOMPARE(generated.count(), 0);
 
     QSignalSpy button(m_vm.get(), &RunnerViewModel::showReportButtonChanged);
-    std::exchange(m_reports->pending, {})(true);
+    std::exchange(m_reports->pending, {})(true, QString());
     QCoreApplication::sendPostedEvents();
     QCOMPARE(texts().last(), QString::fromUtf8("\u2705 Report Generated."));
     QVERIFY(m_vm->showReportButton());

@@ -218,7 +218,8 @@ void TestRunnerRun::outputAssembledAcrossBatches()
     QCOMPARE(texts(),
         (QStringList { QStringLiteral("  \u2713 tapOn (311ms)"), QStringLiteral("    \u2713 second step"),
             QStringLiteral("partial tail"), QString(), QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 1)"),
-            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") }));
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."),
+            QString::fromUtf8("\u2705 Report Generated.") }));
 }
 
 void TestRunnerRun::consoleLimitThroughController()
@@ -246,23 +247,43 @@ void TestRunnerRun::terminationMessages_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("reportFailure"); // empty: the reports were written
     QTest::newRow("passed") << 0
                             << QStringList { QString(), QString::fromUtf8("\u2705 Test Completed Successfully!"),
-                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") };
+                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."),
+                                   QString::fromUtf8("\u23f3 Generating HTML Report..."),
+                                   QString::fromUtf8("\u2705 Report Generated.") }
+                            << QString();
     QTest::newRow("failed") << 1
                             << QStringList { QString(), QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: 1)"),
-                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") };
+                                   QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."),
+                                   QString::fromUtf8("\u23f3 Generating HTML Report..."),
+                                   QString::fromUtf8("\u2705 Report Generated.") }
+                            << QString();
     QTest::newRow("could not start") << -1
                                      << QStringList { QString(),
                                             QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: -1)"),
-                                            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") };
+                                            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."),
+                                            QString::fromUtf8("\u23f3 Generating HTML Report..."),
+                                            QString::fromUtf8("\u2705 Report Generated.") }
+                                     << QString();
+    QTest::newRow("report not written") << 0
+                                        << QStringList { QString(), QString::fromUtf8("\u2705 Test Completed Successfully!"),
+                                               QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."),
+                                               QString::fromUtf8("\u23f3 Generating HTML Report..."),
+                                               QString::fromUtf8(
+                                                   "\u26a0\ufe0f Report not generated: Could not write report.html: disk full") }
+                                        << QStringLiteral("Could not write report.html: disk full");
 }
 
 void TestRunnerRun::terminationMessages()
 {
     QFETCH(int, status);
     QFETCH(QStringList, expected);
+    QFETCH(QString, reportFailure);
     makeViewModel();
+    m_reports->succeeds = reportFailure.isEmpty();
+    m_reports->failureReason = reportFailure;
     selectReadyRun();
     m_vm->runTest();
     waitIdle();
@@ -275,6 +296,8 @@ void TestRunnerRun::terminationMessages()
     QCOMPARE(texts(), expected);
     QCOMPARE(ended.count(), 1);
     QCOMPARE(ended.first().at(1).toInt(), status);
+    // The button opens the run's report: only one that was written.
+    QCOMPARE(m_vm->showReportButton(), reportFailure.isEmpty());
 }
 
 void TestRunnerRun::stopDuringRun_data()
@@ -302,7 +325,8 @@ void TestRunnerRun::stopDuringRun()
     QCOMPARE(texts(),
         (QStringList { QString(), QString::fromUtf8("\U0001F6D1 STOPPING TEST..."), QString(),
             QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: %1)").arg(status),
-            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."), QString::fromUtf8("\u2705 Report Generated.") }));
+            QString::fromUtf8("\U0001F4E1 Pulling Network Logs..."), QString::fromUtf8("\u23f3 Generating HTML Report..."),
+            QString::fromUtf8("\u2705 Report Generated.") }));
 
     // The next run that is not stopped reports its success again.
     m_vm->runTest();
