@@ -13,6 +13,7 @@
 #include <QThreadPool>
 #include <QUrl>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -80,8 +81,14 @@ void CliSession::print(const QStringList &lines)
     // The runner's output carries the app's text (failure messages, element
     // labels): on a terminal its control characters must not drive it.
     bytes = TerminalText::forStandardOutput(bytes);
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    if (m_outputClosed)
+        return;
+    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+    if ((std::fflush(stdout) != 0 || !written) && errno == EPIPE) {
+        m_outputClosed = true;
+        // The tree ends and the report is still written to the run folder.
+        m_viewModel->stopRun();
+    }
 }
 
 int CliSession::runUntilEnded(const std::function<void()> &start)

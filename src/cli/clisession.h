@@ -55,4 +55,7 @@ private:
     std::unique_ptr<CommandExecutor> m_executor;
     std::unique_ptr<RunnerViewModel> m_viewModel;
     bool m_printTimes;
+    // Standard output was closed (a pipe's reader went): the run is stopped
+    // once, as Ctrl-C stops it.
+    bool m_outputClosed = false;
 };

@@ -31,6 +31,7 @@ private Q_SLOTS:
     void runnerExitStatuses_data();
     void runnerExitStatuses();
     void interruptStopsTheRunner();
+    void closedOutputStopsTheRunner();
     void hierarchy();
     void runnerControlsOnATerminal_data();
     void runnerControlsOnATerminal();
@@ -365,6 +366,33 @@ void TestCliRun::interruptStopsTheRunner()
     QVERIFY2(lines.contains(QString::fromUtf8("\U0001F6D1 STOPPING TEST...")), qPrintable(out));
     QVERIFY2(lines.filter(QString::fromUtf8("\u274c Test Failed or Terminated (Exit code: ")).size() == 1, qPrintable(out));
     // The runner's own child is gone too.
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(child), 0) != 0, 10'000);
+}
+
+// `kestrune-cli run … | head`: once the reader has gone, the next write
+// stops the run as Ctrl-C does, instead of SIGPIPE killing the command and
+// leaving the runner's children behind.
+void TestCliRun::closedOutputStopsTheRunner()
+{
+    QVERIFY(writeScript(m_runner,
+        "sleep 300 &\necho \"child $!\" > '" + m_record.toUtf8() + ".child'\necho waiting\n"
+        "while :; do echo tick; sleep 0.2; done\n"));
+    QFile::remove(m_record + QStringLiteral(".child"));
+    QProcess pipeline;
+    pipeline.setProcessEnvironment(m_env);
+    // The command's status comes out on standard error, after head has gone.
+    pipeline.start(QStringLiteral("sh"),
+        QStringList { QStringLiteral("-c"), QStringLiteral("{ \"$0\" \"$@\"; echo \"status $?\" >&2; } | grep -m1 waiting"), cliPath() }
+            + runArguments());
+    QVERIFY(pipeline.waitForStarted());
+    const bool finished = pipeline.waitForFinished(30'000);
+    const QString errors = QString::fromUtf8(pipeline.readAllStandardError());
+    const qint64 child = readFile(m_record + QStringLiteral(".child")).section(u' ', 1).trimmed().toLongLong();
+    if (child > 0 && !finished)
+        ::kill(pid_t(child), SIGKILL);
+    QVERIFY(finished);
+    QVERIFY(child > 0);
+    QVERIFY2(!errors.contains(QStringLiteral("status 141")), qPrintable(errors));
     QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(child), 0) != 0, 10'000);
 }
 
