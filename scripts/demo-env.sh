@@ -18,6 +18,13 @@ kestrune_choose_demo() {
     if [[ -x "${KESTRUNE_REAL_XCRUN:-/usr/bin/xcrun}" && $runner == 1 ]]; then echo 0; else echo 1; fi
 }
 
+# Prints its argument as one single-quoted /bin/sh word: every apostrophe
+# becomes '\'' and nothing else is special inside the quotes.
+kestrune_sh_quote() {
+    local quoted=${1//\'/\'\\\'\'}
+    printf "'%s'" "$quoted"
+}
+
 # Writes (or updates) the demo's own settings file and exports what points
 # the application at the lab: KESTRUNE_SETTINGS_FILE, KESTRUNE_XCRUN,
 # KESTRUNE_XCODEBUILD, KESTRUNE_SIM_HOME, KESTRUNE_SIM_SPEED.
@@ -32,31 +39,37 @@ kestrune_enter_demo() {
     # environment does not carry the variables set here, so the runner the
     # demo's settings name is a wrapper that points the lab at the demo's
     # state itself (the device tools get the same folder from the exports).
-    cat > "$runner" <<SH
-#!/bin/sh
-# Demo runner: the simulated device lab (test and demo equipment).
-KESTRUNE_SIM_HOME='$demo_dir/lab'
-KESTRUNE_SIM_SPEED="\${KESTRUNE_SIM_SPEED:-${KESTRUNE_SIM_SPEED:-human}}"
-export KESTRUNE_SIM_HOME KESTRUNE_SIM_SPEED
-exec '$sim' "\$@"
-SH
+    # Every value goes into the wrapper single-quoted, so a path holding an
+    # apostrophe, "$(...)" or a backquote stays a path.
+    {
+        printf '#!/bin/sh\n'
+        printf '# Demo runner: the simulated device lab (test and demo equipment).\n'
+        printf 'KESTRUNE_SIM_HOME=%s\n' "$(kestrune_sh_quote "$demo_dir/lab")"
+        printf 'KESTRUNE_SIM_SPEED="${KESTRUNE_SIM_SPEED:-}"\n'
+        printf '[ -n "$KESTRUNE_SIM_SPEED" ] || KESTRUNE_SIM_SPEED=%s\n' "$(kestrune_sh_quote "${KESTRUNE_SIM_SPEED:-human}")"
+        printf 'export KESTRUNE_SIM_HOME KESTRUNE_SIM_SPEED\n'
+        printf 'exec %s "$@"\n' "$(kestrune_sh_quote "$sim")"
+    } > "$runner"
     chmod +x "$runner"
     if [[ ! -f "$settings" ]]; then
-        cat > "$settings" <<INI
-[General]
-hasCompletedSetup=true
-isMirroringEnabled=false
-appleTeamID=K7QX2M9R4T
-maestroRunnerPath=$runner
-reportsOutputDirectory=$demo_dir/reports
-INI
+        printf '[General]\nhasCompletedSetup=true\nisMirroringEnabled=false\nappleTeamID=K7QX2M9R4T\n' > "$settings"
+        printf 'maestroRunnerPath=%s\nreportsOutputDirectory=%s\n' "$runner" "$demo_dir/reports" >> "$settings"
     else
-        # Keep what the user changed in the demo, but always use this build's lab.
-        sed -i.bak -e "s|^maestroRunnerPath=.*|maestroRunnerPath=$runner|" \
-                   -e "s|^reportsOutputDirectory=.*|reportsOutputDirectory=$demo_dir/reports|" "$settings"
-        rm -f "$settings.bak"
-        grep -q '^maestroRunnerPath=' "$settings" || printf 'maestroRunnerPath=%s\n' "$runner" >> "$settings"
-        grep -q '^reportsOutputDirectory=' "$settings" || printf 'reportsOutputDirectory=%s\n' "$demo_dir/reports" >> "$settings"
+        # Keep what the user changed in the demo, but always use this build's
+        # lab. The lines are rewritten as text: no editor's replacement syntax
+        # sees the paths (an "&" or "|" in a home folder stays as it is).
+        local line seen_runner=0 seen_reports=0
+        {
+            while IFS= read -r line || [[ -n "$line" ]]; do
+                case "$line" in
+                    maestroRunnerPath=*) printf 'maestroRunnerPath=%s\n' "$runner"; seen_runner=1 ;;
+                    reportsOutputDirectory=*) printf 'reportsOutputDirectory=%s\n' "$demo_dir/reports"; seen_reports=1 ;;
+                    *) printf '%s\n' "$line" ;;
+                esac
+            done < "$settings"
+            [[ $seen_runner == 1 ]] || printf 'maestroRunnerPath=%s\n' "$runner"
+            [[ $seen_reports == 1 ]] || printf 'reportsOutputDirectory=%s\n' "$demo_dir/reports"
+        } > "$settings.new" && mv -f "$settings.new" "$settings"
     fi
     export KESTRUNE_SETTINGS_FILE="$settings"
     export KESTRUNE_XCRUN="$sim"

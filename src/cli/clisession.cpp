@@ -6,12 +6,14 @@
 #include "reports/reportmanager.h"
 #include "runner/runnerviewmodel.h"
 #include "stopsignals.h"
+#include "terminaltext.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThreadPool>
 #include <QUrl>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -26,6 +28,9 @@ CliSession::CliSession(const DeviceInfo &device, const QString &appId, const Run
     : m_executor(std::make_unique<CommandExecutor>())
     , m_printTimes(printTimes)
 {
+    // CI variables, proxies and the locale a terminal exported reach the
+    // runner; the four run variables still win.
+    m_executor->setPassesOwnEnvironment(true);
     // The command line "opens" a report by printing where it is.
     auto reports = std::make_shared<ReportManager>();
     reports->setOpeners(
@@ -73,8 +78,17 @@ void CliSession::print(const QStringList &lines)
     QByteArray bytes;
     for (const QString &line : lines)
         bytes += (m_printTimes ? line : line.mid(kTimePrefixLength)).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    // The runner's output carries the app's text (failure messages, element
+    // labels): on a terminal its control characters must not drive it.
+    bytes = TerminalText::forStandardOutput(bytes);
+    if (m_outputClosed)
+        return;
+    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+    if ((std::fflush(stdout) != 0 || !written) && errno == EPIPE) {
+        m_outputClosed = true;
+        // The tree ends and the report is still written to the run folder.
+        m_viewModel->stopRun();
+    }
 }
 
 int CliSession::runUntilEnded(const std::function<void()> &start)
@@ -120,5 +134,12 @@ int CliSession::runUntilEnded(const std::function<void()> &start)
     // Interrupted commands exit the shell's way, 128 + the signal.
     if (stopSignal != 0)
         return 128 + stopSignal;
-    return (*status >= 0 && *status <= 255) ? *status : 1;
+    // The runner could not be started at all ("Argument list too long").
+    if (*status < 0)
+        return kNotStarted;
+    // A runner killed by a signal exits the shell's way too, or SIGSEGV
+    // would read as "exit 11".
+    if (m_executor->lastRunEndedBySignal() && *status > 0 && *status < 128)
+        return 128 + *status;
+    return *status <= 255 ? *status : 1;
 }

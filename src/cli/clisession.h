@@ -42,7 +42,8 @@ public:
     // has ended (a test run: its network log pulled and its report generated)
     // and every console line has been printed. Returns the runner's
     // exit status (1 when it has none that fits an exit code), 128 + the
-    // signal's number when a signal stopped it, or kNotStarted.
+    // signal's number when a signal stopped the run or killed the runner, or
+    // kNotStarted (also when the runner could not be launched).
     int runUntilEnded(const std::function<void()> &start);
 
     // The device as the device tool lists it, or one named by its UDID.
@@ -54,4 +55,7 @@ private:
     std::unique_ptr<CommandExecutor> m_executor;
     std::unique_ptr<RunnerViewModel> m_viewModel;
     bool m_printTimes;
+    // Standard output was closed (a pipe's reader went): the run is stopped
+    // once, as Ctrl-C stops it.
+    bool m_outputClosed = false;
 };

@@ -5,6 +5,8 @@
 #include <QLoggingCategory>
 #include <QTextStream>
 
+#include <csignal>
+
 namespace {
 
 void printUsage(QTextStream &out)
@@ -19,6 +21,10 @@ void printUsage(QTextStream &out)
 
 int main(int argc, char *argv[])
 {
+    // `kestrune-cli run … | head`: a closed standard output must not kill
+    // the command mid-run, leaving the runner's children behind and no
+    // report; the write fails instead and the run is stopped (CliSession).
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(kestrune::kProductName));
     QCoreApplication::setApplicationVersion(kestrune::appVersion());

@@ -5,11 +5,13 @@
 #include "cliregistry.h"
 #include "clisession.h"
 #include "runner/runnerviewmodel.h"
+#include "workspace/workspacefiles.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -33,6 +35,29 @@ void applyVariable(RunnerViewModel &vm, const QString &key, const QString &value
         extended.append(EnvVar { QUuid::createUuid(), key, value });
         vm.setCustomEnvVars(extended);
     }
+}
+
+// Why `flow` cannot be run from the workspace's sandbox, or nothing. The run
+// copies the workspace and starts the copy of the flow: a flow outside the
+// workspace, behind a link or under a folder the copy leaves out would run
+// the original, or fail after the whole copy with "flow file not found".
+std::optional<QString> flowRefusal(const QString &workspace, const QString &flow)
+{
+    if (QDir::isAbsolutePath(flow))
+        return QStringLiteral("--flow must be relative to the workspace, got \"%1\"").arg(flow);
+    const QString clean = QDir::cleanPath(flow);
+    if (clean == QLatin1String("..") || clean.startsWith(QLatin1String("../")))
+        return QStringLiteral("--flow \"%1\" leaves the workspace").arg(flow);
+    QString walked;
+    for (const QString &part : clean.split(u'/')) {
+        walked += (walked.isEmpty() ? QString() : QStringLiteral("/")) + part;
+        if (WorkspaceFiles::blacklist().contains(part))
+            return QStringLiteral("--flow \"%1\" lies in \"%2\", which runs leave out of the sandbox").arg(flow, walked);
+        if (QFileInfo(QDir(workspace).filePath(walked)).isSymLink())
+            return QStringLiteral("--flow \"%1\" goes through the symbolic link \"%2\", which runs leave out of the sandbox")
+                .arg(flow, walked);
+    }
+    return std::nullopt;
 }
 
 int runFlow(const QStringList &arguments)
@@ -62,6 +87,11 @@ int runFlow(const QStringList &arguments)
                 .arg(missing.isEmpty() ? QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first())
                                        : QStringLiteral("missing ") + missing.join(QStringLiteral(", ")),
                     kUsage));
+        return CliSession::kNotStarted;
+    }
+    // The workspace itself may be named through a link; what is under it may not.
+    if (const auto refusal = flowRefusal(parser.value(QStringLiteral("workspace")), parser.value(QStringLiteral("flow")))) {
+        CliOptions::error(QStringLiteral("kestrune-cli run: ") + *refusal + u'\n');
         return CliSession::kNotStarted;
     }
     QList<QPair<QString, QString>> variables;
@@ -107,7 +137,8 @@ int runFlow(const QStringList &arguments)
         applyVariable(vm, key, value);
 
     const int status = session.runUntilEnded([&vm] { vm.runTest(); });
-    if (!vm.currentEvidencePath().isEmpty()) {
+    // An output path that is a file leaves the run folder uncreated.
+    if (!vm.currentEvidencePath().isEmpty() && QFileInfo(vm.currentEvidencePath()).isDir()) {
         const QByteArray line = (QStringLiteral("Run folder: ") + vm.currentEvidencePath() + u'\n').toUtf8();
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     }

@@ -6,6 +6,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <termios.h>
+#include <unistd.h>
+
 // Runs the built kestrune-cli with a controlled environment and collects
 // what it printed.
 struct CliResult
@@ -55,4 +62,44 @@ inline bool writeScript(const QString &path, const QByteArray &body)
     file.write("#!/bin/sh\n" + body);
     file.close();
     return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// kestrune-cli with its standard output on a pseudo-terminal, as when a
+// user reads it in a terminal window; what it wrote there, or nothing when
+// no terminal could be had.
+inline std::optional<QByteArray> runOnTerminal(
+    const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return std::nullopt;
+    const QString slavePath = QString::fromLocal8Bit(::ptsname(master));
+    // Held open so that the terminal outlives the child; bytes pass as
+    // written (no LF to CR LF).
+    const int slave = ::open(QFile::encodeName(slavePath).constData(), O_RDWR | O_NOCTTY);
+    termios settings {};
+    if (slave < 0 || ::tcgetattr(slave, &settings) != 0) {
+        ::close(master);
+        return std::nullopt;
+    }
+    settings.c_oflag &= ~tcflag_t(OPOST);
+    ::tcsetattr(slave, TCSANOW, &settings);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    QProcess process;
+    process.setStandardOutputFile(slavePath);
+    process.setProcessEnvironment(environment);
+    process.start(cliPath(), arguments);
+    QByteArray written;
+    auto drain = [&] {
+        char buffer[4096];
+        ssize_t got = 0;
+        while ((got = ::read(master, buffer, sizeof buffer)) > 0)
+            written.append(buffer, got);
+    };
+    while (!process.waitForFinished(20))
+        drain();
+    drain();
+    ::close(slave);
+    ::close(master);
+    return written;
 }

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 
 // kestrune-cli run and hierarchy through the real executor and login shell,
@@ -20,13 +21,20 @@ private Q_SLOTS:
     void init();
     void notStarted_data();
     void notStarted();
+    void refusedFlows_data();
+    void refusedFlows();
     void runPassesEverythingToTheRunner();
     void workspaceNamedThroughASymbolicLink();
     void runnerGivenRelativeToTheCurrentFolder();
     void missingEnvironmentFile();
     void exitStatusAndConsole();
+    void runnerExitStatuses_data();
+    void runnerExitStatuses();
     void interruptStopsTheRunner();
+    void closedOutputStopsTheRunner();
     void hierarchy();
+    void runnerControlsOnATerminal_data();
+    void runnerControlsOnATerminal();
 
 private:
     QStringList runArguments() const;
@@ -52,7 +60,7 @@ const QByteArray kRecordingRunner = R"SH(
 rec="$KESTRUNE_TEST_RECORD"
 : > "$rec.args"
 for a in "$@"; do printf '%s\n' "$a" >> "$rec.args"; done
-printf '%s\n' "APP_ENV=$APP_ENV" "BUNDLE_ID=$BUNDLE_ID" "MAESTRO_APPLE_TEAM_ID=$MAESTRO_APPLE_TEAM_ID" "VESK_APPLE_TEAM_ID=$VESK_APPLE_TEAM_ID" "PWD=$PWD" > "$rec.env"
+printf '%s\n' "APP_ENV=$APP_ENV" "BUNDLE_ID=$BUNDLE_ID" "MAESTRO_APPLE_TEAM_ID=$MAESTRO_APPLE_TEAM_ID" "VESK_APPLE_TEAM_ID=$VESK_APPLE_TEAM_ID" "PWD=$PWD" "CI_MARK=${CI_MARK:-}" > "$rec.env"
 echo "  maestro-runner (stand-in)"
 echo 'time="2026-12-06T10:14:44+01:00" level=info msg="closed listener successfully"'
 if [ "$RUNNER_SLEEP" = "1" ]; then
@@ -135,31 +143,81 @@ QString TestCliRun::readFile(const QString &path) const
 void TestCliRun::notStarted_data()
 {
     QTest::addColumn<QString>("change");
-    QTest::addColumn<QString>("lastLine");
+    QTest::addColumn<QString>("reason");
     QTest::addColumn<bool>("hasRunFolder");
     QTest::newRow("flow file missing") << QStringLiteral("flow") << QStringLiteral("Please refresh workspace.") << false;
     QTest::newRow("runner missing") << QStringLiteral("runner")
                                     << QString::fromUtf8("\u26a0\ufe0f ERROR: maestro-runner binary not found at /no/runner!")
                                     << true;
+    // The run folder cannot be created: no "Run folder:" for a folder that
+    // does not exist.
+    QTest::newRow("output folder is a file") << QStringLiteral("output")
+                                             << QString::fromUtf8("\u274c Sandbox creation failed: ") << false;
+    QTest::newRow("runner cannot be launched") << QStringLiteral("huge variable")
+                                               << QStringLiteral("Error starting process: ") << true;
 }
 
 void TestCliRun::notStarted()
 {
     QFETCH(QString, change);
-    QFETCH(QString, lastLine);
+    QFETCH(QString, reason);
     QFETCH(bool, hasRunFolder);
     QStringList arguments = runArguments();
+    if (change == QLatin1String("output")) {
+        QVERIFY(writeScript(m_output, "")); // a file where the folder should be
+    }
+    if (change == QLatin1String("huge variable")) {
+        // One argument over the kernel's 128 KiB limit for a single string.
+        QFile big(m_workspace + QStringLiteral("/.env.big"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        big.write("BIG=" + QByteArray(200 * 1024, 'x') + '\n');
+        big.close();
+        arguments << QStringLiteral("--env") << QStringLiteral(".env.big");
+    }
     if (change == QLatin1String("flow"))
         arguments[arguments.indexOf(QStringLiteral("flows/login.yaml"))] = QStringLiteral("flows/gone.yaml");
     if (change == QLatin1String("runner"))
         arguments[arguments.indexOf(m_runner)] = QStringLiteral("/no/runner");
     const CliResult result = runCli(arguments, m_env);
     QCOMPARE(result.exitCode, 2);
-    QStringList lines = consoleTexts(result.out);
+    const QStringList lines = consoleTexts(result.out);
     QCOMPARE(lines.last().startsWith(QStringLiteral("Run folder: ")), hasRunFolder);
     if (hasRunFolder)
-        lines.removeLast();
-    QCOMPARE(lines.last(), lastLine);
+        QVERIFY(QFileInfo(lines.last().mid(12)).isDir());
+    QVERIFY2(std::any_of(lines.cbegin(), lines.cend(), [&](const QString &line) { return line.startsWith(reason); }),
+        qPrintable(result.out));
+    QVERIFY(!QFileInfo::exists(m_record + QStringLiteral(".args")));
+}
+
+void TestCliRun::refusedFlows_data()
+{
+    QTest::addColumn<QString>("flow");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("absolute") << QStringLiteral("@/flows/login.yaml") << QStringLiteral("must be relative");
+    QTest::newRow("dot-dot out of the workspace") << QStringLiteral("flows/../../outside.yaml")
+                                                  << QStringLiteral("leaves the workspace");
+    QTest::newRow("a linked flow") << QStringLiteral("flows/linked.yaml") << QStringLiteral("symbolic link");
+    QTest::newRow("a flow behind a linked folder") << QStringLiteral("linked/login.yaml") << QStringLiteral("symbolic link");
+    QTest::newRow("under node_modules") << QStringLiteral("node_modules/pkg/flow.yaml") << QStringLiteral("leave out");
+}
+
+// Refused before anything is copied: the run folder stays uncreated.
+void TestCliRun::refusedFlows()
+{
+    QFETCH(QString, flow);
+    QFETCH(QString, reason);
+    const QString outside = QFileInfo(m_workspace).absolutePath() + QStringLiteral("/outside.yaml");
+    QVERIFY(writeScript(outside, "appId: x\n"));
+    QVERIFY(QFile::link(outside, m_workspace + QStringLiteral("/flows/linked.yaml")));
+    QVERIFY(QFile::link(m_workspace + QStringLiteral("/flows"), m_workspace + QStringLiteral("/linked")));
+    QDir().mkpath(m_workspace + QStringLiteral("/node_modules/pkg"));
+    QVERIFY(writeScript(m_workspace + QStringLiteral("/node_modules/pkg/flow.yaml"), "appId: x\n"));
+    QStringList arguments = runArguments();
+    arguments[arguments.indexOf(QStringLiteral("flows/login.yaml"))] = QString(flow).replace(u'@', m_workspace);
+    const CliResult result = runCli(arguments, m_env);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains(reason), qPrintable(result.err));
+    QVERIFY(!QFileInfo::exists(m_output));
     QVERIFY(!QFileInfo::exists(m_record + QStringLiteral(".args")));
 }
 
@@ -168,7 +226,13 @@ void TestCliRun::runPassesEverythingToTheRunner()
     QStringList arguments = runArguments();
     arguments << QStringLiteral("--env") << QStringLiteral(".env.uat") << QStringLiteral("--var")
               << QStringLiteral("PASS=from the command line") << QStringLiteral("--var") << QStringLiteral("EXTRA=a=b");
-    const CliResult result = runCli(arguments, m_env);
+    // What the terminal exported reaches the runner; the run's own
+    // variables win over it.
+    QProcessEnvironment env = m_env;
+    env.insert(QStringLiteral("CI_MARK"), QStringLiteral("from the terminal"));
+    env.insert(QStringLiteral("APP_ENV"), QStringLiteral("PROD"));
+    env.insert(QStringLiteral("BUNDLE_ID"), QStringLiteral("com.example.wrong"));
+    const CliResult result = runCli(arguments, env);
     QCOMPARE(result.exitCode, 0);
     const QStringList lines = consoleTexts(result.out);
     const QString runFolder = lines.last().mid(QStringLiteral("Run folder: ").size());
@@ -183,7 +247,7 @@ void TestCliRun::runPassesEverythingToTheRunner()
     QCOMPARE(readFile(m_record + QStringLiteral(".env")),
         QStringLiteral("APP_ENV=UAT\nBUNDLE_ID=com.example.shop.uat\nMAESTRO_APPLE_TEAM_ID=TEAM123456\n"
                        "VESK_APPLE_TEAM_ID=TEAM123456\nPWD=")
-            + runFolder + u'\n');
+            + runFolder + QStringLiteral("\nCI_MARK=from the terminal\n"));
     QVERIFY(QFileInfo::exists(sandbox + QStringLiteral("/.env.uat")));
 }
 
@@ -259,6 +323,26 @@ void TestCliRun::exitStatusAndConsole()
     QVERIFY(!plain.out.contains(QRegularExpression(QStringLiteral("\\[\\d\\d:\\d\\d:\\d\\d\\]"))));
 }
 
+void TestCliRun::runnerExitStatuses_data()
+{
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<int>("status");
+    QTest::newRow("exit 3") << QByteArray("exit 3") << 3;
+    QTest::newRow("exit 11") << QByteArray("exit 11") << 11;
+    // The shell's way: a runner killed by SIGSEGV is not "exit 11".
+    QTest::newRow("killed by SIGSEGV") << QByteArray("kill -SEGV $$") << 128 + 11;
+    QTest::newRow("killed by SIGKILL") << QByteArray("kill -KILL $$") << 128 + 9;
+}
+
+void TestCliRun::runnerExitStatuses()
+{
+    QFETCH(QByteArray, ending);
+    QFETCH(int, status);
+    QVERIFY(writeScript(m_runner, "echo started\n" + ending + '\n'));
+    const CliResult result = runCli(runArguments(), m_env);
+    QCOMPARE(result.exitCode, status);
+}
+
 void TestCliRun::interruptStopsTheRunner()
 {
     QProcessEnvironment env = m_env;
@@ -285,6 +369,33 @@ void TestCliRun::interruptStopsTheRunner()
     QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(child), 0) != 0, 10'000);
 }
 
+// `kestrune-cli run … | head`: once the reader has gone, the next write
+// stops the run as Ctrl-C does, instead of SIGPIPE killing the command and
+// leaving the runner's children behind.
+void TestCliRun::closedOutputStopsTheRunner()
+{
+    QVERIFY(writeScript(m_runner,
+        "sleep 300 &\necho \"child $!\" > '" + m_record.toUtf8() + ".child'\necho waiting\n"
+        "while :; do echo tick; sleep 0.2; done\n"));
+    QFile::remove(m_record + QStringLiteral(".child"));
+    QProcess pipeline;
+    pipeline.setProcessEnvironment(m_env);
+    // The command's status comes out on standard error, after head has gone.
+    pipeline.start(QStringLiteral("sh"),
+        QStringList { QStringLiteral("-c"), QStringLiteral("{ \"$0\" \"$@\"; echo \"status $?\" >&2; } | grep -m1 waiting"), cliPath() }
+            + runArguments());
+    QVERIFY(pipeline.waitForStarted());
+    const bool finished = pipeline.waitForFinished(30'000);
+    const QString errors = QString::fromUtf8(pipeline.readAllStandardError());
+    const qint64 child = readFile(m_record + QStringLiteral(".child")).section(u' ', 1).trimmed().toLongLong();
+    if (child > 0 && !finished)
+        ::kill(pid_t(child), SIGKILL);
+    QVERIFY(finished);
+    QVERIFY(child > 0);
+    QVERIFY2(!errors.contains(QStringLiteral("status 141")), qPrintable(errors));
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(child), 0) != 0, 10'000);
+}
+
 void TestCliRun::hierarchy()
 {
     const QString runner = m_dir.filePath(QStringLiteral("bin/hierarchy-runner"));
@@ -303,6 +414,35 @@ void TestCliRun::hierarchy()
 
     const CliResult noDevice = runCli({ QStringLiteral("hierarchy") }, m_env);
     QCOMPARE(noDevice.exitCode, 2);
+}
+
+void TestCliRun::runnerControlsOnATerminal_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<QByteArray>("shown");
+    // A window title, a clipboard write, a screen clear, a cursor-position
+    // query and a C1 CSI: harmless on a terminal only as caret notation.
+    QTest::newRow("terminal") << true << QByteArray("msg ^[]0;owned^G ^[]52;c;eA==^G ^[[2J ^[[6n ^[[31m\n");
+    QTest::newRow("pipe") << false << QByteArray("msg \x1b]0;owned\x07 \x1b]52;c;eA==\x07 \x1b[2J \x1b[6n \xc2\x9b" "31m\n");
+}
+
+void TestCliRun::runnerControlsOnATerminal()
+{
+    QFETCH(bool, terminal);
+    QFETCH(QByteArray, shown);
+    QVERIFY(writeScript(m_runner, "printf 'msg \\033]0;owned\\007 \\033]52;c;eA==\\007 \\033[2J \\033[6n \\302\\23331m\\n'\n"));
+    QStringList arguments = runArguments();
+    arguments << QStringLiteral("--no-time");
+    QByteArray out;
+    if (terminal) {
+        const std::optional<QByteArray> written = runOnTerminal(arguments, m_env);
+        if (!written)
+            QSKIP("no pseudo-terminal here");
+        out = *written;
+    } else {
+        out = runCli(arguments, m_env).out.toUtf8();
+    }
+    QVERIFY2(out.contains(QByteArray(QByteArray("\n") + shown)), out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliRun)

@@ -10,12 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,44 +18,6 @@ const QString kSessionLog = QStringLiteral(KESTRUNE_TEST_DATA_DIR "/netfox/sessi
 CliResult run(const QStringList &arguments)
 {
     return runCli(QStringList { QStringLiteral("netfox") } + arguments);
-}
-
-// kestrune-cli with its standard output on a pseudo-terminal, as when a
-// user reads it in a terminal window; what it wrote there, or nothing when
-// no terminal could be had.
-std::optional<QByteArray> runOnTerminal(const QStringList &arguments)
-{
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
-        return std::nullopt;
-    const QString slavePath = QString::fromLocal8Bit(::ptsname(master));
-    // Held open so that the terminal outlives the child; bytes pass as
-    // written (no LF to CR LF).
-    const int slave = ::open(QFile::encodeName(slavePath).constData(), O_RDWR | O_NOCTTY);
-    termios settings {};
-    if (slave < 0 || ::tcgetattr(slave, &settings) != 0) {
-        ::close(master);
-        return std::nullopt;
-    }
-    settings.c_oflag &= ~tcflag_t(OPOST);
-    ::tcsetattr(slave, TCSANOW, &settings);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    QProcess process;
-    process.setStandardOutputFile(slavePath);
-    process.start(cliPath(), QStringList { QStringLiteral("netfox") } + arguments);
-    QByteArray written;
-    auto drain = [&] {
-        char buffer[4096];
-        ssize_t got = 0;
-        while ((got = ::read(master, buffer, sizeof buffer)) > 0)
-            written.append(buffer, got);
-    };
-    while (!process.waitForFinished(20))
-        drain();
-    drain();
-    ::close(slave);
-    ::close(master);
-    return written;
 }
 
 } // namespace
@@ -199,7 +155,7 @@ void TestNetfoxCommand::controlCharactersShownOnATerminal()
     QCOMPARE(piped.exitCode, 0);
     QVERIFY2(piped.out.contains(QStringLiteral("[Response Body]\n") + logged + u'\n'), qPrintable(piped.out));
 
-    const std::optional<QByteArray> shown = runOnTerminal({ log });
+    const std::optional<QByteArray> shown = runOnTerminal({ QStringLiteral("netfox"), log });
     if (!shown)
         QSKIP("no pseudo-terminal here");
     const QString text = QString::fromUtf8(*shown);

@@ -64,7 +64,9 @@ class TestSimDemo : public QObject
 private Q_SLOTS:
     void choosesTheLab_data();
     void choosesTheLab();
+    void demoSettingsAndEnvironment_data();
     void demoSettingsAndEnvironment();
+    void demoRunnerCarriesTheLabWithoutTheEnvironment_data();
     void demoRunnerCarriesTheLabWithoutTheEnvironment();
 };
 
@@ -103,14 +105,23 @@ void TestSimDemo::choosesTheLab()
     QCOMPARE(r.out.trimmed(), expected);
 }
 
+void TestSimDemo::demoSettingsAndEnvironment_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain") << QStringLiteral("data");
+    QTest::newRow("apostrophe and ampersand") << QStringLiteral("O'Brien & Co|x");
+    QTest::newRow("command substitution") << QStringLiteral("x'$(touch pwned)`touch pwned2`'");
+}
+
 void TestSimDemo::demoSettingsAndEnvironment()
 {
+    QFETCH(QString, folder);
     QTemporaryDir dir;
     QProcessEnvironment env;
     env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
     env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
-    const QString demoDir = dir.filePath(QStringLiteral("data/kestrune-demo"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(folder));
+    const QString demoDir = dir.filePath(folder + QStringLiteral("/kestrune-demo"));
 
     ShellResult r = runBash(QStringLiteral("kestrune_enter_demo /builds/one/kestrune-sim; env"), env);
     QCOMPARE(r.exitCode, 0);
@@ -140,10 +151,20 @@ void TestSimDemo::demoSettingsAndEnvironment()
 // The runner is started through the user's login shell, which passes none of
 // the demo's variables on: the wrapper alone must point the lab at the demo's
 // state and hand every argument to this build's lab unchanged.
+void TestSimDemo::demoRunnerCarriesTheLabWithoutTheEnvironment_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain") << QStringLiteral("data");
+    QTest::newRow("apostrophe and ampersand") << QStringLiteral("O'Brien & Co|x");
+    QTest::newRow("command substitution") << QStringLiteral("x'$(touch pwned)`touch pwned2`'");
+}
+
 void TestSimDemo::demoRunnerCarriesTheLabWithoutTheEnvironment()
 {
+    QFETCH(QString, folder);
     QTemporaryDir dir;
-    const QString fakeSim = dir.filePath(QStringLiteral("fake-sim"));
+    QVERIFY(QDir().mkpath(dir.filePath(folder)));
+    const QString fakeSim = dir.filePath(folder + QStringLiteral("/fake-sim"));
     {
         QFile f(fakeSim);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -154,18 +175,22 @@ void TestSimDemo::demoRunnerCarriesTheLabWithoutTheEnvironment()
     QProcessEnvironment env;
     env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
     env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
-    QCOMPARE(runBash(QStringLiteral("kestrune_enter_demo '%1'").arg(fakeSim), env).exitCode, 0);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(folder));
+    env.insert(QStringLiteral("FAKE_SIM"), fakeSim);
+    QCOMPARE(runBash(QStringLiteral("kestrune_enter_demo \"$FAKE_SIM\""), env).exitCode, 0);
 
-    const QString demoDir = dir.filePath(QStringLiteral("data/kestrune-demo"));
+    const QString demoDir = dir.filePath(folder + QStringLiteral("/kestrune-demo"));
     QProcess runner;
     runner.setProcessEnvironment(QProcessEnvironment()); // nothing inherited
     runner.start(demoDir + QStringLiteral("/kestrune-sim-runner"),
         { QStringLiteral("--device"), QStringLiteral("a b"), QStringLiteral("flow $HOME.yaml") });
+    runner.setWorkingDirectory(dir.path());
     QVERIFY(runner.waitForFinished(10000));
     QCOMPARE(runner.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(runner.readAllStandardOutput()),
         QStringLiteral("home=%1/lab speed=human\narg=--device\narg=a b\narg=flow $HOME.yaml\n").arg(demoDir));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("pwned"))));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("pwned2"))));
 }
 
 QTEST_GUILESS_MAIN(TestSimDemo)

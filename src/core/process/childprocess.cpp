@@ -82,7 +82,8 @@ void ChildProcess::onReadyRead()
 
 void ChildProcess::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
 {
-    Q_UNUSED(exitStatus); // a signal's number is the status, as the runner's callers expect
+    // A signal's number is the status, as the runner's callers expect.
+    m_endedBySignal = exitStatus == QProcess::CrashExit;
     onReadyRead();
     const QString tail = m_decoder.finish();
     if (!tail.isEmpty())

@@ -36,6 +36,9 @@ public:
 
     qint64 processId() const;
     bool hasFinished() const { return m_hasFinished; }
+    // Whether a signal ended the process (its status is then the signal's
+    // number, which an exit with that number cannot be told from).
+    bool endedBySignal() const { return m_endedBySignal; }
 
 Q_SIGNALS:
     void outputReceived(const QString &chunk);
@@ -52,4 +55,5 @@ private:
     Utf8StreamDecoder m_decoder;
     quint64 m_registryToken = 0;
     bool m_hasFinished = false;
+    bool m_endedBySignal = false;
 };

@@ -38,6 +38,7 @@ void CommandExecutor::run(const QString &program, const QStringList &arguments,
 
     delete m_loginEnvironment;
     m_loginEnvironment = new LoginEnvironment(m_paths, m_loginShellTimeout, this);
+    m_loginEnvironment->setStartsFromOwnEnvironment(m_passesOwnEnvironment);
     // Queued: the launch always happens after run() has returned, also when
     // the shell fails at once, so callers never see signals from inside run().
     connect(m_loginEnvironment, &LoginEnvironment::loaded, this,
@@ -77,8 +78,10 @@ void CommandExecutor::onEnvironmentLoaded(quint64 generation, const Environment 
 void CommandExecutor::onChildFinished(ChildProcess *child, quint64 generation, int status)
 {
     // A process stopped before the current run began must not end that run.
-    if (generation == m_generation)
+    if (generation == m_generation) {
         m_isRunning = false;
+        m_lastRunEndedBySignal = child->endedBySignal();
+    }
     Q_EMIT terminated(status);
     if (m_process == child)
         m_process = nullptr;

@@ -43,6 +43,10 @@ public:
 
     // How long the login shell may take to print its environment.
     void setLoginShellTimeout(std::chrono::milliseconds timeout) { m_loginShellTimeout = timeout; }
+    // Whether the login shell starts from this process's own environment
+    // rather than the minimal one (see LoginEnvironment); the caller's map
+    // still wins over both.
+    void setPassesOwnEnvironment(bool own) { m_passesOwnEnvironment = own; }
 
     // Kills every process in the registry with everything it started
     // (pkill -TERM/-9 on its children, SIGTERM to its group and to it,
@@ -57,6 +61,10 @@ public:
     // end or stopped (the process-wide registry). Any thread.
     static QList<qint64> activeProcesses();
 
+    // Whether the last run's process was ended by a signal rather than by
+    // exiting with its status.
+    bool lastRunEndedBySignal() const { return m_lastRunEndedBySignal; }
+
 private:
     void onEnvironmentLoaded(quint64 generation, const Environment &loginEnvironment);
     void onChildFinished(ChildProcess *child, quint64 generation, int status);
@@ -64,6 +72,8 @@ private:
     ToolPaths m_paths;
     std::chrono::milliseconds m_loginShellTimeout = LoginEnvironment::kDefaultTimeout;
     bool m_isRunning = false;
+    bool m_lastRunEndedBySignal = false;
+    bool m_passesOwnEnvironment = false;
     quint64 m_generation = 0;
     LoginEnvironment *m_loginEnvironment = nullptr;
     ChildProcess *m_process = nullptr;

@@ -55,6 +55,11 @@ LoginEnvironment::Environment LoginEnvironment::applyOutput(Environment base, QS
 void LoginEnvironment::loadUserEnvironment()
 {
     m_minimal = minimalEnvironment();
+    if (m_startsFromOwnEnvironment) {
+        const QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
+        for (const QString &key : own.keys())
+            m_minimal.insert(key, own.value(key));
+    }
     QProcessEnvironment shellEnvironment;
     for (auto it = m_minimal.cbegin(); it != m_minimal.cend(); ++it)
         shellEnvironment.insert(it.key(), it.value());

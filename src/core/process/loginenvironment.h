@@ -41,6 +41,11 @@ public:
     // returns when the shell cannot be started.
     void loadUserEnvironment();
 
+    // Starts the shell from this process's whole environment instead of the
+    // minimal one (the command line passes what its terminal exported on to
+    // the runner; the window keeps the minimal one). Before loadUserEnvironment().
+    void setStartsFromOwnEnvironment(bool own) { m_startsFromOwnEnvironment = own; }
+
     // HOME, USER, LOGNAME and TMPDIR as set in `own`, and PATH set to the
     // default search path.
     static Environment minimalEnvironment(const QProcessEnvironment &own = QProcessEnvironment::systemEnvironment());
@@ -66,6 +71,7 @@ private:
     ToolPaths m_paths;
     std::chrono::milliseconds m_timeout;
     Environment m_minimal;
+    bool m_startsFromOwnEnvironment = false;
     QProcess *m_shell = nullptr;
     QTimer *m_timer = nullptr;
     bool m_done = false;

@@ -386,11 +386,17 @@ void RunnerViewModel::loadEnvironmentFile()
         return;
     }
     const QString file = QDir(workspacePath()).filePath(m_selectedEnvRelativePath);
-    BackgroundTask::start([file, apply, self = QPointer(this)] {
+    BackgroundTask::start([file, rel = m_selectedEnvRelativePath, generation, apply, self = QPointer(this)] {
         EnvVarList vars;
-        for (const auto &[key, value] : EnvFileParser::parseEnvFile(file))
+        bool readable = false;
+        for (const auto &[key, value] : EnvFileParser::parseEnvFile(file, &readable))
             vars.append(EnvVar { QUuid::createUuid(), key, value });
-        BackgroundTask::postToMain(self, [apply, vars](RunnerViewModel *vm) { apply(vm, vars); });
+        BackgroundTask::postToMain(self, [apply, vars, readable, rel, generation](RunnerViewModel *vm) {
+            // A later selection has taken over: its own parse speaks for it.
+            if (!readable && generation == vm->m_environmentGeneration)
+                vm->processOutput(QStringLiteral("⚠️ Could not read ") + rel + QStringLiteral(" as UTF-8 text: no variables loaded\n"));
+            apply(vm, vars);
+        });
     });
 }
 

@@ -99,11 +99,18 @@ void RunnerViewModel::prepareSandbox(const QString &evidencePath)
             });
             return;
         }
-        SandboxCopier copier(WorkspaceFiles::blacklist(), [self](const QString &name) {
-            BackgroundTask::postToMain(self, [name](RunnerViewModel *vm) {
-                vm->processOutput(QStringLiteral("⚠️ Skipped symbolic link: ") + name + u'\n');
+        SandboxCopier copier(
+            WorkspaceFiles::blacklist(),
+            [self](const QString &name) {
+                BackgroundTask::postToMain(self, [name](RunnerViewModel *vm) {
+                    vm->processOutput(QStringLiteral("⚠️ Skipped symbolic link: ") + name + u'\n');
+                });
+            },
+            [self](const QString &path) {
+                BackgroundTask::postToMain(self, [path](RunnerViewModel *vm) {
+                    vm->processOutput(QStringLiteral("⚠️ Skipped large file (over 50 MB): ") + path + u'\n');
+                });
             });
-        });
         // The run folders live in the output folder, which may lie inside
         // the workspace.
         copier.leaveOut(QFileInfo(evidencePath).absolutePath());

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -108,10 +109,17 @@ void SandboxCopier::fail(const QByteArray &sourcePath, int error)
         m_firstFailure = QFile::decodeName(sourcePath) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
 }
 
-SandboxCopier::SandboxCopier(QStringList blacklist, LinkSkipped linkSkipped)
+SandboxCopier::SandboxCopier(QStringList blacklist, LinkSkipped linkSkipped, LargeFileSkipped largeFileSkipped)
     : m_blacklist(std::move(blacklist))
     , m_linkSkipped(std::move(linkSkipped))
+    , m_largeFileSkipped(std::move(largeFileSkipped))
 { }
+
+bool SandboxCopier::isRunFolderName(const QString &name)
+{
+    static const QRegularExpression runFolder(QStringLiteral("\\A.+_[0-9]{8}_[0-9]{6}(_[0-9]+)?\\z"));
+    return runFolder.match(name).hasMatch();
+}
 
 void SandboxCopier::leaveOut(const QString &path)
 {
@@ -135,6 +143,7 @@ void SandboxCopier::copyWorkspaceItem(const QString &source, const QString &dest
     struct stat info;
     if (::lstat(sourcePath.constData(), &info) != 0)
         return;
+    m_rootLength = sourcePath.endsWith('/') ? sourcePath.size() : sourcePath.size() + 1;
     if (S_ISDIR(info.st_mode)) {
         // The root goes onto `destination` itself, which may exist already.
         QDir().mkpath(QFile::decodeName(destinationPath));
@@ -147,7 +156,10 @@ void SandboxCopier::copyWorkspaceItem(const QString &source, const QString &dest
         struct stat destinationInfo;
         if (::fstat(to.get(), &destinationInfo) == 0)
             m_destination = FolderId { destinationInfo.st_dev, destinationInfo.st_ino };
-        copyFolderContents(from.get(), to.get(), sourcePath);
+        // The reports go into the workspace itself: every earlier run folder
+        // sits at its top and would be copied again, doubling each time.
+        const bool isOutputFolder = isLeftOut(FolderId { info.st_dev, info.st_ino });
+        copyFolderContents(from.get(), to.get(), sourcePath, isOutputFolder);
         m_destination.reset();
         return;
     }
@@ -162,10 +174,11 @@ void SandboxCopier::copyWorkspaceItem(const QString &source, const QString &dest
         fail(sourcePath, errno);
         return;
     }
+    m_rootLength = sourceSlash + 1;
     copyEntry(from.get(), sourcePath.mid(sourceSlash + 1), to.get(), destinationPath.mid(slash + 1), sourcePath);
 }
 
-void SandboxCopier::copyFolderContents(int sourceDir, int destinationDir, const QByteArray &sourcePath)
+void SandboxCopier::copyFolderContents(int sourceDir, int destinationDir, const QByteArray &sourcePath, bool skipRunFolders)
 {
     // fdopendir takes over the descriptor it is given.
     DIR *listing = ::fdopendir(::dup(sourceDir));
@@ -177,6 +190,13 @@ void SandboxCopier::copyFolderContents(int sourceDir, int destinationDir, const 
         const char *name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
             continue;
+        if (skipRunFolders && entry->d_type != DT_REG && isRunFolderName(QFile::decodeName(name))) {
+            struct stat info;
+            if (::fstatat(sourceDir, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) {
+                qCInfo(lcRunner, "Not copying %s/%s: it is an earlier run folder", sourcePath.constData(), name);
+                continue;
+            }
+        }
         copyEntry(sourceDir, QByteArray(name), destinationDir, QByteArray(name), sourcePath + '/' + name);
     }
     ::closedir(listing);
@@ -225,8 +245,11 @@ void SandboxCopier::copyEntry(
         copyFolderContents(from.get(), to.get(), sourcePath);
         return;
     }
-    if (info.st_size > kMaxFileSize)
+    if (info.st_size > kMaxFileSize) {
+        if (m_largeFileSkipped)
+            m_largeFileSkipped(QFile::decodeName(sourcePath.mid(m_rootLength)));
         return;
+    }
     // Pipes, sockets and devices are not workspace files: opening a pipe for
     // reading would wait forever for a writer and hold the run up.
     if (!S_ISREG(info.st_mode)) {

@@ -11,14 +11,16 @@
 #include <sys/types.h>
 
 // Copies a workspace into a run's sandbox folder, leaving out what a run does
-// not need: blacklisted names, symbolic links (reported one by one) and files
-// of more than kMaxFileSize bytes (left out silently). Items that cannot be
+// not need: blacklisted names, symbolic links and files of more than
+// kMaxFileSize bytes (both reported one by one). Items that cannot be
 // copied, and anything that is not a regular file or a folder (pipes,
 // sockets, devices), are logged and skipped; the copy goes on. Existing files
 // at the destination are never overwritten. A destination folder that lies
 // inside the source (a reports folder inside the workspace) is not copied
 // into itself, nor is a folder given to leaveOut() (the reports folder, whose
-// earlier runs a run does not need). Created and used on one worker thread
+// earlier runs a run does not need). When the folder given to leaveOut() is
+// the source itself (reports written into the workspace), the run folders at
+// its top are left out instead. Created and used on one worker thread
 // for one run.
 class SandboxCopier final
 {
@@ -27,7 +29,14 @@ public:
 
     using LinkSkipped = std::function<void(const QString &name)>;
 
-    explicit SandboxCopier(QStringList blacklist, LinkSkipped linkSkipped = {});
+    // The path of a large file left out, relative to the copied item.
+    using LargeFileSkipped = std::function<void(const QString &path)>;
+
+    explicit SandboxCopier(QStringList blacklist, LinkSkipped linkSkipped = {}, LargeFileSkipped largeFileSkipped = {});
+
+    // Whether `name` is a run folder's name: "<environment>_yyyyMMdd_HHmmss",
+    // with the "_N" suffix of a same-second run.
+    static bool isRunFolderName(const QString &name);
 
     // Copies `source` (a file or a folder, recursively) to `destination`.
     // A folder's entries go directly into `destination`, which may exist.
@@ -46,7 +55,7 @@ public:
 
 private:
     void fail(const QByteArray &sourcePath, int error);
-    void copyFolderContents(int sourceDir, int destinationDir, const QByteArray &sourcePath);
+    void copyFolderContents(int sourceDir, int destinationDir, const QByteArray &sourcePath, bool skipRunFolders = false);
     void copyEntry(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName,
         const QByteArray &sourcePath);
     void copyFile(int sourceDir, const QByteArray &name, int destinationDir, const QByteArray &destinationName, unsigned mode,
@@ -54,6 +63,10 @@ private:
 
     QStringList m_blacklist;
     LinkSkipped m_linkSkipped;
+    LargeFileSkipped m_largeFileSkipped;
+    // Length of the copied item's path plus its slash, to report paths
+    // relative to it.
+    qsizetype m_rootLength = 0;
     struct FolderId
     {
         dev_t device = 0;

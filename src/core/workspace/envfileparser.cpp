@@ -69,13 +69,20 @@ QList<Entry> parseEnvText(const QString &text)
             pieces = splitOnce(line, u':');
         if (!pieces)
             continue;
-        entries.append({ trimmed(pieces->first, isSpaceOrTab).toString(), trimmed(pieces->second, isQuoteOrSpace).toString() });
+        QStringView key = trimmed(pieces->first, isSpaceOrTab);
+        // Shell-style files: "export KEY=value".
+        if (key.size() > 7 && key.startsWith(u"export") && isSpaceOrTab(key[6]))
+            key = trimmed(key.mid(7), isSpaceOrTab);
+        entries.append({ key.toString(), trimmed(pieces->second, isQuoteOrSpace).toString() });
     }
     return entries;
 }
 
-QList<Entry> parseEnvFile(const QString &path)
+QList<Entry> parseEnvFile(const QString &path, bool *readable)
 {
+    bool scratch = false;
+    bool &ok = readable ? *readable : scratch;
+    ok = false;
     // Opened without waiting: a named pipe (secret managers serve .env files
     // that way) would otherwise block in open() until something writes to
     // it, possibly forever. A pipe gets kPipeWaitMs to deliver its first
@@ -104,8 +111,9 @@ QList<Entry> parseEnvFile(const QString &path)
     }
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(file.readAll());
-    if (decoder.hasError())
+    if (decoder.hasError() || file.error() != QFileDevice::NoError)
         return {};
+    ok = true;
     return parseEnvText(text);
 }
 

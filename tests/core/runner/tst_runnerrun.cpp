@@ -117,7 +117,8 @@ void TestRunnerRun::runPreparesSandboxAndLaunches()
     QCOMPARE(texts(),
         (QStringList { QString::fromUtf8("\U0001F680 Starting Maestro Test in Sandbox..."),
             QString::fromUtf8("\U0001F4C1 Target Flow: flows/login.yaml"),
-            QString::fromUtf8("\u26a0\ufe0f Skipped symbolic link: readme-link") }));
+            QString::fromUtf8("\u26a0\ufe0f Skipped symbolic link: readme-link"),
+            QString::fromUtf8("\u26a0\ufe0f Skipped large file (over 50 MB): video.mp4") }));
     QCOMPARE(m_executor->terminateAllCalls, 1);
     QCOMPARE(m_executor->runs.size(), 1);
     const FakeCommandExecutor::Run &run = m_executor->runs.first();

@@ -256,6 +256,11 @@ void TestRunnerViewModel::toggleFileSelection_data()
         << QStringList { QString::fromUtf8("\u2699\ufe0e Target Environment selected: .env.uat"),
                QString::fromUtf8("\u2699\ufe0e Target Environment selected: env_sit.yaml") }
         << QString() << QStringLiteral("env_sit.yaml") << QStringList { QStringLiteral("USER") };
+    QTest::newRow(".env not UTF-8 says so") << QStringList { QStringLiteral(".env.latin") }
+                                            << QStringList { QString::fromUtf8("\u2699\ufe0e Target Environment selected: .env.latin"),
+                                                   QString::fromUtf8("\u26a0\ufe0f Could not read .env.latin as UTF-8 text: no "
+                                                                     "variables loaded") }
+                                            << QString() << QStringLiteral(".env.latin") << QStringList {};
     QTest::newRow("other files do nothing") << QStringList { QStringLiteral("README.md") } << QStringList {} << QString()
                                             << QString() << QStringList {};
 }
@@ -267,6 +272,7 @@ void TestRunnerViewModel::toggleFileSelection()
     QFETCH(QString, flow);
     QFETCH(QString, env);
     QFETCH(QStringList, varKeys);
+    write(m_workspace + QStringLiteral("/.env.latin"), "USER=J\xfcrgen\n");
     makeViewModel();
     m_vm->selectWorkspace(m_workspace);
     waitIdle();

@@ -23,6 +23,8 @@ private Q_SLOTS:
     void singleFileItem();
     void sandboxInsideTheWorkspace_data();
     void sandboxInsideTheWorkspace();
+    void outputFolderIsTheWorkspace_data();
+    void outputFolderIsTheWorkspace();
     void runFolderName_data();
     void runFolderName();
     void claimTakesNextFreeSecond();
@@ -108,10 +110,13 @@ void TestSandbox::sizeLimit()
         QVERIFY(big.resize(size)); // sparse: no real 50 MB written
     }
     QStringList skipped;
-    SandboxCopier copier(WorkspaceFiles::blacklist(), [&](const QString &name) { skipped << name; });
+    QStringList large;
+    SandboxCopier copier(
+        WorkspaceFiles::blacklist(), [&](const QString &name) { skipped << name; }, [&](const QString &path) { large << path; });
     copier.copyWorkspaceItem(source.path(), target.path());
     QCOMPARE(QFileInfo::exists(target.filePath(QStringLiteral("video.mp4"))), copied);
     QVERIFY(skipped.isEmpty());
+    QCOMPARE(large, copied ? QStringList {} : QStringList { QStringLiteral("video.mp4") });
 }
 
 void TestSandbox::copyOntoExistingFilesGoesOn()
@@ -192,6 +197,45 @@ void TestSandbox::sandboxInsideTheWorkspace()
     QCOMPARE(tree(sandbox), expected);
     QCOMPARE(copier.failedItems(), 0);
     QCOMPARE(copier.copiedFiles(), reportsFolderLeftOut ? 1 : 3);
+}
+
+void TestSandbox::outputFolderIsTheWorkspace_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("copied");
+    QTest::newRow("an earlier run") << QStringLiteral("UAT_20261206_093000") << true << false;
+    QTest::newRow("a same-second run") << QStringLiteral("CUSTOM_20261206_093000_2") << true << false;
+    QTest::newRow("an environment name with underscores") << QStringLiteral("my_env_20261206_093000") << true << false;
+    QTest::newRow("a file named like a run") << QStringLiteral("UAT_20261206_093000") << false << true;
+    QTest::newRow("a folder that only looks dated") << QStringLiteral("UAT_2026120_093000") << true << true;
+    QTest::newRow("no environment") << QStringLiteral("_20261206_093000x") << true << true;
+    QTest::newRow("a run folder deeper down") << QStringLiteral("flows/UAT_20261206_093000") << true << true;
+}
+
+void TestSandbox::outputFolderIsTheWorkspace()
+{
+    // Reports written into the workspace itself: each run would copy all
+    // earlier runs, sandboxes and all, doubling every time.
+    QFETCH(QString, entry);
+    QFETCH(bool, folder);
+    QFETCH(bool, copied);
+    QTemporaryDir workspace;
+    write(workspace.filePath(QStringLiteral("flows/login.yaml")), "appId: x\n");
+    if (folder)
+        write(workspace.filePath(entry + QStringLiteral("/report.json")), "{}");
+    else
+        write(workspace.filePath(entry), "{}");
+    const QString sandbox = workspace.filePath(QStringLiteral("UAT_20261206_093644/sandbox"));
+    QDir().mkpath(sandbox);
+    SandboxCopier copier(WorkspaceFiles::blacklist());
+    copier.leaveOut(workspace.path());
+    copier.copyWorkspaceItem(workspace.path(), sandbox);
+    const QString copy = QDir(sandbox).filePath(entry);
+    QCOMPARE(QFileInfo::exists(copy), copied);
+    QVERIFY(QFileInfo::exists(QDir(sandbox).filePath(QStringLiteral("flows/login.yaml"))));
+    QVERIFY(!QFileInfo::exists(QDir(sandbox).filePath(QStringLiteral("UAT_20261206_093644"))));
+    QCOMPARE(copier.failedItems(), 0);
 }
 
 void TestSandbox::runFolderName_data()

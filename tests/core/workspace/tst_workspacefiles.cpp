@@ -34,6 +34,7 @@ private Q_SLOTS:
     void iconNames();
     void parseEnvText_data();
     void parseEnvText();
+    void parseEnvFileFailures_data();
     void parseEnvFileFailures();
     void envFileThatIsAPipe_data();
     void envFileThatIsAPipe();
@@ -285,7 +286,10 @@ void TestWorkspaceFiles::parseEnvText_data()
     QTest::newRow("only quotes gives empty value") << QStringLiteral("A=\"\"") << EnvEntries { e("A", "") };
     QTest::newRow("duplicates kept in order") << QStringLiteral("A=1\nA=2") << EnvEntries { e("A", "1"), e("A", "2") };
     QTest::newRow("no separator") << QStringLiteral("JUSTTEXT") << EnvEntries {};
-    QTest::newRow("export prefix stays in the key") << QStringLiteral("export A=1") << EnvEntries { e("export A", "1") };
+    QTest::newRow("shell export prefix dropped") << QStringLiteral("export A=1\nexport\t B: 2")
+                                                 << EnvEntries { e("A", "1"), e("B", "2") };
+    QTest::newRow("export alone or glued stays") << QStringLiteral("export=1\nexporter=2")
+                                                 << EnvEntries { e("export", "1"), e("exporter", "2") };
 }
 
 void TestWorkspaceFiles::parseEnvText()
@@ -295,15 +299,35 @@ void TestWorkspaceFiles::parseEnvText()
     QCOMPARE(EnvFileParser::parseEnvText(text), expected);
 }
 
+void TestWorkspaceFiles::parseEnvFileFailures_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: nothing at the path
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<EnvEntries>("expected");
+    QTest::newRow("missing") << QByteArray() << false << false << EnvEntries {};
+    QTest::newRow("ISO Latin-1") << QByteArray("A=1\nB=\xe9t\xe9\n") << false << false << EnvEntries {};
+    QTest::newRow("a folder") << QByteArray() << true << false << EnvEntries {};
+    QTest::newRow("UTF-8") << QByteArray("A=\xc3\xa9t\xc3\xa9\n") << false << true
+                           << EnvEntries { { QStringLiteral("A"), QString::fromUtf8("\u00e9t\u00e9") } };
+    QTest::newRow("UTF-8 without pairs") << QByteArray("# nothing\n") << false << true << EnvEntries {};
+}
+
 void TestWorkspaceFiles::parseEnvFileFailures()
 {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, folder);
+    QFETCH(bool, readable);
+    QFETCH(EnvEntries, expected);
     QTemporaryDir dir;
-    QVERIFY(EnvFileParser::parseEnvFile(dir.filePath(QStringLiteral("missing"))).isEmpty());
-    touch(dir.filePath(QStringLiteral("bad")), QByteArray("A=1\nB=\xff\xfe\n"));
-    QVERIFY(EnvFileParser::parseEnvFile(dir.filePath(QStringLiteral("bad"))).isEmpty());
-    touch(dir.filePath(QStringLiteral("good")), QByteArray("A=\xc3\xa9t\xc3\xa9\n"));
-    QCOMPARE(EnvFileParser::parseEnvFile(dir.filePath(QStringLiteral("good"))),
-        (EnvEntries { { QStringLiteral("A"), QString::fromUtf8("\u00e9t\u00e9") } }));
+    const QString path = dir.filePath(QStringLiteral(".env"));
+    if (folder)
+        QVERIFY(QDir().mkdir(path));
+    else if (!content.isEmpty())
+        touch(path, content);
+    bool wasReadable = !readable;
+    QCOMPARE(EnvFileParser::parseEnvFile(path, &wasReadable), expected);
+    QCOMPARE(wasReadable, readable);
 }
 
 void TestWorkspaceFiles::envFileThatIsAPipe_data()
