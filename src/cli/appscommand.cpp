@@ -3,9 +3,9 @@
 
 #include "clioptions.h"
 #include "cliregistry.h"
+#include "clisession.h"
 #include "devices/devicedetector.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -24,14 +24,9 @@ int listApps(const QStringList &arguments)
     // Simulators are asked through simctl, devices through devicectl; the
     // listing says which one the UDID is. One it does not list is taken for
     // a device.
-    const QString udid = parser.positionalArguments().first();
-    DeviceDetector detector;
-    const DeviceList devices = detector.listDevices();
-    const auto listed
-        = std::find_if(devices.cbegin(), devices.cend(), [&udid](const DeviceInfo &device) { return device.id == udid; });
-    const DeviceInfo device = listed != devices.cend() ? *listed : DeviceInfo { udid, udid, false };
+    const DeviceInfo device = CliSession::lookUpDevice(parser.positionalArguments().first());
     QByteArray out;
-    for (const QString &app : detector.listApps(device))
+    for (const QString &app : DeviceDetector().listApps(device))
         out += (app + u'\n').toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return 0;
