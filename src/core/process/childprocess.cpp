@@ -3,9 +3,12 @@
 #include "processregistry.h"
 #include "processtree.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <csignal>
+#include <memory>
+#include <utility>
 #include <unistd.h>
 
 ChildProcess::ChildProcess(const ToolPaths &paths, QObject *parent)
@@ -18,6 +21,8 @@ ChildProcess::~ChildProcess()
 {
     if (m_registryToken)
         ProcessRegistry::remove(m_registryToken);
+    if (m_leftoverTimer)
+        ProcessTree::signalGroup(m_pid, SIGKILL);
     if (m_process && m_process->state() != QProcess::NotRunning) {
         m_process->disconnect(this);
         ProcessTree::signalGroup(m_process->processId(), SIGKILL);
@@ -48,14 +53,21 @@ void ChildProcess::start(const QString &program, const QStringList &arguments,
 
     m_registryToken = ProcessRegistry::add();
     m_process->start();
-    if (!m_hasFinished && m_process->processId() > 0)
-        ProcessRegistry::setProcessId(m_registryToken, m_process->processId());
+    m_pid = m_process->processId();
+    if (!m_hasFinished && m_pid > 0)
+        ProcessRegistry::setProcessId(m_registryToken, m_pid);
 }
 
 void ChildProcess::stop()
 {
     if (!m_process || m_hasFinished)
         return;
+    m_stopRequested = true;
+    if (m_leftoverTimer) {
+        // The process is gone; only what it left behind is still ending.
+        ProcessTree::signalGroup(m_pid, SIGKILL);
+        return;
+    }
     const qint64 pid = m_process->processId();
     if (pid > 0) {
         ProcessTree::killProcessTree(m_paths, pid);
@@ -88,7 +100,33 @@ void ChildProcess::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
     const QString tail = m_decoder.finish();
     if (!tail.isEmpty())
         Q_EMIT outputReceived(tail);
-    publish(exitCode);
+    // A stop has its own SIGKILL on the way; otherwise processes the child
+    // started and left in its group end before the run is reported over.
+    if (!m_stopRequested && m_pid > 0 && ProcessTree::groupExists(m_pid))
+        endLeftovers(exitCode);
+    else
+        publish(exitCode);
+}
+
+void ChildProcess::endLeftovers(int status)
+{
+    // The group's id cannot be reused while any member is left, so signalling
+    // it reaches only what this child started.
+    ProcessTree::signalGroup(m_pid, SIGTERM);
+    auto grace = std::make_shared<QElapsedTimer>();
+    grace->start();
+    m_leftoverTimer = new QTimer(this);
+    m_leftoverTimer->setInterval(20);
+    connect(m_leftoverTimer, &QTimer::timeout, this, [this, grace, status] {
+        const bool left = ProcessTree::groupExists(m_pid);
+        if (left && grace->elapsed() < ProcessTree::kKillGrace.count())
+            return;
+        if (left)
+            ProcessTree::signalGroup(m_pid, SIGKILL);
+        std::exchange(m_leftoverTimer, nullptr)->deleteLater();
+        publish(status);
+    });
+    m_leftoverTimer->start();
 }
 
 void ChildProcess::onErrorOccurred(QProcess::ProcessError error)

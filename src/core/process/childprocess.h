@@ -9,13 +9,18 @@
 #include <QString>
 #include <QStringList>
 
+class QTimer;
+
 #include <optional>
 
 // One child process of the command executor: a QProcess with stdout and
 // stderr merged, /dev/null as input, in a process group of its own, with an
 // entry in the ProcessRegistry while it lives. Its output arrives as decoded
 // text chunks; it reports its end exactly once (finished), with -1 after a
-// failed launch. Owned by CommandExecutor; lives on the main thread.
+// failed launch. When the process exits while processes it started are still
+// in its group, those get SIGTERM and, after a short grace, SIGKILL before
+// finished() is reported, so nothing a run started outlives it. Owned by
+// CommandExecutor; lives on the main thread.
 class ChildProcess final : public QObject
 {
     Q_OBJECT
@@ -49,11 +54,16 @@ private:
     void onFinished(int exitCode, QProcess::ExitStatus exitStatus);
     void onErrorOccurred(QProcess::ProcessError error);
     void publish(int status);
+    void endLeftovers(int status);
+
 
     ToolPaths m_paths;
     QProcess *m_process = nullptr;
     Utf8StreamDecoder m_decoder;
     quint64 m_registryToken = 0;
+    qint64 m_pid = 0;
+    QTimer *m_leftoverTimer = nullptr;
+    bool m_stopRequested = false;
     bool m_hasFinished = false;
     bool m_endedBySignal = false;
 };

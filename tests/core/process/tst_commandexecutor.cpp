@@ -254,6 +254,8 @@ void TestCommandExecutor::nothingSurvives_data()
     QTest::newRow("terminateAll, every level ignores SIGTERM") << QStringLiteral("terminateAll") << true << int(SIGKILL);
     QTest::newRow("terminateAll on a worker thread") << QStringLiteral("terminateAll-worker") << true << int(SIGKILL);
     QTest::newRow("executor destroyed") << QStringLiteral("destroy") << true << -2;
+    QTest::newRow("runner exits, its children stay") << QStringLiteral("leave") << false << 0;
+    QTest::newRow("runner exits, its children ignore SIGTERM") << QStringLiteral("leave") << true << 0;
 }
 
 void TestCommandExecutor::nothingSurvives()
@@ -265,7 +267,8 @@ void TestCommandExecutor::nothingSurvives()
     auto executor = std::make_unique<CommandExecutor>(realShell());
     Recording recording;
     record(*executor, recording);
-    QStringList arguments { QStringLiteral("tree"), QStringLiteral("3") };
+    const bool leave = how == QLatin1String("leave");
+    QStringList arguments { leave ? QStringLiteral("leave") : QStringLiteral("tree"), QStringLiteral("3") };
     if (ignoreTerm)
         arguments << QStringLiteral("ignore-term");
     if (how == QLatin1String("stop-shell"))
@@ -276,6 +279,14 @@ void TestCommandExecutor::nothingSurvives()
         executor->run(kFakeChild, arguments);
     QTRY_COMPARE_WITH_TIMEOUT(printedPids(recording.text()).size(), 3, kTimeoutMs);
     const QList<qint64> pids = printedPids(recording.text());
+    if (leave) {
+        // The run is reported over only once nothing it started is left.
+        QTRY_COMPARE_WITH_TIMEOUT(recording.statuses.size(), 1, kTimeoutMs);
+        QCOMPARE(recording.statuses.first(), expectedStatus);
+        QTRY_VERIFY_WITH_TIMEOUT(noneAlive(pids), 200);
+        QCOMPARE(ProcessRegistry::count(), 0);
+        return;
+    }
     for (const qint64 pid : pids)
         QVERIFY(isAlive(pid));
     QCOMPARE(CommandExecutor::activeProcesses(), QList<qint64> { pids.first() });

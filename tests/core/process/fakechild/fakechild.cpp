@@ -17,6 +17,9 @@
 //                         prints "pid P", starts itself with DEPTH-1 and
 //                         waits forever; the last level only waits. With
 //                         ignore-term every level ignores SIGTERM.
+//   leave DEPTH [ignore-term]
+//                         starts "tree DEPTH", waits until it printed its
+//                         pids, then exits 0 and leaves that tree running
 //   hang                  waits forever
 //   --platform ...        called the way the runner is: prints every
 //                         argument, "--platform" included, as "[arg]" lines
@@ -150,6 +153,18 @@ int main(int argc, char **argv)
     }
     if (scenario == "tree")
         return tree(argv[0], number(2, 3), argc > 3 && std::strcmp(argv[3], "ignore-term") == 0);
+    if (scenario == "leave") {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (argc > 3)
+                ::execl(argv[0], argv[0], "tree", argv[2], argv[3], static_cast<char *>(nullptr));
+            else
+                ::execl(argv[0], argv[0], "tree", argv[2], static_cast<char *>(nullptr));
+            std::_Exit(121);
+        }
+        sleepMs(300);
+        return 0;
+    }
     if (scenario == "hang")
         waitForever();
     if (scenario == "--platform") {
