@@ -24,9 +24,17 @@ int listApps(const QStringList &arguments)
     // Simulators are asked through simctl, devices through devicectl; the
     // listing says which one the UDID is. One it does not list is taken for
     // a device.
-    const DeviceInfo device = CliSession::lookUpDevice(parser.positionalArguments().first());
+    const CliSession::DeviceLookUp lookUp = CliSession::lookUpDevice(parser.positionalArguments().first());
+    if (lookUp.stopSignal != 0)
+        return 128 + lookUp.stopSignal;
+    QStringList apps;
+    if (const int stopSignal = CliSession::runInterruptibly(
+            [&] { apps = DeviceDetector().listApps(lookUp.device); },
+            QStringLiteral("kestrune-cli: waiting for xcrun to list the apps (Ctrl-C stops)..."));
+        stopSignal != 0)
+        return 128 + stopSignal;
     QByteArray out;
-    for (const QString &app : DeviceDetector().listApps(device))
+    for (const QString &app : std::as_const(apps))
         out += (app + u'\n').toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return 0;

@@ -1,6 +1,8 @@
 #include "clisession.h"
 
+#include "clioptions.h"
 #include "devices/devicedetector.h"
+#include "devices/oneshotprocess.h"
 #include "pinneddevicedetector.h"
 #include "process/commandexecutor.h"
 #include "reports/reportmanager.h"
@@ -10,7 +12,9 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
@@ -54,13 +58,43 @@ CliSession::~CliSession()
     m_viewModel.reset();
 }
 
-DeviceInfo CliSession::lookUpDevice(const QString &udid)
+int CliSession::runInterruptibly(const std::function<void()> &work, const QString &progress)
 {
-    for (const DeviceInfo &device : DeviceDetector().listDevices()) {
-        if (device.id == udid)
-            return device;
+    QEventLoop loop;
+    int stopSignal = 0;
+    std::unique_ptr<QThread> worker(QThread::create(work));
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    StopSignals stopSignals;
+    connect(&stopSignals, &StopSignals::stopRequested, &loop, [&](int, int signal) {
+        stopSignal = signal;
+        OneShotProcess::killAll();
+        loop.quit();
+    });
+    QTimer notice;
+    notice.setSingleShot(true);
+    connect(&notice, &QTimer::timeout, &loop, [&progress] { CliOptions::error(progress + u'\n'); });
+    notice.start(1000);
+    worker->start();
+    loop.exec();
+    // A tool that was starting when the signal came is killed on its way up.
+    while (!worker->wait(50)) {
+        if (stopSignal != 0)
+            OneShotProcess::killAll();
     }
-    return DeviceInfo { udid, udid, false };
+    return stopSignal;
+}
+
+CliSession::DeviceLookUp CliSession::lookUpDevice(const QString &udid)
+{
+    DeviceLookUp lookUp { DeviceInfo { udid, udid, false } };
+    DeviceList devices;
+    lookUp.stopSignal = runInterruptibly([&devices] { devices = DeviceDetector().listDevices(); },
+        QStringLiteral("kestrune-cli: waiting for xcrun to list the devices (Ctrl-C stops)..."));
+    for (const DeviceInfo &device : std::as_const(devices)) {
+        if (device.id == udid)
+            lookUp.device = device;
+    }
+    return lookUp;
 }
 
 void CliSession::settle()

@@ -46,8 +46,20 @@ public:
     // kNotStarted (also when the runner could not be launched).
     int runUntilEnded(const std::function<void()> &start);
 
+    // Runs `work` on a worker while this thread waits with the stop signals
+    // armed, so that a slow outside tool can be interrupted: Ctrl-C kills the
+    // tools it runs at once (with what they started). `progress` goes to
+    // standard error when the work takes longer than a second. Returns the
+    // stop signal's number, or 0 when the work finished.
+    static int runInterruptibly(const std::function<void()> &work, const QString &progress);
+
+    struct DeviceLookUp
+    {
+        DeviceInfo device;
+        int stopSignal = 0; // non-zero: interrupted; exit 128 + it
+    };
     // The device as the device tool lists it, or one named by its UDID.
-    static DeviceInfo lookUpDevice(const QString &udid);
+    static DeviceLookUp lookUpDevice(const QString &udid);
 
 private:
     void print(const QStringList &lines);

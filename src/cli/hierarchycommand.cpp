@@ -22,7 +22,10 @@ int fetchHierarchy(const QStringList &arguments)
         CliOptions::error(QStringLiteral("Usage: kestrune-cli hierarchy %1\n").arg(kUsage));
         return CliSession::kNotStarted;
     }
-    CliSession session(CliSession::lookUpDevice(parser.value(QStringLiteral("device"))), QString(),
+    const CliSession::DeviceLookUp lookUp = CliSession::lookUpDevice(parser.value(QStringLiteral("device")));
+    if (lookUp.stopSignal != 0)
+        return 128 + lookUp.stopSignal;
+    CliSession session(lookUp.device, QString(),
         CliOptions::settingsWithOverrides(parser), CliOptions::printTimes(parser));
     session.settle();
     RunnerViewModel &vm = session.viewModel();

@@ -115,7 +115,10 @@ int runFlow(const QStringList &arguments)
     }
 
     const QString app = parser.value(QStringLiteral("app"));
-    CliSession session(CliSession::lookUpDevice(parser.value(QStringLiteral("device"))), app,
+    const CliSession::DeviceLookUp lookUp = CliSession::lookUpDevice(parser.value(QStringLiteral("device")));
+    if (lookUp.stopSignal != 0)
+        return 128 + lookUp.stopSignal;
+    CliSession session(lookUp.device, app,
         CliOptions::settingsWithOverrides(parser), CliOptions::printTimes(parser));
     RunnerViewModel &vm = session.viewModel();
     session.settle();

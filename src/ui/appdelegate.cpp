@@ -1,5 +1,6 @@
 #include "appdelegate.h"
 
+#include "devices/oneshotprocess.h"
 #include "process/commandexecutor.h"
 #include "settings/settingsstore.h"
 
@@ -26,7 +27,12 @@ AppDelegate::AppDelegate(QuitPolicy::Question hasCompletedSetup, QuitPolicy::Que
     // Every quit, whatever asked for it (the platform's quit command, the last
     // window closing, QCoreApplication::quit), arrives as a Quit event.
     QCoreApplication::instance()->installEventFilter(this);
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [] { CommandExecutor::terminateAll(); });
+    // A device listing still waiting for a slow xcrun must not hold up the
+    // quit either.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [] {
+        CommandExecutor::terminateAll();
+        OneShotProcess::killAll();
+    });
 }
 
 AppDelegate::~AppDelegate()

@@ -32,6 +32,7 @@ private Q_SLOTS:
     void runnerExitStatuses();
     void interruptStopsTheRunner();
     void closedOutputStopsTheRunner();
+    void interruptWhileListingDevices();
     void hierarchy();
     void runnerControlsOnATerminal_data();
     void runnerControlsOnATerminal();
@@ -394,6 +395,31 @@ void TestCliRun::closedOutputStopsTheRunner()
     QVERIFY(child > 0);
     QVERIFY2(!errors.contains(QStringLiteral("status 141")), qPrintable(errors));
     QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(child), 0) != 0, 10'000);
+}
+
+// A slow xcrun: the command says what it waits for, and Ctrl-C ends it and
+// what it started at once instead of leaving them running.
+void TestCliRun::interruptWhileListingDevices()
+{
+    const QString xcrun = m_dir.filePath(QStringLiteral("bin/slow-xcrun"));
+    QVERIFY(writeScript(xcrun, "sleep 300 &\necho \"child $!\" > '" + m_record.toUtf8() + ".xcrun'\nwait\n"));
+    QFile::remove(m_record + QStringLiteral(".xcrun"));
+    QProcessEnvironment env = m_env;
+    env.insert(QStringLiteral("KESTRUNE_XCRUN"), xcrun);
+    QProcess cli;
+    cli.setProcessEnvironment(env);
+    cli.start(cliPath(), runArguments());
+    QVERIFY(cli.waitForStarted());
+    QString errors;
+    QTRY_VERIFY_WITH_TIMEOUT((errors += QString::fromUtf8(cli.readAllStandardError())).contains(QStringLiteral("xcrun")), 30'000);
+    const qint64 child = readFile(m_record + QStringLiteral(".xcrun")).section(u' ', 1).trimmed().toLongLong();
+    QVERIFY(child > 0);
+
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(10'000));
+    QCOMPARE(cli.exitCode(), 128 + SIGINT);
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(child), 0) != 0, 5'000);
+    QVERIFY(!QFileInfo::exists(m_record + QStringLiteral(".args")));
 }
 
 void TestCliRun::hierarchy()

@@ -3,12 +3,60 @@
 #include "process/toolpaths.h"
 #include "settings/logging.h"
 
+#include <QMutex>
 #include <QProcess>
+#include <QSet>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <unistd.h>
 #endif
+
+namespace {
+
+// The process groups of the tools running now, for killAll.
+QMutex g_runningMutex;
+QSet<qint64> g_running;
+
+void killGroup(qint64 pid)
+{
+#ifdef Q_OS_UNIX
+    if (pid > 1)
+        ::kill(-pid_t(pid), SIGKILL);
+#else
+    Q_UNUSED(pid)
+#endif
+}
+
+// Lists a started tool in g_running for as long as it runs.
+class RunningEntry final
+{
+public:
+    explicit RunningEntry(qint64 pid)
+        : m_pid(pid)
+    {
+        const QMutexLocker locker(&g_runningMutex);
+        g_running.insert(m_pid);
+    }
+    ~RunningEntry()
+    {
+        const QMutexLocker locker(&g_runningMutex);
+        g_running.remove(m_pid);
+    }
+    Q_DISABLE_COPY_MOVE(RunningEntry)
+
+private:
+    qint64 m_pid;
+};
+
+} // namespace
+
+void OneShotProcess::killAll()
+{
+    const QMutexLocker locker(&g_runningMutex);
+    for (const qint64 pid : std::as_const(g_running))
+        killGroup(pid);
+}
 
 QProcessEnvironment OneShotProcess::toolEnvironment()
 {
@@ -47,14 +95,13 @@ OneShotProcess::Completion OneShotProcess::complete(const QString &program, cons
         return completion;
     }
     completion.started = true;
+    // Listed while the tool runs, so that killAll reaches it.
+    const RunningEntry running(process.processId());
     // waitForFinished keeps reading standard output into QProcess's buffer
     // while it waits, so the pipe never fills up.
     if (!process.waitForFinished(timeoutMs)) {
         qCInfo(lcDevice, "%s did not finish within %d ms; killed", qPrintable(program), timeoutMs);
-#ifdef Q_OS_UNIX
-        if (const qint64 pid = process.processId(); pid > 1)
-            ::kill(-pid_t(pid), SIGKILL);
-#endif
+        killGroup(process.processId());
         process.kill();
         process.waitForFinished(5'000);
         return completion;

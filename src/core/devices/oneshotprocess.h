@@ -44,4 +44,9 @@ public:
     // tool's standard error is read and dropped instead of passed through.
     static Completion complete(const QString &program, const QStringList &arguments,
         const QProcessEnvironment &environment, int timeoutMs, bool forwardErrors = true);
+
+    // Kills every tool running at this moment, with what it started (an
+    // interrupted command line, the application quitting); their runs return
+    // as timed out. Safe on any thread, also while they run.
+    static void killAll();
 };
