@@ -25,6 +25,15 @@ kestrune_sh_quote() {
     printf "'%s'" "$quoted"
 }
 
+# Prints its argument as one quoted settings (INI) value: a backslash, a
+# comma (a list otherwise), a semicolon or a quotation mark in a home path
+# then reads back as written.
+kestrune_ini_quote() {
+    local quoted=${1//\\/\\\\}
+    quoted=${quoted//\"/\\\"}
+    printf '"%s"' "$quoted"
+}
+
 # Writes (or updates) the demo's own settings file and exports what points
 # the application at the lab: KESTRUNE_SETTINGS_FILE, KESTRUNE_XCRUN,
 # KESTRUNE_XCODEBUILD, KESTRUNE_SIM_HOME, KESTRUNE_SIM_SPEED.
@@ -53,7 +62,8 @@ kestrune_enter_demo() {
     chmod +x "$runner"
     if [[ ! -f "$settings" ]]; then
         printf '[General]\nhasCompletedSetup=true\nisMirroringEnabled=false\nappleTeamID=K7QX2M9R4T\n' > "$settings"
-        printf 'maestroRunnerPath=%s\nreportsOutputDirectory=%s\n' "$runner" "$demo_dir/reports" >> "$settings"
+        printf 'maestroRunnerPath=%s\nreportsOutputDirectory=%s\n' "$(kestrune_ini_quote "$runner")" \
+            "$(kestrune_ini_quote "$demo_dir/reports")" >> "$settings"
     else
         # Keep what the user changed in the demo, but always use this build's
         # lab. The lines are rewritten as text: no editor's replacement syntax
@@ -62,13 +72,13 @@ kestrune_enter_demo() {
         {
             while IFS= read -r line || [[ -n "$line" ]]; do
                 case "$line" in
-                    maestroRunnerPath=*) printf 'maestroRunnerPath=%s\n' "$runner"; seen_runner=1 ;;
-                    reportsOutputDirectory=*) printf 'reportsOutputDirectory=%s\n' "$demo_dir/reports"; seen_reports=1 ;;
+                    maestroRunnerPath=*) printf 'maestroRunnerPath=%s\n' "$(kestrune_ini_quote "$runner")"; seen_runner=1 ;;
+                    reportsOutputDirectory=*) printf 'reportsOutputDirectory=%s\n' "$(kestrune_ini_quote "$demo_dir/reports")"; seen_reports=1 ;;
                     *) printf '%s\n' "$line" ;;
                 esac
             done < "$settings"
-            [[ $seen_runner == 1 ]] || printf 'maestroRunnerPath=%s\n' "$runner"
-            [[ $seen_reports == 1 ]] || printf 'reportsOutputDirectory=%s\n' "$demo_dir/reports"
+            [[ $seen_runner == 1 ]] || printf 'maestroRunnerPath=%s\n' "$(kestrune_ini_quote "$runner")"
+            [[ $seen_reports == 1 ]] || printf 'reportsOutputDirectory=%s\n' "$(kestrune_ini_quote "$demo_dir/reports")"
         } > "$settings.new" && mv -f "$settings.new" "$settings"
     fi
     export KESTRUNE_SETTINGS_FILE="$settings"

@@ -111,6 +111,7 @@ void TestSimDemo::demoSettingsAndEnvironment_data()
     QTest::newRow("plain") << QStringLiteral("data");
     QTest::newRow("apostrophe and ampersand") << QStringLiteral("O'Brien & Co|x");
     QTest::newRow("command substitution") << QStringLiteral("x'$(touch pwned)`touch pwned2`'");
+    QTest::newRow("backslash, comma, quote, semicolon") << QStringLiteral("a\\b, \"c\"; d");
 }
 
 void TestSimDemo::demoSettingsAndEnvironment()
