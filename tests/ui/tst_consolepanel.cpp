@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +78,7 @@ private Q_SLOTS:
     void mirrorsTrimmedConsole_data();
     void mirrorsTrimmedConsole();
     void typingFilter();
+    void scrollingUpStopsFollowing();
     void viewerOpensAndClearsPreview();
 };
 
@@ -186,6 +188,31 @@ void TestConsolePanel::typingFilter()
     // Clearing the field shows every line again (a longer list, in full).
     field->clear();
     QCOMPARE(f.panel.consoleView()->consoleText(), f.expected());
+}
+
+void TestConsolePanel::scrollingUpStopsFollowing()
+{
+    Fixture f;
+    f.panel.resize(600, 300);
+    f.panel.show();
+    int next = 0;
+    f.feed(200, next);
+    ConsoleView *view = f.panel.consoleView();
+    view->flush();
+    QScrollBar *bar = view->verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());
+    // The user reads an earlier line; new output leaves it where it is.
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    const int reading = bar->value();
+    f.feed(50, next);
+    view->flush();
+    QCOMPARE(bar->value(), reading);
+    QVERIFY(bar->maximum() > reading);
+    // Back at the end, the view follows again.
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    f.feed(50, next);
+    view->flush();
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void TestConsolePanel::viewerOpensAndClearsPreview()

@@ -59,7 +59,7 @@ ConsoleView::ConsoleView(QWidget *parent)
     updateFormats();
     m_insertTimer.setSingleShot(true);
     m_insertTimer.setInterval(0);
-    connect(&m_insertTimer, &QTimer::timeout, this, &ConsoleView::insertQueued);
+    connect(&m_insertTimer, &QTimer::timeout, this, [this] { insertQueued(isAtEnd()); });
 }
 
 void ConsoleView::setRunMode(RunMode mode)
@@ -70,7 +70,7 @@ void ConsoleView::setRunMode(RunMode mode)
 void ConsoleView::setAutoScroll(bool on)
 {
     m_autoScroll = on;
-    scrollToEndIfFollowing();
+    scrollToEndIfFollowing(true);
 }
 
 void ConsoleView::applyEdit(const ConsoleMirror::Edit &edit)
@@ -79,6 +79,7 @@ void ConsoleView::applyEdit(const ConsoleMirror::Edit &edit)
         setLines(edit.append);
         return;
     }
+    const bool follow = isAtEnd();
     qsizetype remove = edit.removeFront;
     if (remove > 0) {
         const qsizetype fromDocument = qMin(remove, m_lineCount);
@@ -90,27 +91,28 @@ void ConsoleView::applyEdit(const ConsoleMirror::Edit &edit)
     if (!edit.append.isEmpty()) {
         m_queued.append(edit.append);
         // The first chunk goes in now, the rest on the next turns.
-        insertQueued();
+        insertQueued(follow);
         return;
     }
-    scrollToEndIfFollowing();
+    scrollToEndIfFollowing(follow);
 }
 
 void ConsoleView::flush()
 {
     m_insertTimer.stop();
+    const bool follow = isAtEnd();
     appendLines(std::exchange(m_queued, QStringList()));
-    scrollToEndIfFollowing();
+    scrollToEndIfFollowing(follow);
 }
 
-void ConsoleView::insertQueued()
+void ConsoleView::insertQueued(bool follow)
 {
     const qsizetype count = qMin(kLinesPerTurn, m_queued.size());
     appendLines(m_queued.first(count));
     m_queued.remove(0, count);
     if (!m_queued.isEmpty())
         m_insertTimer.start();
-    scrollToEndIfFollowing();
+    scrollToEndIfFollowing(follow);
 }
 
 void ConsoleView::setLines(const QStringList &lines)
@@ -119,7 +121,7 @@ void ConsoleView::setLines(const QStringList &lines)
     if (lines.isEmpty())
         return; // an empty console leaves the scroll position alone
     m_queued = lines;
-    insertQueued();
+    insertQueued(true);
 }
 
 QString ConsoleView::consoleText() const
@@ -204,9 +206,17 @@ void ConsoleView::updateFormats()
     }
 }
 
-void ConsoleView::scrollToEndIfFollowing()
+bool ConsoleView::isAtEnd() const
 {
-    if (!m_autoScroll)
+    const QScrollBar *bar = verticalScrollBar();
+    return bar->value() >= bar->maximum();
+}
+
+void ConsoleView::scrollToEndIfFollowing(bool wasAtEnd)
+{
+    // A user who scrolled up to read stays where they are; back at the end,
+    // the view follows again, as a terminal does.
+    if (!m_autoScroll || !wasAtEnd)
         return;
     QScrollBar *bar = verticalScrollBar();
     bar->setValue(bar->maximum());

@@ -14,8 +14,10 @@
 // block per console line, coloured by the console rules of the current run
 // mode. Lines arrive as edits (drop shown lines from the front, append new
 // ones, or show a list in full); only appended lines are styled, a few
-// hundred per turn of the event loop, through one cursor at the end. Main
-// thread.
+// hundred per turn of the event loop, through one cursor at the end. With
+// auto-scroll on, new lines scroll into view while the user is at the last
+// line; scrolling up to read stops that until they are back at the end.
+// Main thread.
 class ConsoleView final : public QPlainTextEdit
 {
     Q_OBJECT
@@ -46,12 +48,14 @@ public:
     static constexpr qsizetype kLinesPerTurn = 300;
 
 private:
-    void insertQueued();
+    // `follow`: the view was at its last line before the change.
+    void insertQueued(bool follow);
     void appendLines(const QStringList &lines);
     void removeFirstLines(qsizetype count);
     void clearLines();
     void updateFormats();
-    void scrollToEndIfFollowing();
+    bool isAtEnd() const;
+    void scrollToEndIfFollowing(bool wasAtEnd);
 
     RunMode m_runMode = RunMode::Test;
     bool m_autoScroll = true;
