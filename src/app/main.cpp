@@ -1,4 +1,5 @@
 #include "appdelegate.h"
+#include "launchoptions.h"
 #include "mainwindow.h"
 #include "settings/logging.h"
 
@@ -10,31 +11,9 @@
 #include <QStyleFactory>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace {
-
-// The value after `option`, or an empty string.
-QString optionValue(const QStringList &arguments, const QString &option)
-{
-    const qsizetype at = arguments.indexOf(option);
-    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
-}
-
-// `kestrune PATH` opens PATH as the workspace: the first argument that is
-// not an option or an option's value.
-QString workspaceArgument(const QStringList &arguments)
-{
-    static const QStringList withValue { QStringLiteral("--screenshot"), QStringLiteral("--size") };
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (withValue.contains(argument)) {
-            ++i;
-            continue;
-        }
-        if (!argument.startsWith(u'-'))
-            return QFileInfo(argument).absoluteFilePath();
-    }
-    return {};
-}
 
 // A dark palette for checking the window in dark mode on systems without one
 // (used with `--dark`; the platform's own palette otherwise).
@@ -105,8 +84,8 @@ int main(int argc, char *argv[])
     // `--screenshot FILE [--size WxH] [--dark]`: shows the window, saves
     // what it draws and exits (documentation and visual checks under Xvfb;
     // not a user option). `--dark` also works without a screenshot.
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.contains(QStringLiteral("--dark"))) {
+    const LaunchOptions options = LaunchOptions::parse(QApplication::arguments());
+    if (options.dark) {
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         QApplication::setPalette(darkPalette());
     }
@@ -114,15 +93,19 @@ int main(int argc, char *argv[])
     AppDelegate delegate;
     MainWindow window;
     app.installEventFilter(new FileOpenForwarder(&window));
-    const QString size = optionValue(arguments, QStringLiteral("--size"));
-    if (const QStringList parts = size.split(u'x'); parts.size() == 2)
-        window.resize(parts.at(0).toInt(), parts.at(1).toInt());
+    if (options.size.isValid())
+        window.resize(options.size);
     window.show();
     delegate.scheduleAttachWindowDelegates();
-    if (const QString workspace = workspaceArgument(arguments); !workspace.isEmpty())
-        window.openWorkspace(workspace);
+    if (!options.workspace.isEmpty()) {
+        if (QFileInfo(options.workspace).isDir())
+            window.openWorkspace(options.workspace);
+        else
+            std::fprintf(stderr, "kestrune: %s is not a folder; starting without a workspace\n",
+                qPrintable(QDir::toNativeSeparators(options.workspace)));
+    }
 
-    const QString screenshot = optionValue(arguments, QStringLiteral("--screenshot"));
+    const QString screenshot = options.screenshot;
     if (!screenshot.isEmpty()) {
         const int delay = qEnvironmentVariableIntValue("KESTRUNE_SCREENSHOT_DELAY_MS");
         QTimer::singleShot(delay > 0 ? delay : 800, &window, [&window, screenshot] {

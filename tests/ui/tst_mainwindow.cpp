@@ -1,3 +1,4 @@
+#include "launchoptions.h"
 #include "mainwindow.h"
 #include "runner/runnerviewmodel.h"
 #include "settings/logging.h"
@@ -8,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -28,6 +30,8 @@ private Q_SLOTS:
     void shortcuts_data();
     void shortcuts();
     void everyControlIsNamed();
+    void launchOptions_data();
+    void launchOptions();
 };
 
 using WindowCheck = std::function<bool(MainWindow &)>;
@@ -149,6 +153,37 @@ void TestMainWindow::everyControlIsNamed()
             unnamed << QString::fromLatin1(widget->metaObject()->className()) + u' ' + widget->objectName();
     }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+}
+
+void TestMainWindow::launchOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("workspace"); // relative to the current folder
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("screenshot");
+
+    QTest::newRow("nothing") << QStringList {} << QString() << QSize() << QString();
+    QTest::newRow("a folder") << QStringList { "demo/workspace" } << "demo/workspace" << QSize() << QString();
+    QTest::newRow("option values are not the folder")
+        << QStringList { "--screenshot", "shot.png", "--size", "800x500", "ws", "--dark" } << "ws" << QSize(800, 500)
+        << "shot.png";
+    QTest::newRow("first folder wins") << QStringList { "one", "two" } << "one" << QSize() << QString();
+    QTest::newRow("a folder named like an option") << QStringList { "--", "-ws" } << "-ws" << QSize() << QString();
+    QTest::newRow("malformed size") << QStringList { "--size", "wide", "ws" } << "ws" << QSize() << QString();
+    QTest::newRow("option without its value") << QStringList { "ws", "--size" } << "ws" << QSize() << QString();
+}
+
+void TestMainWindow::launchOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, workspace);
+    QFETCH(QSize, size);
+    QFETCH(QString, screenshot);
+    const LaunchOptions options = LaunchOptions::parse(QStringList { "kestrune" } + arguments);
+    QCOMPARE(options.workspace, workspace.isEmpty() ? QString() : QDir::current().absoluteFilePath(workspace));
+    QCOMPARE(options.size, size);
+    QCOMPARE(options.screenshot, screenshot);
+    QCOMPARE(options.dark, arguments.contains("--dark"));
 }
 
 QTEST_MAIN(TestMainWindow)
