@@ -4,8 +4,11 @@
 #   <out>/empty-<size>-<theme>.png     the first window, no workspace
 #   <out>/selected-<size>-<theme>.png  the demo workspace, a flow and an env file chosen
 #   <out>/running-<size>-<theme>.png   a run in progress
+#   <out>/hierarchy-<size>-<theme>.png a UI hierarchy fetch
+#   <out>/viewer-<size>-<theme>.png    the flow viewer on login.yaml
 # for 1280x800 and 800x500, light (the platform style) and dark (Fusion with a
-# dark palette, `--dark`). Needs xvfb-run and xdotool and a build in build/.
+# dark palette, `--dark`). Needs xvfb-run, xdotool, ImageMagick's import and
+# a build in build/.
 # Usage: scripts/screenshots.sh [out-dir]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -21,7 +24,9 @@ kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"
 export KESTRUNE_SIM_SPEED=human
 
 # shot <name> <WxH> <theme> <delay ms> [clicks...]: each click is "x,y" in
-# window coordinates, "key:<keys>" (xdotool key names) or "wait:<seconds>".
+# window coordinates, "key:<keys>" (xdotool key names), "wait:<seconds>" or
+# "screen" (the picture is taken from the X screen now, sheets and dialogs
+# included, and the application is closed).
 shot() {
     local name="$1" size="$2" theme="$3" delay="$4"
     shift 4
@@ -34,7 +39,7 @@ shot() {
     for attempt in 1 2 3; do
     rm -f "$out/$name-$size-$theme.png"
     xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
-        app="$1"; delay="$2"; shift 2
+        app="$1"; delay="$2"; shotfile="$3"; shift 3
         flags=(); while [[ "$1" != "--" ]]; do flags+=("$1"); shift; done; shift
         clicks=(); while [[ "$1" != "--" ]]; do clicks+=("$1"); shift; done; shift
         KESTRUNE_SCREENSHOT_DELAY_MS="$delay" "$app" "$@" "${flags[@]}" &
@@ -45,11 +50,17 @@ shot() {
         for c in ${clicks[@]+"${clicks[@]}"}; do
             if [[ "$c" == wait:* ]]; then sleep "${c#wait:}"; continue; fi
             if [[ "$c" == key:* ]]; then xdotool key --window "$win" "${c#key:}"; sleep 0.6; continue; fi
+            if [[ "$c" == screen ]]; then
+                eval "$(xdotool getwindowgeometry --shell "$win")"
+                import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shotfile"
+                kill "$pid"
+                break
+            fi
             xdotool mousemove --window "$win" "${c%,*}" "${c#*,}" click 1
             sleep 0.6
         done
         wait "$pid"
-    ' _ "$app" "$delay" "${flags[@]}" -- "$@" -- ${workspace[@]+"${workspace[@]}"} || true
+    ' _ "$app" "$delay" "$out/$name-$size-$theme.png" "${flags[@]}" -- "$@" -- ${workspace[@]+"${workspace[@]}"} || true
     [[ -s "$out/$name-$size-$theme.png" ]] && break
     sleep 1
     done
@@ -62,5 +73,8 @@ for theme in light dark; do
         # Rows of the demo tree: env_uat.yaml is the fourth, login.yaml the fifth.
         shot selected "$size" "$theme" 6000 60,205 60,181
         shot running "$size" "$theme" 12000 60,205 60,181 wait:1 key:ctrl+r wait:4
+        shot hierarchy "$size" "$theme" 12000 60,300 wait:1 key:ctrl+shift+h wait:5
+        # The eye button of login.yaml opens the flow viewer.
+        shot viewer "$size" "$theme" 30000 60,205 216,205 wait:1.5 screen
     done
 done

@@ -9,6 +9,8 @@ debian_packages=(
     qt6-base-dev qt6-svg-dev libgl-dev
     zsh procps xvfb xauth
     chromium
+    # The console's and the runner's symbols (⏳, 🛑, ✅) on Linux desktops.
+    fonts-noto-color-emoji
     clang clang-14 libclang-rt-14-dev
 )
 brew_formulae=(cmake qt)

@@ -218,6 +218,10 @@ void MainWindow::buildMenus()
     m_refreshDevicesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
     connect(m_refreshDevicesAction, &QAction::triggered, runner, &RunnerViewModel::refreshDevices);
 
+    m_hierarchyAction = new QAction(SymbolIcons::icon(u"rectangle.3.group"), tr("Check UI Hierarchy"), this);
+    m_hierarchyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    connect(m_hierarchyAction, &QAction::triggered, runner, &RunnerViewModel::fetchHierarchy);
+
     m_focusFilterAction = new QAction(tr("Filter Console"), this);
     m_focusFilterAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(m_focusFilterAction, &QAction::triggered, this, [this] {
@@ -237,6 +241,7 @@ void MainWindow::buildMenus()
     QMenu *run = menuBar()->addMenu(tr("&Run"));
     run->addAction(m_runAction);
     run->addAction(m_stopAction);
+    run->addAction(m_hierarchyAction);
     run->addSeparator();
     run->addAction(m_refreshDevicesAction);
     QMenu *view = menuBar()->addMenu(tr("&View"));
@@ -277,7 +282,9 @@ void MainWindow::buildMenus()
     m_header->deviceRefreshButton()->setToolTip(
         withShortcut(tr("Refresh Devices"), m_refreshDevicesAction->shortcut()));
     m_tree->importButton()->setToolTip(withShortcut(tr("Import Workspace"), m_importAction->shortcut()));
-    for (QAction *action : { m_runAction, m_stopAction, m_refreshDevicesAction, m_importAction, m_focusFilterAction })
+    m_console->hierarchyButton()->setToolTip(withShortcut(tr("Check UI Hierarchy"), m_hierarchyAction->shortcut()));
+    for (QAction *action :
+        { m_runAction, m_stopAction, m_refreshDevicesAction, m_importAction, m_focusFilterAction, m_hierarchyAction })
         action->setToolTip(withShortcut(action->text().remove(QStringLiteral("...")), action->shortcut()));
 
     for (auto signal : { &RunnerViewModel::isRunningChanged, &RunnerViewModel::workspaceURLChanged,
@@ -293,6 +300,7 @@ void MainWindow::updateActions()
     m_runAction->setEnabled(state.showsRunButton && state.runEnabled);
     m_stopAction->setEnabled(!state.showsRunButton);
     m_refreshDevicesAction->setEnabled(state.deviceRefreshEnabled);
+    m_hierarchyAction->setEnabled(!m_runner->isRunning());
 }
 
 void MainWindow::openWorkspace(const QString &path)

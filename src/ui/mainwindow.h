@@ -47,6 +47,7 @@ public:
     QAction *importAction() const { return m_importAction; }
     QAction *refreshDevicesAction() const { return m_refreshDevicesAction; }
     QAction *focusFilterAction() const { return m_focusFilterAction; }
+    QAction *hierarchyAction() const { return m_hierarchyAction; }
     QAction *mirrorAction() const { return m_mirrorAction; }
 
 public Q_SLOTS:
@@ -80,5 +81,6 @@ private:
     QAction *m_importAction = nullptr;
     QAction *m_refreshDevicesAction = nullptr;
     QAction *m_focusFilterAction = nullptr;
+    QAction *m_hierarchyAction = nullptr;
     QAction *m_mirrorAction = nullptr;
 };

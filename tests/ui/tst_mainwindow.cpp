@@ -90,7 +90,7 @@ void TestMainWindow::symbolTable()
     // Our own SVG must load where no icon theme exists (macOS).
     SymbolIcons::icon(symbol); // registers the resources
     QVERIFY(QFile::exists(resource));
-    const QPixmap pixmap = QIcon(resource).pixmap(32, 32);
+    const QPixmap pixmap = SymbolIcons::icon(symbol).pixmap(14, 14);
     QVERIFY(!pixmap.isNull());
     const QImage image = pixmap.toImage();
     bool drawn = false;
@@ -120,6 +120,10 @@ void TestMainWindow::shortcuts_data()
     QTest::newRow("Ctrl+R does nothing while a run cannot start")
         << QKeySequence(Qt::CTRL | Qt::Key_R)
         << WindowCheck([](MainWindow &window) { return !window.runner()->isRunning() && !window.runAction()->isEnabled(); });
+    QTest::newRow("Ctrl+Shift+H asks for the hierarchy")
+        << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H) << WindowCheck([](MainWindow &window) {
+               return window.runner()->consoleLogs().join(QString()).contains(QStringLiteral("Please select a Device."));
+           });
 }
 
 void TestMainWindow::shortcuts()
@@ -131,7 +135,8 @@ void TestMainWindow::shortcuts()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.activateWindow();
     QTest::keySequence(&window, keys);
-    QVERIFY(happened(window));
+    // Console lines reach the controller's list in batches.
+    QTRY_VERIFY_WITH_TIMEOUT(happened(window), 2000);
 }
 
 void TestMainWindow::everyControlIsNamed()

@@ -1,13 +1,19 @@
 #include "consolelines.h"
 
+#include <QStringMatcher>
+
 namespace ConsoleLines {
 
 bool shouldFilterLine(const QString &line, RunMode mode)
 {
-    if (line.contains(QLatin1String("time="), Qt::CaseInsensitive) && line.contains(QLatin1String("level="), Qt::CaseInsensitive))
+    // Every runner line passes through here: the needles are prepared once.
+    static const QStringMatcher time(u"time=", Qt::CaseInsensitive);
+    static const QStringMatcher level(u"level=", Qt::CaseInsensitive);
+    static const QStringMatcher accepting(u"error accepting new connection", Qt::CaseInsensitive);
+    static const QStringMatcher closed(u"closed listener successfully", Qt::CaseInsensitive);
+    if (time.indexIn(line) >= 0 && level.indexIn(line) >= 0)
         return true;
-    if (line.contains(QLatin1String("error accepting new connection"), Qt::CaseInsensitive)
-        || line.contains(QLatin1String("closed listener successfully"), Qt::CaseInsensitive))
+    if (accepting.indexIn(line) >= 0 || closed.indexIn(line) >= 0)
         return true;
     if (mode == RunMode::Hierarchy && line.contains(QLatin1String("Other  (")) && !line.contains(QLatin1String("id="))
         && !line.contains(QLatin1String("text=")))

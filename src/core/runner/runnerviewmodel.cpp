@@ -16,6 +16,9 @@
 namespace {
 
 constexpr int kOutputBatchMs = 100;
+// A flood goes out before its window ends once this much has gathered, so
+// that no single turn of the event loop handles tens of thousands of lines.
+constexpr qsizetype kOutputBatchFlushChars = 64 * 1024;
 
 } // namespace
 
@@ -476,7 +479,10 @@ void RunnerViewModel::clearConsole()
 void RunnerViewModel::onOutputChunk(const QString &chunk)
 {
     m_outputBatch.append(chunk);
-    if (!m_outputBatchTimer.isActive())
+    m_outputBatchChars += chunk.size();
+    if (m_outputBatchChars >= kOutputBatchFlushChars)
+        flushOutputBatch();
+    else if (!m_outputBatchTimer.isActive())
         m_outputBatchTimer.start();
 }
 
@@ -487,6 +493,7 @@ void RunnerViewModel::flushOutputBatch()
         return;
     const QString text = m_outputBatch.join(QString());
     m_outputBatch.clear();
+    m_outputBatchChars = 0;
     processOutput(text);
 }
 

@@ -294,6 +294,7 @@ private:
     HierarchyFormatter m_hierarchyFormatter;
     // Output chunks of the current 100 ms window.
     QStringList m_outputBatch;
+    qsizetype m_outputBatchChars = 0;
     QTimer m_outputBatchTimer;
     // Only the newest request of each kind may apply its result, so a slow
     // earlier parse or tree build cannot overwrite a later one.

@@ -2,6 +2,7 @@
 
 #include "consoleview.h"
 #include "runner/runnerviewmodel.h"
+#include "symbolicons.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -12,17 +13,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
-
-// A theme icon where the desktop has one, else the style's.
-QIcon barIcon(const char *themeName, QStyle::StandardPixmap fallback, const QWidget *widget)
-{
-    return QIcon::fromTheme(QString::fromLatin1(themeName), widget->style()->standardIcon(fallback));
-}
 
 QToolButton *iconButton(const QString &help, const QIcon &icon, QWidget *parent)
 {
@@ -41,9 +35,7 @@ QWidget *networkEmptyState(QWidget *parent)
     auto *layout = new QVBoxLayout(page);
     layout->addStretch();
     auto *symbol = new QLabel(page);
-    const QIcon icon = QIcon::fromTheme(QStringLiteral("network-wired"),
-        page->style()->standardIcon(QStyle::SP_DriveNetIcon));
-    symbol->setPixmap(icon.pixmap(48, 48, QIcon::Disabled));
+    symbol->setPixmap(SymbolIcons::icon(u"network").pixmap(48, 48, QIcon::Disabled));
     symbol->setAlignment(Qt::AlignCenter);
     layout->addWidget(symbol);
     layout->addSpacing(8);
@@ -98,7 +90,7 @@ ConsolePanel::ConsolePanel(RunnerViewModel *runner, QWidget *parent)
     barLayout->addSpacing(8);
 
     m_magnifier = new QLabel(bar);
-    m_magnifier->setPixmap(barIcon("edit-find", QStyle::SP_FileDialogContentsView, this).pixmap(14, 14));
+    m_magnifier->setPixmap(SymbolIcons::icon(u"magnifyingglass").pixmap(14, 14));
     m_magnifier->setAccessibleName(tr("Filter console..."));
     barLayout->addWidget(m_magnifier);
     m_filter = new QLineEdit(bar);
@@ -119,9 +111,9 @@ ConsolePanel::ConsolePanel(RunnerViewModel *runner, QWidget *parent)
     barLayout->addWidget(m_autoScroll);
 
     m_hierarchyButton = iconButton(tr("Check UI Hierarchy"),
-        barIcon("view-list-tree", QStyle::SP_FileDialogDetailedView, this), bar);
-    m_copyButton = iconButton(tr("Copy All Logs"), barIcon("edit-copy", QStyle::SP_DialogSaveButton, this), bar);
-    m_clearButton = iconButton(tr("Clear Console"), barIcon("edit-delete", QStyle::SP_TrashIcon, this), bar);
+        SymbolIcons::icon(u"rectangle.3.group"), bar);
+    m_copyButton = iconButton(tr("Copy All Logs"), SymbolIcons::icon(u"doc.on.doc"), bar);
+    m_clearButton = iconButton(tr("Clear Console"), SymbolIcons::icon(u"trash"), bar);
     barLayout->addWidget(m_hierarchyButton);
     barLayout->addWidget(m_copyButton);
     barLayout->addWidget(m_clearButton);
@@ -154,6 +146,11 @@ ConsolePanel::ConsolePanel(RunnerViewModel *runner, QWidget *parent)
     connect(m_runner, &RunnerViewModel::consoleLogsChanged, this, &ConsolePanel::onConsoleChanged);
     connect(m_runner, &RunnerViewModel::runModeChanged, this, &ConsolePanel::renderInFull);
     connect(m_runner, &RunnerViewModel::networkHitsChanged, this, &ConsolePanel::updateNetworkCount);
+    // A fetch ends every process first: during a run it would kill the run
+    // without a word.
+    connect(m_runner, &RunnerViewModel::isRunningChanged, this,
+        [this] { m_hierarchyButton->setEnabled(!m_runner->isRunning()); });
+    m_hierarchyButton->setEnabled(!m_runner->isRunning());
     const auto dropFilterFocus = [this] {
         if (m_filter->hasFocus())
             m_filter->clearFocus();

@@ -34,6 +34,7 @@ public:
 
     void focusFilter(); // Ctrl/Cmd+F
     ConsoleView *consoleView() const { return m_view; }
+    QToolButton *hierarchyButton() const { return m_hierarchyButton; }
     // Replaces the network page's empty state (the panel takes ownership).
     void setNetworkView(QWidget *view);
 

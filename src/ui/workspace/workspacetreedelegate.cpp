@@ -85,7 +85,9 @@ void WorkspaceTreeDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
         QFont font = option.font;
         font.setBold(true);
         painter->setFont(font);
-        painter->setPen(flow ? kFlowBlue : kEnvironmentGreen);
+        // On the selection's colour the markers turn to its text colour, as
+        // a selected row's symbols do on macOS.
+        painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : flow ? kFlowBlue : kEnvironmentGreen);
         painter->drawText(markerRect(option.rect), Qt::AlignCenter, flow ? QStringLiteral("◉") : QStringLiteral("⚙︎"));
     }
     painter->restore();

@@ -1,6 +1,7 @@
 #include "yamlviewerdialog.h"
 
 #include "runner/runnerviewmodel.h"
+#include "symbolicons.h"
 #include "workspace/filecontentloader.h"
 #include "workspace/yamlhighlight.h"
 
@@ -174,7 +175,11 @@ YamlViewerDialog::YamlViewerDialog(const QString &filePath, QWidget *parent)
     setWindowTitle(fileName);
     setAccessibleName(fileName);
     setMinimumSize(700, 520);
-    resize(860, 640);
+    // As large as it likes, but inside a small window where it can be.
+    QSize size(860, 640);
+    if (parent && parent->window())
+        size = size.boundedTo(parent->window()->size() - QSize(40, 40));
+    resize(size.expandedTo(minimumSize()));
 
     auto *header = new QWidget(this);
     auto *headerLayout = new QHBoxLayout(header);
@@ -182,8 +187,7 @@ YamlViewerDialog::YamlViewerDialog(const QString &filePath, QWidget *parent)
     headerLayout->setSpacing(12);
     auto *icon = new QLabel(header);
     const bool envFile = fileName.endsWith(QLatin1String(".env"));
-    const QIcon symbol = envFile ? QIcon::fromTheme(QStringLiteral("preferences-system"), style()->standardIcon(QStyle::SP_FileDialogInfoView))
-                                 : QIcon::fromTheme(QStringLiteral("text-x-generic"), style()->standardIcon(QStyle::SP_FileIcon));
+    const QIcon symbol = SymbolIcons::icon(envFile ? u"gearshape" : u"doc.text");
     icon->setPixmap(symbol.pixmap(14, 14));
     headerLayout->addWidget(icon);
 
