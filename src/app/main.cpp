@@ -75,6 +75,21 @@ private:
 
 int main(int argc, char *argv[])
 {
+    // --help and --version need no display: answered before the window
+    // system is touched.
+    {
+        QStringList raw;
+        for (int i = 0; i < argc; ++i)
+            raw << QString::fromLocal8Bit(argv[i]);
+        const LaunchOptions early = LaunchOptions::parse(raw);
+        if (early.help || early.version) {
+            const QByteArray text = early.help
+                ? LaunchOptions::usage().toUtf8()
+                : QByteArray(kestrune::kProductName) + ' ' + kestrune::appVersion().toUtf8() + '\n';
+            std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kestrune::kProductName));
     QApplication::setApplicationVersion(kestrune::appVersion());

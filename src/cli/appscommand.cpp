@@ -28,8 +28,9 @@ int listApps(const QStringList &arguments)
     if (lookUp.stopSignal != 0)
         return 128 + lookUp.stopSignal;
     QStringList apps;
+    QString failure;
     if (const int stopSignal = CliSession::runInterruptibly(
-            [&] { apps = DeviceDetector().listApps(lookUp.device); },
+            [&] { apps = DeviceDetector().listApps(lookUp.device, &failure); },
             QStringLiteral("kestrune-cli: waiting for xcrun to list the apps (Ctrl-C stops)..."));
         stopSignal != 0)
         return 128 + stopSignal;
@@ -37,6 +38,10 @@ int listApps(const QStringList &arguments)
     for (const QString &app : std::as_const(apps))
         out += (app + u'\n').toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    if (!failure.isEmpty()) {
+        CliOptions::error(QStringLiteral("kestrune-cli apps: ") + failure + u'\n');
+        return CliSession::kToolFailed;
+    }
     return 0;
 }
 

@@ -28,6 +28,8 @@ public:
     // Exit status when the run could not start (a precondition, a missing
     // runner, a sandbox that could not be created).
     static constexpr int kNotStarted = 2;
+    // Exit status when an outside tool (xcrun) failed.
+    static constexpr int kToolFailed = 3;
 
     CliSession(const DeviceInfo &device, const QString &appId, const RunnerSettings &settings, bool printTimes);
     ~CliSession() override;

@@ -3,6 +3,7 @@
 
 #include "clioptions.h"
 #include "cliregistry.h"
+#include "clisession.h"
 #include "devices/devicedetector.h"
 
 #include <QJsonArray>
@@ -27,7 +28,12 @@ int listDevices(const QStringList &arguments)
         return 2;
     }
 
-    const DeviceList devices = DeviceDetector().listDevices();
+    QString failure;
+    DeviceList devices;
+    if (const int stopSignal = CliSession::runInterruptibly([&] { devices = DeviceDetector().scanDevices(&failure).devices; },
+            QStringLiteral("kestrune-cli: waiting for xcrun to list the devices (Ctrl-C stops)..."));
+        stopSignal != 0)
+        return 128 + stopSignal;
     QByteArray out;
     if (parser.isSet(QStringLiteral("json"))) {
         QJsonArray array;
@@ -42,6 +48,11 @@ int listDevices(const QStringList &arguments)
                        .toUtf8();
     }
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    // "No device attached" and "the tool is broken" must differ for CI.
+    if (!failure.isEmpty()) {
+        CliOptions::error(QStringLiteral("kestrune-cli devices: ") + failure + u'\n');
+        return CliSession::kToolFailed;
+    }
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "reports/reportformatters.h"
 #include "reports/reporthistorystore.h"
 #include "settings/settingsstore.h"
+#include "terminaltext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -76,13 +77,18 @@ int runHistory(const QStringList &arguments)
         out << "No test history found.\n";
         return 0;
     }
+    // Flow and device names come from the runner's report, that is from
+    // the flow files and the device: on a terminal they must not drive it,
+    // and a line break in one must not start a new row anywhere.
+    const bool onTerminal = TerminalText::standardOutputIsTerminal();
+    const auto field = [onTerminal](const QString &text) { return TerminalText::listingField(text, onTerminal); };
     for (const TestReport &row : rows) {
         const QString duration
             = row.durationSeconds ? QString::number(*row.durationSeconds) + QLatin1Char('s') : QStringLiteral("-");
-        out << row.environment << '\t' << ReportFormatters::formatRunFolderTime(row.timestamp) << '\t'
-            << testStatusName(row.status) << '\t' << row.yamlName.value_or(QStringLiteral("Unknown Flow")) << '\t' << duration
-            << '\t' << orDash(row.deviceName) << '\t' << steps(row) << '\t'
-            << (row.reportHtmlUrl ? row.reportHtmlUrl->toLocalFile() : QStringLiteral("-")) << '\n';
+        out << field(row.environment) << '\t' << ReportFormatters::formatRunFolderTime(row.timestamp) << '\t'
+            << testStatusName(row.status) << '\t' << field(row.yamlName.value_or(QStringLiteral("Unknown Flow"))) << '\t'
+            << duration << '\t' << field(orDash(row.deviceName)) << '\t' << steps(row) << '\t'
+            << field(row.reportHtmlUrl ? row.reportHtmlUrl->toLocalFile() : QStringLiteral("-")) << '\n';
     }
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "clihelp.h"
 #include "cliregistry.h"
 #include "settings/logging.h"
 
@@ -6,18 +7,6 @@
 #include <QTextStream>
 
 #include <csignal>
-
-namespace {
-
-void printUsage(QTextStream &out)
-{
-    out << "Usage: kestrune-cli <command> [options]\n\nCommands:\n";
-    for (const CliCommand &command : CliRegistry::all())
-        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary << '\n';
-    out << "  --version\n      Print the version.\n";
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -37,19 +26,32 @@ int main(int argc, char *argv[])
     QStringList arguments = QCoreApplication::arguments().mid(1);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (arguments.isEmpty() || arguments.first() == QLatin1String("--help") || arguments.first() == QLatin1String("-h")) {
-        printUsage(arguments.isEmpty() ? err : out);
-        return arguments.isEmpty() ? 2 : 0;
+    if (arguments.isEmpty()) {
+        err << CliHelp::overview();
+        return 2;
     }
-    if (arguments.first() == QLatin1String("--version")) {
+    const QString &first = arguments.first();
+    if (first == u"--help" || first == u"-h" || (first == u"help" && arguments.size() == 1)) {
+        out << CliHelp::overview();
+        return 0;
+    }
+    if (first == u"--version" || first == u"-V") {
         out << "kestrune-cli " << kestrune::appVersion() << '\n';
         return 0;
     }
-    const CliCommand *command = CliRegistry::find(arguments.first());
+    // `help COMMAND`, and `COMMAND --help` / `-h` anywhere before a "--".
+    const bool helpFirst = first == u"help";
+    const QString name = helpFirst ? arguments.at(1) : first;
+    const CliCommand *command = CliRegistry::find(name);
     if (!command) {
-        err << "kestrune-cli: unknown command \"" << arguments.first() << "\"\n\n";
-        printUsage(err);
+        err << "kestrune-cli: unknown command \"" << name << "\"\n\n" << CliHelp::overview();
         return 2;
+    }
+    const QStringList rest = arguments.mid(1);
+    const QStringList options = rest.mid(0, rest.contains(QStringLiteral("--")) ? rest.indexOf(QStringLiteral("--")) : -1);
+    if (helpFirst || options.contains(QStringLiteral("--help")) || options.contains(QStringLiteral("-h"))) {
+        out << CliHelp::command(name);
+        return 0;
     }
     out.flush();
     return command->run(arguments.mid(1));

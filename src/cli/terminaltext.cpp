@@ -40,6 +40,13 @@ QString visibleControls(QStringView text)
     return shown;
 }
 
+QString listingField(QStringView text, bool onTerminal)
+{
+    QString field = onTerminal ? visibleControls(text) : text.toString();
+    field.replace(u'\t', QLatin1String("^I")).replace(u'\n', QLatin1String("^J")).replace(u'\r', QLatin1String("^M"));
+    return field;
+}
+
 bool standardOutputIsTerminal()
 {
     return ::isatty(STDOUT_FILENO) == 1;

@@ -14,6 +14,12 @@ namespace TerminalText {
 
 QString visibleControls(QStringView text);
 
+// One field of a listing with a record a line and tab-separated columns
+// (`history`): a tab, line feed or carriage return in it is always shown in
+// caret notation, so the record stays one line and the field one column;
+// on a terminal every other control character is too.
+QString listingField(QStringView text, bool onTerminal);
+
 // Whether the process's standard output is a terminal.
 bool standardOutputIsTerminal();
 

@@ -10,6 +10,10 @@ LaunchOptions LaunchOptions::parse(const QStringList &arguments)
         const bool hasValue = i + 1 < arguments.size();
         if (argument == u"--dark") {
             options.dark = true;
+        } else if (argument == u"--help" || argument == u"-h") {
+            options.help = true;
+        } else if (argument == u"--version" || argument == u"-V") {
+            options.version = true;
         } else if (argument == u"--screenshot" || argument == u"--size") {
             if (!hasValue)
                 break;
@@ -33,4 +37,26 @@ LaunchOptions LaunchOptions::parse(const QStringList &arguments)
         }
     }
     return options;
+}
+
+QString LaunchOptions::usage()
+{
+    return QStringLiteral(
+        "Usage: kestrune [WORKSPACE] [--dark] [--size WxH] [--screenshot FILE]\n"
+        "\n"
+        "Opens the Kestrune window; with WORKSPACE, that folder as the workspace.\n"
+        "\n"
+        "Options:\n"
+        "  WORKSPACE          a folder of Maestro flows and env files to open at launch\n"
+        "  --dark             the Fusion style with a dark palette\n"
+        "  --size WxH         the window's size at launch\n"
+        "  --screenshot FILE  save what the window draws after a moment, then quit\n"
+        "  --version          print the version\n"
+        "  --help             print this help\n"
+        "\n"
+        "Examples:\n"
+        "  kestrune ~/qa/shop\n"
+        "  kestrune --size 800x500 --dark --screenshot /tmp/window.png ~/qa/shop\n"
+        "\n"
+        "Runs from scripts and CI go through kestrune-cli (kestrune-cli help).\n");
 }

@@ -14,8 +14,12 @@ struct LaunchOptions
     QString screenshot;
     QSize size; // invalid when not given or malformed
     bool dark = false;
+    bool help = false; // --help, -h: print usage() and quit
+    bool version = false; // --version, -V
 
     // `arguments` as QCoreApplication::arguments() gives them (the program
     // first, Qt's own options already taken out).
     static LaunchOptions parse(const QStringList &arguments);
+    // What `kestrune --help` prints.
+    static QString usage();
 };

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +19,10 @@ private Q_SLOTS:
     void apps();
     void usageErrors_data();
     void usageErrors();
+    void toolFailures_data();
+    void toolFailures();
+    void help_data();
+    void help();
 
 private:
     QTemporaryDir m_dir;
@@ -68,9 +73,79 @@ void TestCliDevices::apps()
     result = runCli({ QStringLiteral("apps"), QStringLiteral("45D5") }, m_env);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QStringLiteral("de.example.cafe-finder\n"));
-    result = runCli({ QStringLiteral("apps"), QStringLiteral("unknown") }, m_env);
-    QCOMPARE(result.exitCode, 0);
+}
+
+// CI must tell "no device attached" (0, an empty list) from "xcrun is
+// broken" (3, the tool's own error on standard error).
+void TestCliDevices::toolFailures_data()
+{
+    QTest::addColumn<QString>("xcrun"); // the stand-in's body; empty: none at all
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const QString failing = QStringLiteral("echo 'xcrun: error: unable to find utility \"xctrace\"' >&2; exit 72");
+    QTest::newRow("devices, xcrun fails") << failing << QStringList { "devices" } << 3 << "unable to find utility";
+    QTest::newRow("devices, no xcrun") << QString() << QStringList { "devices" } << 3 << "could not start";
+    QTest::newRow("devices, none attached") << "printf '== Devices ==\\n== Simulators ==\\n'" << QStringList { "devices" } << 0
+                                            << QString();
+    QTest::newRow("apps, device unknown to devicectl")
+        << "echo 'ERROR: The specified device was not found.' >&2; exit 1" << QStringList { "apps", "unknown" } << 3
+        << "device was not found";
+    QTest::newRow("apps, none installed") << "exit 0" << QStringList { "apps", "00008130-001E39811A12001C" } << 0 << QString();
+}
+
+void TestCliDevices::toolFailures()
+{
+    QFETCH(QString, xcrun);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QProcessEnvironment env = m_env;
+    const QString path = m_dir.filePath(QStringLiteral("xcrun-%1").arg(QTest::currentDataTag()).replace(u' ', u'_'));
+    if (xcrun.isEmpty())
+        env.insert(QStringLiteral("KESTRUNE_XCRUN"), m_dir.filePath(QStringLiteral("missing")));
+    else {
+        QVERIFY(writeScript(path, xcrun.toUtf8() + '\n'));
+        env.insert(QStringLiteral("KESTRUNE_XCRUN"), path);
+    }
+    const CliResult result = runCli(arguments, env);
+    QCOMPARE(result.exitCode, exitCode);
     QCOMPARE(result.out, QString());
+    if (message.isEmpty())
+        QCOMPARE(result.err, QString());
+    else
+        QVERIFY2(result.err.contains(message) && result.err.contains(QStringLiteral("kestrune-cli ") + arguments.first()),
+            qPrintable(result.err));
+}
+
+// Every command answers --help (and `help COMMAND`) on standard output with
+// its usage, and documents every option its usage line names.
+void TestCliDevices::help_data()
+{
+    QTest::addColumn<QString>("command");
+    const CliResult overview = runCli({ QStringLiteral("--help") });
+    static const QRegularExpression commandLine(QStringLiteral("^  ([a-z]+) "), QRegularExpression::MultilineOption);
+    for (auto it = commandLine.globalMatch(overview.out); it.hasNext();) {
+        const QString name = it.next().captured(1);
+        QTest::newRow(qPrintable(name)) << name;
+    }
+}
+
+void TestCliDevices::help()
+{
+    QFETCH(QString, command);
+    const CliResult help = runCli({ command, QStringLiteral("--help") }, m_env);
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.startsWith(QStringLiteral("Usage: kestrune-cli ") + command + u' '));
+    QCOMPARE(runCli({ QStringLiteral("help"), command }, m_env).out, help.out);
+    const QString usage = help.out.section(u'\n', 0, 0);
+    static const QRegularExpression option(QStringLiteral("--[a-z-]+"));
+    for (auto it = option.globalMatch(usage); it.hasNext();) {
+        const QString name = it.next().captured();
+        QVERIFY2(help.out.contains(QStringLiteral("\n  ") + name + u' '), qPrintable(command + u' ' + name));
+    }
+    QVERIFY(help.out.contains(QStringLiteral("Examples:")));
 }
 
 void TestCliDevices::usageErrors_data()

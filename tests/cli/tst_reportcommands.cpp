@@ -26,6 +26,7 @@ private Q_SLOTS:
     void reportExitStatus_data();
     void reportExitStatus();
     void historyRows();
+    void historyNamesStayOnTheirLine();
 };
 
 void TestReportCommands::reportPostProcessesRunFolder()
@@ -158,6 +159,30 @@ void TestReportCommands::historyRows()
     QTemporaryDir empty;
     QCOMPARE(runCli({ QStringLiteral("history"), QStringLiteral("--dir"), empty.path() }).out,
         QStringLiteral("No test history found.\n"));
+}
+
+// A flow name is the flow file's text: on a terminal its escape sequence
+// must not drive it, and its line break must not start a new row anywhere.
+void TestReportCommands::historyNamesStayOnTheirLine()
+{
+    QTemporaryDir dir;
+    const QString run = copyBasicRun(dir.path());
+    const QString json = basicReportFolder(run) + QStringLiteral("/report.json");
+    QByteArray report = readAll(json);
+    report.replace("Checkout \\u003csmoke\\u003e \\u0026 pay", "Checkout \\u001b]0;pwned\\u0007\\nNext");
+    QVERIFY(writeAll(json, report));
+    const QStringList arguments { QStringLiteral("history"), QStringLiteral("--dir"), dir.path() };
+
+    const std::optional<QByteArray> terminal = runOnTerminal(arguments);
+    if (!terminal)
+        QSKIP("no pseudo-terminal here");
+    QVERIFY2(terminal->contains("\tCheckout ^[]0;pwned^G^JNext\t"), terminal->constData());
+    QVERIFY(!terminal->contains('\x1b'));
+    QCOMPARE(terminal->count('\n'), 1);
+
+    const CliResult piped = runCli(arguments);
+    QCOMPARE(piped.out.count(u'\n'), 1);
+    QVERIFY(piped.out.contains(QStringLiteral("\tCheckout \x1b]0;pwned\x07^JNext\t")));
 }
 
 QTEST_GUILESS_MAIN(TestReportCommands)

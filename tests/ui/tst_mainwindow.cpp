@@ -176,6 +176,7 @@ void TestMainWindow::launchOptions_data()
     QTest::newRow("a folder named like an option") << QStringList { "--", "-ws" } << "-ws" << QSize() << QString();
     QTest::newRow("malformed size") << QStringList { "--size", "wide", "ws" } << "ws" << QSize() << QString();
     QTest::newRow("option without its value") << QStringList { "ws", "--size" } << "ws" << QSize() << QString();
+    QTest::newRow("help and version") << QStringList { "--help", "--version" } << QString() << QSize() << QString();
 }
 
 void TestMainWindow::launchOptions()
@@ -189,6 +190,8 @@ void TestMainWindow::launchOptions()
     QCOMPARE(options.size, size);
     QCOMPARE(options.screenshot, screenshot);
     QCOMPARE(options.dark, arguments.contains("--dark"));
+    QCOMPARE(options.help, arguments.contains("--help"));
+    QCOMPARE(options.version, arguments.contains("--version"));
 }
 
 QTEST_MAIN(TestMainWindow)

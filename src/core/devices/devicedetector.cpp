@@ -3,6 +3,7 @@
 #include "oneshotprocess.h"
 #include "process/toolcommands.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
@@ -50,17 +51,27 @@ DeviceDetector::DeviceDetector(const QString &xcrunPath)
 
 DeviceScan DeviceDetector::scanDevices()
 {
-    const auto text = runTool(commands().xctraceListDevices());
+    return scanDevices(nullptr);
+}
+
+DeviceScan DeviceDetector::scanDevices(QString *failure)
+{
+    const auto text = runTool(commands().xctraceListDevices(), failure);
     return text ? scanDeviceList(*text) : DeviceScan {};
 }
 
 QStringList DeviceDetector::listApps(const DeviceInfo &device)
 {
+    return listApps(device, nullptr);
+}
+
+QStringList DeviceDetector::listApps(const DeviceInfo &device, QString *failure)
+{
     if (device.isSimulator) {
-        const auto text = runTool(commands().simctlListApps(device.id));
+        const auto text = runTool(commands().simctlListApps(device.id), failure);
         return text ? parseSimulatorAppList(*text) : QStringList {};
     }
-    const auto text = runTool(commands().devicectlListApps(device.id));
+    const auto text = runTool(commands().devicectlListApps(device.id), failure);
     return text ? parseAppList(*text) : QStringList {};
 }
 
@@ -71,15 +82,35 @@ ToolCommands DeviceDetector::commands() const
     return ToolCommands(paths);
 }
 
-std::optional<QString> DeviceDetector::runTool(const ToolCommand &command) const
+std::optional<QString> DeviceDetector::runTool(const ToolCommand &command, QString *failure) const
 {
-    const auto output = OneShotProcess::run(command.program, command.arguments);
-    if (!output)
+    // "xcrun xctrace", as a person would name what failed.
+    const QString name = QFileInfo(command.program).fileName()
+        + (command.arguments.isEmpty() ? QString() : u' ' + command.arguments.first());
+    const auto fail = [failure](const QString &why) {
+        if (failure)
+            *failure = why;
+    };
+    const OneShotProcess::Completion run = OneShotProcess::complete(
+        command.program, command.arguments, OneShotProcess::toolEnvironment(), OneShotProcess::kDefaultTimeoutMs);
+    if (!run.started) {
+        fail(QStringLiteral("could not start %1 (%2)").arg(command.program, run.startError));
         return std::nullopt;
+    }
+    if (!run.finished) {
+        fail(QStringLiteral("%1 did not finish within %2 s").arg(name).arg(OneShotProcess::kDefaultTimeoutMs / 1000));
+        return std::nullopt;
+    }
+    if (run.exitCode < 0)
+        fail(QStringLiteral("%1 ended abnormally").arg(name));
+    else if (run.exitCode != 0)
+        fail(QStringLiteral("%1 failed (exit status %2)").arg(name).arg(run.exitCode));
     QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(*output);
-    if (decoder.hasError())
+    QString text = decoder.decode(run.output);
+    if (decoder.hasError()) {
+        fail(QStringLiteral("%1 printed text that is not UTF-8").arg(name));
         return std::nullopt;
+    }
     return text;
 }
 

@@ -19,6 +19,12 @@ public:
 
     DeviceScan scanDevices() override;
     QStringList listApps(const DeviceInfo &device) override;
+    // The same, and why the tool failed in `failure` (left empty when it
+    // worked): it could not be started, did not finish in time, exited with a
+    // status other than 0 or printed something that is not UTF-8. What it
+    // printed is still read. An empty list from a working tool is no failure.
+    DeviceScan scanDevices(QString *failure);
+    QStringList listApps(const DeviceInfo &device, QString *failure);
 
     // `xctrace list devices`: the entries of the "== Devices ==" sections in
     // the order of their lines, then those of "== Simulators ==" (marked as
@@ -44,7 +50,7 @@ public:
 private:
     // The tool's standard output as UTF-8 text; nothing when it could not be
     // started, timed out, or printed something that is not UTF-8.
-    std::optional<QString> runTool(const ToolCommand &command) const;
+    std::optional<QString> runTool(const ToolCommand &command, QString *failure = nullptr) const;
     ToolCommands commands() const;
 
     QString m_xcrunPath;

@@ -91,7 +91,8 @@ OneShotProcess::Completion OneShotProcess::complete(const QString &program, cons
 #endif
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(timeoutMs)) {
-        qCInfo(lcDevice, "Could not start %s: %s", qPrintable(program), qPrintable(process.errorString()));
+        completion.startError = process.errorString();
+        qCInfo(lcDevice, "Could not start %s: %s", qPrintable(program), qPrintable(completion.startError));
         return completion;
     }
     completion.started = true;

@@ -39,6 +39,7 @@ public:
         bool finished = false; // false when it could not start or timed out
         int exitCode = -1; // -1 unless it finished with an exit of its own
         QByteArray output; // standard output, when it finished
+        QString startError; // why it could not start
     };
     // The same run with its exit status; with `forwardErrors` false the
     // tool's standard error is read and dropped instead of passed through.
