@@ -11,6 +11,8 @@ debian_packages=(
     chromium
     # The console's and the runner's symbols (⏳, 🛑, ✅) on Linux desktops.
     fonts-noto-color-emoji
+    # The package check: its desktop entry, metainfo and lintian's verdict.
+    desktop-file-utils appstream lintian
     clang clang-14 libclang-rt-14-dev
 )
 brew_formulae=(cmake qt)

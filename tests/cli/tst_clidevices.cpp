@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -141,11 +142,27 @@ void TestCliDevices::help()
     QCOMPARE(runCli({ QStringLiteral("help"), command }, m_env).out, help.out);
     const QString usage = help.out.section(u'\n', 0, 0);
     static const QRegularExpression option(QStringLiteral("--[a-z-]+"));
+    QStringList options;
     for (auto it = option.globalMatch(usage); it.hasNext();) {
         const QString name = it.next().captured();
         QVERIFY2(help.out.contains(QStringLiteral("\n  ") + name + u' '), qPrintable(command + u' ' + name));
+        options << name;
     }
     QVERIFY(help.out.contains(QStringLiteral("Examples:")));
+
+    // The bash completion offers exactly these options (and --help).
+    QProcess bash;
+    bash.start(QStringLiteral("bash"), { QStringLiteral("-c"),
+        QStringLiteral("source \"$0\"; COMP_WORDS=(kestrune-cli \"$1\" --); COMP_CWORD=2; _kestrune_cli; "
+                       "printf '%s\\n' \"${COMPREPLY[@]}\""),
+        QStringLiteral(KESTRUNE_SOURCE_DIR "/packaging/completions/kestrune-cli.bash"), command });
+    QVERIFY(bash.waitForFinished(10'000));
+    QStringList offered = QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    options << QStringLiteral("--help");
+    options.removeDuplicates();
+    options.sort();
+    offered.sort();
+    QCOMPARE(offered, options);
 }
 
 void TestCliDevices::usageErrors_data()
