@@ -12,6 +12,7 @@
 #include "settings/logging.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QTimer>
@@ -24,6 +25,18 @@ const QString kFinalLogName = QStringLiteral("network_log.txt");
 bool succeeded(const RunnerViewModel::ToolResult &result)
 {
     return result.started && result.exitCode == 0;
+}
+
+// The copying tools write through a symbolic link found at their
+// destination, so one planted in the run folder would have them overwrite
+// whatever it points to: the link goes first. False when something that is
+// no regular file (a folder) cannot be taken away.
+bool clearDestination(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink() && (!info.exists() || info.isFile()))
+        return true;
+    return QFile::remove(path);
 }
 
 } // namespace
@@ -113,6 +126,8 @@ void RunnerViewModel::pullLiveNetworkLog(
     if (pull.evidencePath.isEmpty() || pull.deviceId.isEmpty() || pull.appId.isEmpty())
         return;
     const QString destination = QDir(pull.evidencePath).filePath(kLiveLogName);
+    if (!clearDestination(destination))
+        return;
     const ToolCommand copy = ToolCommands().devicectlCopyFrom(
         pull.deviceId, pull.appId, QString::fromLatin1(ToolCommands::kNetfoxLogInContainer), destination);
     if (!succeeded(runTool(copy)))
@@ -146,6 +161,10 @@ void RunnerViewModel::copyFinalNetworkLog(
     const QString destination = QDir(pull.evidencePath).filePath(kFinalLogName);
     const QString source = QString::fromLatin1(ToolCommands::kNetfoxLogInContainer);
     const ToolCommands commands;
+    if (!clearDestination(destination)) {
+        post(failed);
+        return;
+    }
 
     if (!pull.simulator) {
         if (!succeeded(runTool(commands.devicectlCopyFrom(pull.deviceId, pull.appId, source, destination))))

@@ -21,6 +21,7 @@ private Q_SLOTS:
     void finalCopy_data();
     void finalCopy();
     void livePullFillsHitsAndNeverOverlaps();
+    void linksAtTheLogsAreNotFollowed();
     void lastPullAfterTheRunEnds();
     void laterPullsFollowChangedSelection();
     void reportHandOffOrder();
@@ -167,6 +168,36 @@ void TestRunnerNetwork::livePullFillsHitsAndNeverOverlaps()
     QMutexLocker lock(&m_tools->mutex);
     QCOMPARE(m_tools->maxInFlight, 1);
     QVERIFY2(liveCopies(m_tools->commands) >= 3, "the loop goes on while the run lasts");
+}
+
+// A link planted in the run folder at a log's name must not make the copy
+// overwrite what it points to.
+void TestRunnerNetwork::linksAtTheLogsAreNotFollowed()
+{
+    m_tools->sessionLog = logWithHit(QStringLiteral("/cart")).toUtf8();
+    makeViewModel();
+    // Planted right after a pull, long before the next one.
+    m_vm->setNetworkPollInterval(400ms);
+    selectReadyRun();
+    const QString victim = m_dir.filePath(QStringLiteral("victim.txt"));
+    write(victim, "keep");
+    m_vm->runTest();
+    QTRY_COMPARE(m_vm->networkHits().size(), 1);
+    const QString folder = m_vm->currentEvidencePath();
+    const QStringList logs { folder + QStringLiteral("/live_network_log.txt"), folder + QStringLiteral("/network_log.txt") };
+    for (const QString &log : logs) {
+        QFile::remove(log);
+        QVERIFY(QFile::link(victim, log));
+    }
+    m_executor->finish(0); // the last live pull and the final copy follow
+    QTRY_VERIFY(QFileInfo(logs.first()).isFile() && !QFileInfo(logs.first()).isSymLink());
+    QTRY_VERIFY(!m_vm->isFetchingNetworkLog());
+    waitIdle();
+    QFile file(victim);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("keep"));
+    for (const QString &log : logs)
+        QVERIFY2(!QFileInfo(log).isSymLink() && QFileInfo(log).isFile(), qPrintable(log));
 }
 
 void TestRunnerNetwork::lastPullAfterTheRunEnds()
