@@ -24,6 +24,12 @@ constexpr std::array kEntries {
     SymbolIcons::Entry { "doc.text", "text-x-script", ":/icons/doc.text.svg" },
     SymbolIcons::Entry { "eye", "view-reveal", ":/icons/eye.svg" },
     SymbolIcons::Entry { "sidebar.right", "view-right-pane", ":/icons/sidebar.right.svg" },
+    // Network traffic: the empty state, the list's bar and the exchange detail.
+    SymbolIcons::Entry { "network", "network-wired", ":/icons/network.svg" },
+    SymbolIcons::Entry { "doc.on.doc", "edit-copy", ":/icons/doc.on.doc.svg" },
+    SymbolIcons::Entry { "checkmark", "object-select", ":/icons/checkmark.svg" },
+    SymbolIcons::Entry { "square.and.arrow.up", "document-export", ":/icons/square.and.arrow.up.svg" },
+    SymbolIcons::Entry { "terminal", "utilities-terminal", ":/icons/terminal.svg" },
 };
 
 } // namespace
