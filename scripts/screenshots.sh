@@ -4,6 +4,8 @@
 #   <out>/empty-<size>-<theme>.png     the first window, no workspace
 #   <out>/selected-<size>-<theme>.png  the demo workspace, a flow and an env file chosen
 #   <out>/running-<size>-<theme>.png   a run in progress
+#   <out>/network-<size>-<theme>.png   the run's traffic with a search typed
+#   <out>/detail-popup-<size>-<theme>.png  the whole screen with the detail of a JSON response open
 # for 1280x800 and 800x500, light (the platform style) and dark (Fusion with a
 # dark palette, `--dark`). Needs xvfb-run and xdotool and a build in build/.
 # Usage: scripts/screenshots.sh [out-dir]
@@ -21,7 +23,9 @@ kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"
 export KESTRUNE_SIM_SPEED=human
 
 # shot <name> <WxH> <theme> <delay ms> [clicks...]: each click is "x,y" in
-# window coordinates, "key:<keys>" (xdotool key names) or "wait:<seconds>".
+# window coordinates, "key:<keys>" (xdotool key names, sent to the main
+# window), "type:<text>",
+# "wait:<seconds>" or "grab:<file>" (the whole screen, popups included).
 shot() {
     local name="$1" size="$2" theme="$3" delay="$4"
     shift 4
@@ -45,6 +49,8 @@ shot() {
         for c in ${clicks[@]+"${clicks[@]}"}; do
             if [[ "$c" == wait:* ]]; then sleep "${c#wait:}"; continue; fi
             if [[ "$c" == key:* ]]; then xdotool key --window "$win" "${c#key:}"; sleep 0.6; continue; fi
+            if [[ "$c" == type:* ]]; then xdotool type --delay 40 "${c#type:}"; sleep 0.6; continue; fi
+            if [[ "$c" == grab:* ]]; then import -window root "${c#grab:}"; continue; fi
             xdotool mousemove --window "$win" "${c%,*}" "${c#*,}" click 1
             sleep 0.6
         done
@@ -62,5 +68,14 @@ for theme in light dark; do
         # Rows of the demo tree: env_uat.yaml is the fourth, login.yaml the fifth.
         shot selected "$size" "$theme" 6000 60,205 60,181
         shot running "$size" "$theme" 12000 60,205 60,181 wait:1 key:ctrl+r wait:4
+        # The shop app writes a Netfox log: pick it, run, open the network
+        # page, search, then open the first row's detail on its response.
+        # (The detail opens centred on the list; "response" is its tab there.)
+        if [[ "$size" == 1280x800 ]]; then network=381,384 search=500,421 row=600,472 picker=800,146 response=647,484
+        else network=331,318 search=320,355 row=500,406 picker=400,146 response=407,301; fi
+        run_steps=("$picker" wait:1 type:com.lumenfold.pasar key:Return wait:1 key:ctrl+r)
+        shot network "$size" "$theme" 22000 60,205 60,181 "${run_steps[@]}" wait:8 "$network" "$search" type:v2/c
+        shot detail "$size" "$theme" 30000 60,205 60,181 "${run_steps[@]}" wait:12 "$network" "$search" type:v2/c \
+            "$row" key:Return wait:1 "$response" wait:1 "grab:$out/detail-popup-$size-$theme.png"
     done
 done

@@ -30,6 +30,7 @@ constexpr std::array kEntries {
     SymbolIcons::Entry { "checkmark", "object-select", ":/icons/checkmark.svg" },
     SymbolIcons::Entry { "square.and.arrow.up", "document-export", ":/icons/square.and.arrow.up.svg" },
     SymbolIcons::Entry { "terminal", "utilities-terminal", ":/icons/terminal.svg" },
+    SymbolIcons::Entry { "magnifyingglass", "edit-find", ":/icons/magnifyingglass.svg" },
 };
 
 } // namespace

@@ -24,7 +24,7 @@ NetworkHitList NetworkFilterProxy::shownHits() const
     NetworkHitList hits;
     hits.reserve(rowCount());
     for (int row = 0; row < rowCount(); ++row)
-        hits.append(m_source->hits().at(mapToSource(index(row, 0)).row()));
+        hits.append(m_source->hitAt(mapToSource(index(row, 0)).row()));
     return hits;
 }
 
@@ -32,5 +32,5 @@ bool NetworkFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex &sour
 {
     if (sourceParent.isValid())
         return false;
-    return !m_filter.isActive() || m_filter.matches(m_source->hits().at(sourceRow));
+    return !m_filter.isActive() || m_filter.matches(m_source->hitAt(sourceRow));
 }

@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -134,13 +136,13 @@ NetworkHitDetailView::NetworkHitDetailView(const NetworkTrafficModel *model, con
     contentLayout->setSpacing(4);
     contentLayout->addWidget(sectionLabel(tr("HEADERS"), content));
     m_headers = textArea(tr("Headers"), content);
-    m_headers->setMaximumHeight(120);
     contentLayout->addWidget(m_headers);
     contentLayout->addSpacing(4);
     contentLayout->addWidget(divider(content));
     contentLayout->addSpacing(4);
     contentLayout->addWidget(sectionLabel(tr("BODY"), content));
     m_body = textArea(tr("Body"), content);
+    m_body->setPlaceholderText(tr("No Body"));
     contentLayout->addWidget(m_body, 1);
 
     auto *layout = new QVBoxLayout(this);
@@ -231,6 +233,10 @@ void NetworkHitDetailView::showSide()
     m_prettyReady = false;
     m_prettyBody.clear();
     m_headers->setPlainText(NetworkHitDisplay::headersText(rawHeaders()));
+    // As tall as its lines (wrapped ones scroll), at most a third of the window.
+    const int lines = qMax(1, m_headers->document()->blockCount());
+    const int wanted = lines * m_headers->fontMetrics().lineSpacing() + 2 * int(m_headers->document()->documentMargin()) + 4;
+    m_headers->setFixedHeight(qMin(wanted, qMax(60, height() / 3)));
     const QString body = rawBody();
     if (body.size() <= kBackgroundFormatSize) {
         m_formatting = false;
@@ -256,8 +262,34 @@ void NetworkHitDetailView::showBody(const QString &text)
 {
     m_prettyBody = text;
     m_prettyReady = true;
-    m_body->setPlainText(text);
-    Q_EMIT bodyShown();
+    // The text view lays out a few megabytes for seconds: a long body goes
+    // in a piece per event-loop turn, the first screen at once.
+    const qsizetype first = text.size() <= kBodyPieceSize ? text.size() : pieceEnd(text, 0);
+    m_body->setPlainText(text.left(first));
+    appendBodyFrom(first, m_generation);
+}
+
+qsizetype NetworkHitDetailView::pieceEnd(const QString &text, qsizetype from)
+{
+    if (text.size() - from <= kBodyPieceSize)
+        return text.size();
+    const qsizetype lineEnd = text.lastIndexOf(u'\n', from + kBodyPieceSize);
+    return lineEnd > from ? lineEnd : from + kBodyPieceSize;
+}
+
+void NetworkHitDetailView::appendBodyFrom(qsizetype from, quint64 generation)
+{
+    if (generation != m_generation)
+        return;
+    if (from >= m_prettyBody.size()) {
+        Q_EMIT bodyShown();
+        return;
+    }
+    const qsizetype end = pieceEnd(m_prettyBody, from);
+    QTextCursor cursor(m_body->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(m_prettyBody.mid(from, end - from));
+    QTimer::singleShot(0, this, [this, end, generation] { appendBodyFrom(end, generation); });
 }
 
 QString NetworkHitDetailView::shownContent() const

@@ -31,6 +31,9 @@ public:
     // Bodies above this size are formatted off the main thread.
     static constexpr qsizetype kBackgroundFormatSize = 64 * 1024;
     static constexpr int kCopiedMs = 1500;
+    // A long body reaches the text view in pieces of about this many
+    // characters, one per event-loop turn.
+    static constexpr qsizetype kBodyPieceSize = 48 * 1024;
 
     NetworkHitDetailView(const NetworkTrafficModel *model, const QString &hitId, QWidget *parent = nullptr);
 
@@ -46,12 +49,14 @@ public:
     void copyContent();
 
 Q_SIGNALS:
-    void bodyShown(); // the body view holds the formatted body of the shown side
+    void bodyShown(); // the body view holds all of the formatted body of the shown side
 
 private:
     void refresh();
     void showSide();
     void showBody(const QString &text);
+    void appendBodyFrom(qsizetype from, quint64 generation);
+    static qsizetype pieceEnd(const QString &text, qsizetype from);
     void setCopied(bool copied);
     void applyBadgeStyles();
     void changeEvent(QEvent *event) override;

@@ -27,7 +27,9 @@ public:
     explicit NetworkTrafficModel(QObject *parent = nullptr);
 
     void setHits(const NetworkHitList &hits);
-    const NetworkHitList &hits() const { return m_hits; }
+    // The exchanges in row order (between updates).
+    const NetworkHitList &hits() const { return m_store; }
+    const NetworkHit &hitAt(int row) const { return stored(m_rows.at(row)); }
 
     // The row of an exchange, or -1.
     int rowOf(const QString &id) const;
@@ -40,10 +42,20 @@ public:
 
 private:
     void removeRowsMissingFrom(const QHash<QString, qsizetype> &newRows);
-    void rebuildIndex();
+    void settle(const NetworkHitList &hits, qsizetype keptRows);
+    const QString &timeText(int storeIndex) const;
+    const NetworkHit &stored(int storeIndex) const
+    {
+        return storeIndex < m_store.size() ? m_store.at(storeIndex) : m_added.at(storeIndex - m_store.size());
+    }
 
-    NetworkHitList m_hits;
-    mutable QStringList m_timeTexts; // "" until first shown
+    // Rows point into the store, so an update that inserts in the middle of
+    // a long list moves indices, not exchanges. Between updates the store is
+    // the list handed over (shared, not copied) and the rows are 0..n-1.
+    NetworkHitList m_store;
+    NetworkHitList m_added; // new and changed exchanges while an update runs
+    QList<int> m_rows;
+    mutable QStringList m_timeTexts; // per store entry; "" until first shown
     QHash<QString, int> m_rowById;
     bool m_indexFresh = true; // false while setHits() is under way
 };

@@ -102,8 +102,7 @@ NetworkTrafficView::NetworkTrafficView(RunnerViewModel *runner, QWidget *parent)
     m_search->setAccessibleName(tr("Search requests"));
     m_search->setToolTip(withShortcut(tr("Search URL, method, status, headers and bodies"), searchKeys));
     m_search->setClearButtonEnabled(true);
-    m_search->addAction(QIcon::fromTheme(QStringLiteral("edit-find"), style()->standardIcon(QStyle::SP_FileDialogContentsView)),
-        QLineEdit::LeadingPosition);
+    m_search->addAction(SymbolIcons::icon(u"magnifyingglass"), QLineEdit::LeadingPosition);
     for (QToolButton *button : m_search->findChildren<QToolButton *>()) {
         button->setToolTip(tr("Clear Search"));
         button->setAccessibleName(tr("Clear Search"));
@@ -192,7 +191,6 @@ NetworkTrafficView::NetworkTrafficView(RunnerViewModel *runner, QWidget *parent)
     header->resizeSection(NetworkTrafficModel::TimeColumn,
         QFontMetrics(NetworkTrafficDelegate::smallMonospace(font(), false)).horizontalAdvance(QStringLiteral("00:00:00"))
             + 2 * NetworkTrafficDelegate::kHorizontalPadding);
-    header->setDefaultAlignment(Qt::AlignCenter);
     m_list->installEventFilter(this);
 
     auto *clearFilters = new QPushButton(tr("Clear Filters"), this);
@@ -330,6 +328,10 @@ void NetworkTrafficView::updatePage()
 
 void NetworkTrafficView::updateActions()
 {
+    // Nothing to search or filter before the first exchange arrives.
+    const bool any = m_model->rowCount() > 0;
+    for (QWidget *control : std::initializer_list<QWidget *> { m_search, m_allButton, m_failedButton, m_method })
+        control->setEnabled(any || m_proxy->filter().isActive());
     m_curlButton->setEnabled(!currentHitId().isEmpty());
     m_harButton->setEnabled(m_proxy->rowCount() > 0);
 }
@@ -458,6 +460,14 @@ void NetworkTrafficView::showContextMenu(const QPoint &position)
     menu.addAction(tr("Copy as cURL"), this, &NetworkTrafficView::copyCurrentAsCurl)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     menu.exec(m_list->viewport()->mapToGlobal(position));
+}
+
+void NetworkTrafficView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const auto style = width() < kCompactWidth ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon;
+    for (QToolButton *button : { m_curlButton, m_harButton })
+        button->setToolButtonStyle(style);
 }
 
 bool NetworkTrafficView::eventFilter(QObject *watched, QEvent *event)

@@ -36,6 +36,8 @@ public:
     enum Page { EmptyPage = 0, ListPage = 1, NoMatchPage = 2 };
     static constexpr int kSearchDelayMs = 150;
     static constexpr int kStatusMs = 2000;
+    // Narrower than this, the bar's buttons show only their icons.
+    static constexpr int kCompactWidth = 760;
 
     // `runner` may be null: the view then shows what setHits() hands it.
     explicit NetworkTrafficView(RunnerViewModel *runner, QWidget *parent = nullptr);
@@ -73,6 +75,7 @@ private:
     void showStatus(const QString &text, bool failure);
     void showContextMenu(const QPoint &position);
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
     RunnerViewModel *m_runner;
     NetworkTrafficModel *m_model = nullptr;
