@@ -1,5 +1,7 @@
 #include "networkcolors.h"
 
+#include <QAbstractButton>
+
 using NetworkHitDisplay::ColorRole;
 
 namespace NetworkColors {
@@ -43,6 +45,17 @@ QColor text(ColorRole role, const QPalette &palette)
         break;
     }
     return dark ? QColor(0x98, 0x98, 0x9d) : QColor(0x7c, 0x7c, 0x82);
+}
+
+void boldWhenChecked(QAbstractButton *button)
+{
+    auto apply = [button](bool checked) {
+        QFont font = button->font();
+        font.setBold(checked);
+        button->setFont(font);
+    };
+    QObject::connect(button, &QAbstractButton::toggled, button, apply);
+    apply(button->isChecked());
 }
 
 } // namespace NetworkColors

@@ -120,6 +120,8 @@ NetworkHitDetailView::NetworkHitDetailView(const NetworkTrafficModel *model, con
     m_tabs->addButton(m_requestTab, int(Side::Request));
     m_tabs->addButton(m_responseTab, int(Side::Response));
     m_requestTab->setChecked(true);
+    NetworkColors::boldWhenChecked(m_requestTab);
+    NetworkColors::boldWhenChecked(m_responseTab);
     barLayout->addStretch();
     m_copyButton = new QToolButton(bar);
     m_copyButton->setAutoRaise(true);

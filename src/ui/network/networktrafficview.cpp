@@ -3,6 +3,7 @@
 #include "network/curlcommand.h"
 #include "network/harexport.h"
 #include "network/netfoxparser.h"
+#include "networkcolors.h"
 #include "networkfilterproxy.h"
 #include "networkhitdetailview.h"
 #include "networktrafficdelegate.h"
@@ -124,6 +125,8 @@ NetworkTrafficView::NetworkTrafficView(RunnerViewModel *runner, QWidget *parent)
         quickBox->addWidget(button);
     }
     m_allButton->setChecked(true);
+    NetworkColors::boldWhenChecked(m_allButton);
+    NetworkColors::boldWhenChecked(m_failedButton);
     m_quick->addButton(m_allButton, 0);
     m_quick->addButton(m_failedButton, 1);
     barLayout->addLayout(quickBox);
