@@ -70,9 +70,9 @@ for theme in light dark; do
         shot running "$size" "$theme" 12000 60,205 60,181 wait:1 key:ctrl+r wait:4
         # The shop app writes a Netfox log: pick it, run, open the network
         # page, search, then open the first row's detail on its response.
-        # (The detail opens centred on the list; "response" is its tab there.)
-        if [[ "$size" == 1280x800 ]]; then network=381,384 search=500,421 row=600,472 picker=800,146 response=647,484
-        else network=331,318 search=320,355 row=500,406 picker=400,146 response=407,301; fi
+        # (The detail opens centred on the window; "response" is its tab there.)
+        if [[ "$size" == 1280x800 ]]; then network=381,384 search=500,421 row=600,472 picker=800,146 response=521,296
+        else network=331,318 search=320,355 row=500,406 picker=400,146 response=281,146; fi
         run_steps=("$picker" wait:2 type:com.lumenfold.pasar key:Return wait:1 key:ctrl+r)
         shot network "$size" "$theme" 22000 60,205 60,181 "${run_steps[@]}" wait:8 "$network" "$search" type:v2/c
         shot detail "$size" "$theme" 30000 60,205 60,181 "${run_steps[@]}" wait:12 "$network" "$search" type:v2/c \

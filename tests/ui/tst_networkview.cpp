@@ -214,6 +214,9 @@ void TestNetworkView::selectionAndDetailSurviveALivePull()
     QVERIFY(detail);
     detail->setSide(NetworkHitDisplay::Side::Response);
     QVERIFY(detail->shownContent().contains(QStringLiteral("{\n    \"id\": \"d\"\n}")));
+    detail->copyContent();
+    QCOMPARE(QApplication::clipboard()->text(), detail->shownContent());
+    QVERIFY(detail->isCopied());
 
     // The next pull has two earlier requests and the answer to d.
     NetworkHitList pulled = hits(QStringLiteral("abcdef"));
@@ -226,6 +229,7 @@ void TestNetworkView::selectionAndDetailSurviveALivePull()
     QCOMPARE(view.list()->currentIndex().row(), 3);
     QVERIFY(detail);
     QCOMPARE(detail->side(), NetworkHitDisplay::Side::Response);
+    QVERIFY(detail->isCopied()); // a pull does not reset the mark
     QVERIFY2(detail->shownContent().endsWith(QStringLiteral("{\n    \"answered\": true\n}")), qPrintable(detail->shownContent()));
 }
 

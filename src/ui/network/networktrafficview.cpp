@@ -373,7 +373,9 @@ void NetworkTrafficView::openDetail(const QString &id)
     }
     m_detail = new NetworkHitDetailView(m_model, id, this);
     m_detail->setWindowFlag(Qt::Dialog);
-    const QPoint centre = mapToGlobal(rect().center());
+    // Centred on the window, so a short window keeps it in view.
+    const QWidget *host = window();
+    const QPoint centre = host->mapToGlobal(host->rect().center());
     m_detail->move(centre - QPoint(m_detail->width() / 2, m_detail->height() / 2));
     m_detail->show();
 }
