@@ -42,10 +42,10 @@ NetworkHit exchange(
 }
 
 // "ab*c": exchanges a, b (its status changed to 500) and c.
-NetworkHitList hits(const QString &spec)
+NetworkHitList hits(const QString &letters)
 {
     NetworkHitList list;
-    for (const QChar c : spec) {
+    for (const QChar c : letters) {
         if (c == u'*')
             list.last().resStatus = QStringLiteral("500");
         else
