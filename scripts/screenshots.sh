@@ -6,6 +6,8 @@
 #   <out>/running-<size>-<theme>.png   a run in progress
 #   <out>/hierarchy-<size>-<theme>.png a UI hierarchy fetch
 #   <out>/viewer-<size>-<theme>.png    the flow viewer on login.yaml
+#   <out>/network-<size>-<theme>.png   the run's traffic with a search typed
+#   <out>/detail-popup-<size>-<theme>.png  the whole screen with the detail of a JSON response open
 # for 1280x800 and 800x500, light (the platform style) and dark (Fusion with a
 # dark palette, `--dark`). Needs xvfb-run, xdotool, ImageMagick's import and
 # a build in build/.
@@ -24,9 +26,10 @@ kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"
 export KESTRUNE_SIM_SPEED=human
 
 # shot <name> <WxH> <theme> <delay ms> [clicks...]: each click is "x,y" in
-# window coordinates, "key:<keys>" (xdotool key names), "wait:<seconds>" or
-# "screen" (the picture is taken from the X screen now, sheets and dialogs
-# included, and the application is closed).
+# window coordinates, "key:<keys>" (xdotool key names, sent to the main
+# window), "type:<text>", "wait:<seconds>", "grab:<file>" (the whole screen,
+# popups included) or "screen" (the window's part of the X screen, sheets
+# included, taken now as the shot's picture; the application is closed).
 shot() {
     local name="$1" size="$2" theme="$3" delay="$4"
     shift 4
@@ -50,6 +53,8 @@ shot() {
         for c in ${clicks[@]+"${clicks[@]}"}; do
             if [[ "$c" == wait:* ]]; then sleep "${c#wait:}"; continue; fi
             if [[ "$c" == key:* ]]; then xdotool key --window "$win" "${c#key:}"; sleep 0.6; continue; fi
+            if [[ "$c" == type:* ]]; then xdotool type --delay 40 "${c#type:}"; sleep 0.6; continue; fi
+            if [[ "$c" == grab:* ]]; then import -window root "${c#grab:}"; continue; fi
             if [[ "$c" == screen ]]; then
                 eval "$(xdotool getwindowgeometry --shell "$win")"
                 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shotfile"
@@ -76,5 +81,14 @@ for theme in light dark; do
         shot hierarchy "$size" "$theme" 12000 60,300 wait:1 key:ctrl+shift+h wait:5
         # The eye button of login.yaml opens the flow viewer.
         shot viewer "$size" "$theme" 30000 60,205 216,205 wait:1.5 screen
+        # The shop app writes a Netfox log: pick it, run, open the network
+        # page, search, then open the first row's detail on its response.
+        # (The detail opens centred on the window; "response" is its tab there.)
+        if [[ "$size" == 1280x800 ]]; then network=381,384 search=500,421 row=600,472 picker=800,146 response=521,296
+        else network=331,318 search=320,355 row=500,406 picker=400,146 response=281,146; fi
+        run_steps=("$picker" wait:2 type:com.lumenfold.pasar key:Return wait:1 key:ctrl+r)
+        shot network "$size" "$theme" 22000 60,205 60,181 "${run_steps[@]}" wait:8 "$network" "$search" type:v2/c
+        shot detail "$size" "$theme" 30000 60,205 60,181 "${run_steps[@]}" wait:12 "$network" "$search" type:v2/c \
+            "$row" key:Return wait:1 "$response" wait:1 "grab:$out/detail-popup-$size-$theme.png"
     done
 done

@@ -1,8 +1,10 @@
 // kestrune-cli netfox: reads a copied Netfox session log and prints its
-// exchanges as text blocks, a JSON array or a HAR 1.2 document. On a
+// exchanges as text blocks, a JSON array, a HAR 1.2 document or one command
+// line per exchange that replays its request. On a
 // terminal the control characters of the app's traffic are shown, not
 // obeyed.
 #include "cliregistry.h"
+#include "network/curlcommand.h"
 #include "network/harexport.h"
 #include "network/netfoxparser.h"
 #include "network/networkhitjson.h"
@@ -20,7 +22,7 @@ namespace {
 int runNetfox(const QStringList &arguments)
 {
     QTextStream err(stderr);
-    const QString usage = QStringLiteral("usage: kestrune-cli netfox LOG [--since ISO8601] [--format text|json|har]\n");
+    const QString usage = QStringLiteral("usage: kestrune-cli netfox LOG [--since ISO8601] [--format text|json|har|curl]\n");
     QString logPath;
     QString format = QStringLiteral("text");
     std::optional<QDateTime> since;
@@ -53,8 +55,9 @@ int runNetfox(const QStringList &arguments)
                 err << "kestrune-cli netfox: --format needs a value\n" << usage;
                 return 2;
             }
-            if (format != QLatin1String("text") && format != QLatin1String("json") && format != QLatin1String("har")) {
-                err << "kestrune-cli netfox: unknown format \"" << format << "\" (text, json or har)\n";
+            if (format != QLatin1String("text") && format != QLatin1String("json") && format != QLatin1String("har")
+                && format != QLatin1String("curl")) {
+                err << "kestrune-cli netfox: unknown format \"" << format << "\" (text, json, har or curl)\n";
                 return 2;
             }
         } else if (argument.startsWith(QLatin1String("--")) || !logPath.isEmpty()) {
@@ -81,6 +84,8 @@ int runNetfox(const QStringList &arguments)
             output += '\n';
     } else if (format == QLatin1String("json")) {
         output = QJsonDocument(NetworkHitJson::toJson(hits)).toJson(QJsonDocument::Indented);
+    } else if (format == QLatin1String("curl")) {
+        output = CurlCommand::commands(hits).toUtf8();
     } else {
         const QJsonObject har = HarExport::document(hits, QString::fromLatin1(kestrune::kProductName), kestrune::appVersion());
         output = QJsonDocument(har).toJson(QJsonDocument::Indented);
@@ -96,8 +101,8 @@ int runNetfox(const QStringList &arguments)
 
 const CliRegistration registration({
     QStringLiteral("netfox"),
-    QStringLiteral("LOG [--since ISO8601] [--format text|json|har]"),
-    QStringLiteral("Print the HTTP exchanges of a Netfox session log as text, JSON or HAR 1.2."),
+    QStringLiteral("LOG [--since ISO8601] [--format text|json|har|curl]"),
+    QStringLiteral("Print the HTTP exchanges of a Netfox session log as text, JSON, HAR 1.2 or curl commands."),
     runNetfox,
 });
 

@@ -2,6 +2,7 @@
 
 #include "console/consolepanel.h"
 #include "devices/devicedetector.h"
+#include "network/networktrafficview.h"
 #include "process/commandexecutor.h"
 #include "reports/desktopopeners.h"
 #include "reports/reportmanager.h"
@@ -162,6 +163,7 @@ QWidget *MainWindow::buildWorkspaceScreen()
     // The console keeps a few lines' room however many variables the
     // header lists.
     m_console->setMinimumHeight(170);
+    m_console->setNetworkView(new NetworkTrafficView(m_runner.get(), m_console));
     centreLayout->addWidget(m_console, 1);
     m_splitter->addWidget(centre);
 

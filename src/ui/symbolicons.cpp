@@ -39,6 +39,10 @@ constexpr std::array kEntries {
     SymbolIcons::Entry { "doc.on.doc", "edit-copy", ":/icons/doc.on.doc.svg" },
     SymbolIcons::Entry { "trash", "edit-delete", ":/icons/trash.svg" },
     SymbolIcons::Entry { "network", "network-wired", ":/icons/network.svg" },
+    // The network page's bar and the exchange detail.
+    SymbolIcons::Entry { "checkmark", "object-select", ":/icons/checkmark.svg" },
+    SymbolIcons::Entry { "square.and.arrow.up", "document-export", ":/icons/square.and.arrow.up.svg" },
+    SymbolIcons::Entry { "terminal", "utilities-terminal", ":/icons/terminal.svg" },
 };
 
 // Our SVGs draw their neutral parts in this grey; it is replaced by a colour

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void textFormat();
     void jsonFormat();
     void harFormatPassesSchemaCheck();
+    void curlFormat();
     void sinceFilters_data();
     void sinceFilters();
     void argumentErrors_data();
@@ -87,6 +88,18 @@ void TestNetfoxCommand::harFormatPassesSchemaCheck()
     QCOMPARE(har[QLatin1String("log")][QLatin1String("entries")].toArray().size(), 3);
     const QStringList errors = schema.validate(har);
     QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+}
+
+void TestNetfoxCommand::curlFormat()
+{
+    const CliResult result = run({ kSessionLog, QStringLiteral("--format=curl") });
+    QCOMPARE(result.exitCode, 0);
+    // One command per exchange; the first one's body spans lines inside its quotes.
+    QVERIFY2(result.out.startsWith(QStringLiteral("curl -X POST -H 'Content-Type: application/json' ")),
+        qPrintable(result.out));
+    QCOMPARE(result.out.count(QStringLiteral("\ncurl ")), 2);
+    QVERIFY(result.out.contains(QStringLiteral("--data-raw '{\n  \"password\"")));
+    QVERIFY(result.out.endsWith(QStringLiteral(" --url https://api.example.com/v2/orders\n")));
 }
 
 void TestNetfoxCommand::sinceFilters_data()
