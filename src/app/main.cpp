@@ -1,6 +1,7 @@
 #include "appdelegate.h"
 #include "mainwindow.h"
 #include "settings/logging.h"
+#include "settings/settingsstore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -100,6 +101,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QString::fromLatin1(kestrune::kProductName));
     QApplication::setApplicationVersion(kestrune::appVersion());
     QApplication::setOrganizationName(QStringLiteral("Kestrune"));
+    QCoreApplication::setOrganizationDomain(QString::fromLatin1(SettingsStore::kOrganizationDomain));
     QApplication::setDesktopFileName(QString::fromLatin1(kestrune::kBundleIdentifier));
 
     // `--screenshot FILE [--size WxH] [--dark]`: shows the window, saves
