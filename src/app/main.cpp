@@ -4,6 +4,8 @@
 #include "settings/settingsstore.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QPainter>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileOpenEvent>
@@ -121,6 +123,7 @@ int main(int argc, char *argv[])
         window.resize(parts.at(0).toInt(), parts.at(1).toInt());
     window.show();
     delegate.scheduleAttachWindowDelegates();
+    window.presentOnboardingIfNeeded();
     if (const QString workspace = workspaceArgument(arguments); !workspace.isEmpty())
         window.openWorkspace(workspace);
 
@@ -128,7 +131,22 @@ int main(int argc, char *argv[])
     if (!screenshot.isEmpty()) {
         const int delay = qEnvironmentVariableIntValue("KESTRUNE_SCREENSHOT_DELAY_MS");
         QTimer::singleShot(delay > 0 ? delay : 800, &window, [&window, screenshot] {
-            const bool saved = window.grab().save(screenshot);
+            // A sheet over the window (onboarding, the environment check) is a
+            // window of its own: drawn into the picture where it stands.
+            QPixmap picture = window.grab();
+            QPainter painter(&picture);
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                auto *sheet = qobject_cast<QDialog *>(top);
+                if (!sheet || !sheet->isVisible() || sheet->parentWidget() != &window)
+                    continue;
+                QPoint at = sheet->geometry().topLeft() - window.geometry().topLeft();
+                if (!window.rect().contains(QRect(at, sheet->size())))
+                    at = QPoint((window.width() - sheet->width()) / 2, qMax(0, (window.height() - sheet->height()) / 2));
+                painter.fillRect(QRect(at, sheet->size()).adjusted(-1, -1, 1, 1), QColor(0, 0, 0, 60));
+                painter.drawPixmap(at, sheet->grab());
+            }
+            painter.end();
+            const bool saved = picture.save(screenshot);
             QCoreApplication::exit(saved ? 0 : 1);
         });
     }

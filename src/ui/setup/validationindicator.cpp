@@ -1,0 +1,27 @@
+#include "validationindicator.h"
+
+#include "setupstyle.h"
+
+
+ValidationIndicator::ValidationIndicator(Rule rule, QWidget *parent)
+    : QLabel(parent)
+    , m_rule(rule)
+{
+    setFixedSize(18, 18);
+    setAlignment(Qt::AlignCenter);
+    setValue(QString());
+}
+
+void ValidationIndicator::setValue(const QString &value)
+{
+    m_indicator = m_rule == Rule::TeamId ? FieldIndicator::forTeamId(value)
+                                         : FieldIndicator::forPath(value, m_rule == Rule::FolderPath);
+    setToolTip(m_indicator.toolTip);
+    setAccessibleName(m_indicator.toolTip);
+    repaintSymbol();
+}
+
+void ValidationIndicator::repaintSymbol()
+{
+    setPixmap(SetupStyle::statusPixmap(SetupStyle::toneOf(m_indicator.kind), 16, devicePixelRatioF()));
+}
