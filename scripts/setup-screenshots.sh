@@ -5,6 +5,7 @@
 #       first launch (a new settings file): the runner is missing, Xcode found
 #   <out>/settings-invalid-team-<size>-<theme>.png  the Settings tab, a Team ID typed in lower case
 #   <out>/environment-check-<size>-<theme>.png      the check sheet with the signing row
+#   <out>/environment-check-no-certificate-...      the same with an empty keychain
 # for 1280x800 and 800x500, light and dark. Needs xvfb-run, xdotool and a
 # build in build/. Usage: scripts/setup-screenshots.sh [out-dir]
 set -euo pipefail
@@ -44,7 +45,7 @@ shot() {
                 wait:*) sleep "${c#wait:}" ;;
                 key:*) xdotool key --clearmodifiers "${c#key:}"; sleep 0.6 ;;
                 type:*) xdotool type --delay 40 "${c#type:}"; sleep 0.6 ;;
-                sheet:*) s=$(xdotool getactivewindow); p="${c#sheet:}"
+                sheet:*) s=$(xdotool search --name "^Set Up Kestrune$" | tail -1); p="${c#sheet:}"
                     xdotool mousemove --window "$s" "${p%,*}" "${p#*,}" click 1; sleep 0.6 ;;
                 *) xdotool mousemove --window "$win" "${c%,*}" "${c#*,}" click 1; sleep 0.6 ;;
             esac
@@ -57,15 +58,23 @@ shot() {
     echo "screenshots: $out/$name-$size-$theme.png" >&2
 }
 
-for theme in light dark; do
-    for size in 1280x800 800x500; do
+for theme in ${THEMES:-light dark}; do
+    for size in ${SIZES:-1280x800 800x500}; do
         fresh="$XDG_DATA_HOME/first-launch-$theme-$size.ini"
+        [[ -n "${ONLY_SETTINGS:-}" ]] && continue_onboarding=0 || continue_onboarding=1
+        if [[ $continue_onboarding == 1 ]]; then
         rm -f "$fresh"; shot onboarding-welcome "$size" "$theme" 2500 "$fresh"
         rm -f "$fresh"; shot onboarding-prerequisites "$size" "$theme" 4000 "$fresh" key:Return wait:1
-        rm -f "$fresh"; shot onboarding-final "$size" "$theme" 5000 "$fresh" key:Return key:Return type:K7QX2M9R4T
-        # The Settings tab is the third; its Team ID field is typed into.
-        shot settings-invalid-team "$size" "$theme" 6000 "$demo_settings" "${SETTINGS_TAB:-200,20}" \
-            key:ctrl+a "${TEAM_FIELD:-400,200}" key:ctrl+a type:k7qx2m9r4
-        shot environment-check "$size" "$theme" 6000 "$demo_settings" "${SETTINGS_TAB:-200,20}" "${CHECK_BUTTON:-1000,330}" wait:1.5
+        rm -f "$fresh"; shot onboarding-final "$size" "$theme" 5000 "$fresh" key:Return key:Return \
+            "type:~/Documents/Kestrune Reports" sheet:385,238 type:K7QX2M9R4T
+        fi
+        # The Settings tab is the third; the Team ID field and the Check
+        # Prerequisites button sit at the right end of their rows.
+        width=${size%x*}
+        shot settings-invalid-team "$size" "$theme" 6000 "$demo_settings" 245,41 \
+            "$((width / 2)),236" key:ctrl+a type:k7qx2m9r4
+        shot environment-check "$size" "$theme" 6000 "$demo_settings" 245,41 "$((width - 108)),341" wait:1.5
+        KESTRUNE_SIM_SIGNING=none shot environment-check-no-certificate "$size" "$theme" 6000 "$demo_settings" \
+            245,41 "$((width - 108)),341" wait:1.5
     done
 done

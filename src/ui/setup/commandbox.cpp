@@ -32,7 +32,7 @@ CommandBox::CommandBox(QWidget *parent)
     boxLayout->setSpacing(4);
     m_text = new QLabel(box);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSize(11);
+    mono.setPointSizeF(font().pointSizeF());
     m_text->setFont(mono);
     m_text->setTextFormat(Qt::PlainText);
     m_text->setForegroundRole(QPalette::Text);

@@ -28,7 +28,7 @@ EnvironmentCheckRow::EnvironmentCheckRow(Style style, const QString &sentence, Q
     m_title->setWordWrap(true);
     if (style == Style::Sheet) {
         QFont font = m_title->font();
-        font.setPointSize(13);
+        font.setPointSizeF(font.pointSizeF() * 1.1);
         font.setWeight(QFont::DemiBold);
         m_title->setFont(font);
     }

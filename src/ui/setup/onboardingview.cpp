@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QToolButton>
@@ -51,7 +52,11 @@ OnboardingView::OnboardingView(QWidget *parent)
     setWindowTitle(tr("Set Up Kestrune"));
     setWindowModality(Qt::WindowModal);
     setWindowFlag(Qt::WindowCloseButtonHint, false);
-    setFixedSize(650, 550);
+    // 650 by 550, smaller on a window that is smaller than that (the pages
+    // scroll, the pictures shrink).
+    const int height = parent ? qMin(550, parent->height() - 24) : 550;
+    m_compact = height < 540;
+    setFixedSize(650, qMax(420, height));
 
     const SettingsStore store;
     m_checks = new EnvironmentCheckViewModel(store.maestroRunnerPath(), store.appleTeamIdForForm(),
@@ -61,9 +66,14 @@ OnboardingView::OnboardingView(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     m_pages = new QStackedWidget(this);
-    m_pages->addWidget(buildWelcome());
-    m_pages->addWidget(buildPrerequisites());
-    m_pages->addWidget(buildFinalSetup());
+    for (QWidget *page : { buildWelcome(), buildPrerequisites(), buildFinalSetup() }) {
+        auto *scroll = new QScrollArea(m_pages);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setWidget(page);
+        m_pages->addWidget(scroll);
+    }
     layout->addWidget(m_pages, 1);
 
     auto *divider = new QFrame(this);
@@ -113,12 +123,12 @@ OnboardingView::OnboardingView(QWidget *parent)
 
 QWidget *OnboardingView::buildWelcome()
 {
-    auto *page = new QWidget(this);
+    auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(40, 36, 40, 24);
-    layout->setSpacing(16);
+    layout->setContentsMargins(40, m_compact ? 16 : 36, 40, m_compact ? 12 : 24);
+    layout->setSpacing(m_compact ? 10 : 16);
     layout->addStretch(1);
-    layout->addWidget(picture("OnboardingWelcome", 200, page));
+    layout->addWidget(picture("OnboardingWelcome", m_compact ? 150 : 200, page));
     auto *title = centredText(tr("Welcome to Kestrune"), page);
     {
         QFont font = title->font();
@@ -138,11 +148,11 @@ QWidget *OnboardingView::buildWelcome()
 
 QWidget *OnboardingView::buildPrerequisites()
 {
-    auto *page = new QWidget(this);
+    auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(48, 28, 48, 16);
-    layout->setSpacing(14);
-    layout->addWidget(picture("OnboardingPrereq", 140, page));
+    layout->setContentsMargins(48, m_compact ? 14 : 28, 48, 16);
+    layout->setSpacing(m_compact ? 10 : 14);
+    layout->addWidget(picture("OnboardingPrereq", m_compact ? 96 : 140, page));
     auto *title = centredText(tr("Prerequisites"), page);
     SetupStyle::makeTitle(title, 1.6);
     layout->addWidget(title);
@@ -181,9 +191,9 @@ QWidget *OnboardingView::buildPrerequisites()
 
 QWidget *OnboardingView::buildFinalSetup()
 {
-    auto *page = new QWidget(this);
+    auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(40, 32, 40, 16);
+    layout->setContentsMargins(40, m_compact ? 16 : 32, 40, 16);
     layout->setSpacing(10);
     auto *title = centredText(tr("Final Setup"), page);
     SetupStyle::makeTitle(title, 1.6);
@@ -298,6 +308,8 @@ void OnboardingView::showStep()
     m_complete->setDefault(m_steps.showsCompleteSetup());
     if (m_steps.current() == OnboardingSteps::Prerequisites)
         m_checks->runChecks();
+    if (m_steps.current() == OnboardingSteps::FinalSetup)
+        m_output->setFocus();
     updateComplete();
 }
 

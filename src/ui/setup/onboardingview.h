@@ -70,6 +70,7 @@ private:
     OnboardingSteps m_steps;
     EnvironmentCheckViewModel *m_checks = nullptr;
     bool m_completed = false;
+    bool m_compact = false;
 
     QStackedWidget *m_pages = nullptr;
     StepDots *m_dots = nullptr;

@@ -157,6 +157,7 @@ SettingsView::SettingsView(QWidget *parent)
     m_save = new QPushButton(tr("Save Settings"), this);
     m_save->setDefault(true);
     m_save->setToolTip(tr("Save Settings (%1)").arg(QKeySequence(QKeySequence::Save).toString(QKeySequence::NativeText)));
+    bar->setSpacing(8);
     bar->addWidget(m_discard);
     bar->addWidget(m_save);
     outer->addLayout(bar);
