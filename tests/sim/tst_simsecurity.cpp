@@ -21,9 +21,8 @@ void TestSimSecurity::keychains_data()
 
     QTest::newRow("the demo team's identity")
         << QByteArray() << CheckStatus::success(QStringLiteral("Apple Development: Dana Kim (K7QX2M9R4T)"));
-    QTest::newRow("an empty keychain")
-        << QByteArray("none")
-        << CheckStatus::failed(QStringLiteral("No Apple Development certificate for team K7QX2M9R4T; found: none"));
+    QTest::newRow("an empty keychain") << QByteArray(
+        "none") << CheckStatus::failed(QStringLiteral("No Apple Development certificate for team K7QX2M9R4T; found: none"));
 }
 
 void TestSimSecurity::keychains()
@@ -33,8 +32,8 @@ void TestSimSecurity::keychains()
     SimLab lab;
     QVERIFY(lab.isValid());
     const testsupport::ScopedEnv signing("KESTRUNE_SIM_SIGNING", keychain);
-    const SimResult result = lab.run({ QStringLiteral("find-identity"), QStringLiteral("-v"), QStringLiteral("-p"),
-                                       QStringLiteral("codesigning") });
+    const SimResult result
+        = lab.run({ QStringLiteral("find-identity"), QStringLiteral("-v"), QStringLiteral("-p"), QStringLiteral("codesigning") });
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(EnvironmentChecks::signingStatus(result.out, QStringLiteral("K7QX2M9R4T")), expected);

@@ -85,15 +85,22 @@ void TestSetupScreens::settingsWiring_data()
     QTest::addColumn<bool>("discard");
     QTest::addColumn<QString>("indicatorTip");
 
-    QTest::newRow("nothing edited") << "" << "" << false << false << "Valid Team ID format";
-    QTest::newRow("valid team") << "team" << "ABCD1234EF" << true << true << "Valid Team ID format";
-    QTest::newRow("nine-character team") << "team" << "ABCD1234E" << false << true
+    QTest::newRow("nothing edited") << ""
+                                    << "" << false << false << "Valid Team ID format";
+    QTest::newRow("valid team") << "team"
+                                << "ABCD1234EF" << true << true << "Valid Team ID format";
+    QTest::newRow("nine-character team") << "team"
+                                         << "ABCD1234E" << false << true
                                          << "Team ID must be 10 alphanumeric characters (e.g., ABCD1234EF)";
-    QTest::newRow("lower-case team") << "team" << "abcd1234ef" << false << true
+    QTest::newRow("lower-case team") << "team"
+                                     << "abcd1234ef" << false << true
                                      << "Team ID must be 10 alphanumeric characters (e.g., ABCD1234EF)";
-    QTest::newRow("empty team") << "team" << "" << false << true << "Required for testing on physical iOS devices";
-    QTest::newRow("folder of spaces") << "output" << "   " << false << true << "File/Directory not found";
-    QTest::newRow("missing runner file") << "runner" << "/nowhere/runner" << true << true << "File/Directory not found";
+    QTest::newRow("empty team") << "team"
+                                << "" << false << true << "Required for testing on physical iOS devices";
+    QTest::newRow("folder of spaces") << "output"
+                                      << "   " << false << true << "File/Directory not found";
+    QTest::newRow("missing runner file") << "runner"
+                                         << "/nowhere/runner" << true << true << "File/Directory not found";
 }
 
 void TestSetupScreens::settingsWiring()

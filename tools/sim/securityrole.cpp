@@ -14,8 +14,9 @@ bool handles(const QStringList &args)
 int run(const QStringList &args)
 {
     SimOutput::err(SimOutput::headerLine());
-    if (args != QStringList { QStringLiteral("find-identity"), QStringLiteral("-v"), QStringLiteral("-p"),
-                              QStringLiteral("codesigning") }) {
+    if (args
+        != QStringList {
+            QStringLiteral("find-identity"), QStringLiteral("-v"), QStringLiteral("-p"), QStringLiteral("codesigning") }) {
         SimOutput::err(QStringLiteral("security: the lab answers only find-identity -v -p codesigning\n"));
         return 2;
     }

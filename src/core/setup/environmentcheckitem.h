@@ -39,10 +39,7 @@ struct EnvironmentCheckItem
     bool isAdvisory = false;
 
     // The install command is offered for a failed row only.
-    bool showsInstallInstruction() const
-    {
-        return status.kind == CheckStatus::Kind::Failed && installInstruction.has_value();
-    }
+    bool showsInstallInstruction() const { return status.kind == CheckStatus::Kind::Failed && installInstruction.has_value(); }
 };
 
 Q_DECLARE_METATYPE(CheckStatus)

@@ -56,9 +56,8 @@ QList<EnvironmentCheckItem> initialItems(const QString &maestroPath, const QStri
     items[XcodeRow].installInstruction = xcodeInstallCommand();
     items[SigningRow].name = QStringLiteral("Code Signing");
     const QString team = teamId.trimmed();
-    items[SigningRow].description = team.isEmpty()
-        ? QStringLiteral("Apple Development certificate in the keychain")
-        : QStringLiteral("Apple Development certificate for team ") + team;
+    items[SigningRow].description = team.isEmpty() ? QStringLiteral("Apple Development certificate in the keychain")
+                                                   : QStringLiteral("Apple Development certificate for team ") + team;
     items[SigningRow].hint = QStringLiteral(
         "Sign in to Xcode with that team (Settings > Accounts) and let it create an Apple Development certificate.");
     items[SigningRow].isAdvisory = true;
@@ -110,7 +109,7 @@ QStringList identityNames(const QString &securityOutput)
     // "  1) 3F2A… "Apple Development: Dana Kim (K7QX2M9R4T)"", possibly
     // followed by a note on the certificate's state.
     static const QRegularExpression line(QStringLiteral("^\\s*\\d+\\)\\s+[0-9A-Fa-f]+\\s+\"(.*)\""),
-                                         QRegularExpression::MultilineOption | QRegularExpression::InvertedGreedinessOption);
+        QRegularExpression::MultilineOption | QRegularExpression::InvertedGreedinessOption);
     QStringList names;
     for (auto it = line.globalMatch(securityOutput); it.hasNext();)
         names.append(it.next().captured(1));

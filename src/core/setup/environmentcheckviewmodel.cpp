@@ -5,8 +5,8 @@
 
 #include <QPointer>
 
-EnvironmentCheckViewModel::EnvironmentCheckViewModel(const QString &maestroPath, const QString &teamId,
-                                                     const ToolPaths &paths, QObject *parent)
+EnvironmentCheckViewModel::EnvironmentCheckViewModel(
+    const QString &maestroPath, const QString &teamId, const ToolPaths &paths, QObject *parent)
     : QObject(parent)
     , m_maestroPath(maestroPath)
     , m_checks(EnvironmentChecks::initialItems(maestroPath, teamId))

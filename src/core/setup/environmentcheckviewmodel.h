@@ -26,7 +26,7 @@ public:
     using Check = std::function<CheckStatus()>;
 
     EnvironmentCheckViewModel(const QString &maestroPath, const QString &teamId,
-                              const ToolPaths &paths = ToolPaths::fromEnvironment(), QObject *parent = nullptr);
+        const ToolPaths &paths = ToolPaths::fromEnvironment(), QObject *parent = nullptr);
 
     const QList<EnvironmentCheckItem> &checks() const { return m_checks; }
     const QString &maestroPath() const { return m_maestroPath; }

@@ -1,7 +1,7 @@
 #include "fieldindicator.h"
 
-#include "settingsform.h"
 #include "settings/settingsstore.h"
+#include "settingsform.h"
 
 #include <QFileInfo>
 

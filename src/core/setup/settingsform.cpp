@@ -34,6 +34,5 @@ SettingsForm SettingsForm::trimmed() const
 bool SettingsForm::isFormValid() const
 {
     const SettingsForm values = trimmed();
-    return isValidTeamId(values.appleTeamID) && !values.reportsOutputDirectory.isEmpty()
-        && !values.maestroRunnerPath.isEmpty();
+    return isValidTeamId(values.appleTeamID) && !values.reportsOutputDirectory.isEmpty() && !values.maestroRunnerPath.isEmpty();
 }

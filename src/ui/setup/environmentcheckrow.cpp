@@ -89,7 +89,8 @@ void EnvironmentCheckRow::setItem(const EnvironmentCheckItem &item)
         m_hint->setText(item.hint);
         m_hint->setVisible(showsHint);
     }
-    const QString accessible = m_title->text() + QStringLiteral(": ") + (item.status.text.isEmpty() ? m_status->text() : item.status.text);
+    const QString accessible
+        = m_title->text() + QStringLiteral(": ") + (item.status.text.isEmpty() ? m_status->text() : item.status.text);
     setAccessibleName(accessible);
     m_command->setVisible(item.showsInstallInstruction());
     if (item.installInstruction)

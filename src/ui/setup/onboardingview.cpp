@@ -59,8 +59,8 @@ OnboardingView::OnboardingView(QWidget *parent)
     setFixedSize(650, qMax(420, height));
 
     const SettingsStore store;
-    m_checks = new EnvironmentCheckViewModel(store.maestroRunnerPath(), store.appleTeamIdForForm(),
-                                             ToolPaths::fromEnvironment(), this);
+    m_checks = new EnvironmentCheckViewModel(
+        store.maestroRunnerPath(), store.appleTeamIdForForm(), ToolPaths::fromEnvironment(), this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -139,7 +139,7 @@ QWidget *OnboardingView::buildWelcome()
     layout->addWidget(title);
     auto *text = centredText(tr("Your automated test runner companion. Kestrune simplifies the execution, history "
                                 "tracking, and reporting of your UI tests."),
-                             page);
+        page);
     SetupStyle::makeSecondary(text);
     layout->addWidget(text);
     layout->addStretch(1);
@@ -157,10 +157,10 @@ QWidget *OnboardingView::buildPrerequisites()
     SetupStyle::makeTitle(title, 1.6);
     layout->addWidget(title);
 
-    m_runnerRow = new EnvironmentCheckRow(EnvironmentCheckRow::Style::Sentence,
-                                          tr("Maestro is required to run automated UI tests."), page);
-    m_xcodeRow = new EnvironmentCheckRow(EnvironmentCheckRow::Style::Sentence,
-                                         tr("Xcode is required for iOS device interactions."), page);
+    m_runnerRow = new EnvironmentCheckRow(
+        EnvironmentCheckRow::Style::Sentence, tr("Maestro is required to run automated UI tests."), page);
+    m_xcodeRow = new EnvironmentCheckRow(
+        EnvironmentCheckRow::Style::Sentence, tr("Xcode is required for iOS device interactions."), page);
     layout->addWidget(m_runnerRow);
     layout->addWidget(m_xcodeRow);
     refreshPrerequisite(EnvironmentChecks::RunnerRow);

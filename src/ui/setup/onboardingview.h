@@ -56,7 +56,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     // Escape lands here: the sheet stays until setup is complete.
-    void reject() override {}
+    void reject() override { }
 
 private:
     QWidget *buildWelcome();

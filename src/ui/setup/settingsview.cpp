@@ -130,7 +130,8 @@ SettingsView::SettingsView(QWidget *parent)
     cacheText->setSpacing(2);
     auto *cacheLabel = new QLabel(tr("WDA Cache"), maintenance);
     cacheText->addWidget(cacheLabel);
-    auto *cacheCaption = new QLabel(tr("Clears cached WebDriverAgent builds from ~/.maestro-runner/cache/wda-builds"), maintenance);
+    auto *cacheCaption
+        = new QLabel(tr("Clears cached WebDriverAgent builds from ~/.maestro-runner/cache/wda-builds"), maintenance);
     cacheCaption->setWordWrap(true);
     SetupStyle::makeSecondary(cacheCaption, true);
     cacheText->addWidget(cacheCaption);
@@ -236,8 +237,7 @@ void SettingsView::discardChanges()
 void SettingsView::checkPrerequisites()
 {
     const SettingsForm values = edited();
-    auto *sheet = new EnvironmentCheckView(
-        new EnvironmentCheckViewModel(values.maestroRunnerPath, values.appleTeamID), window());
+    auto *sheet = new EnvironmentCheckView(new EnvironmentCheckViewModel(values.maestroRunnerPath, values.appleTeamID), window());
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     m_environmentCheck = sheet;
     sheet->open();

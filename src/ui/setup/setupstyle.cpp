@@ -58,8 +58,8 @@ QPixmap statusPixmap(Tone tone, int size, qreal devicePixelRatio)
         return pixmap;
     }
     const QColor fill = tone == Tone::Success ? QColor(0x34, 0xc7, 0x59)
-        : tone == Tone::Failure                ? QColor(0xff, 0x3b, 0x30)
-                                               : QColor(0xff, 0xb3, 0x00);
+        : tone == Tone::Failure               ? QColor(0xff, 0x3b, 0x30)
+                                              : QColor(0xff, 0xb3, 0x00);
     p.setPen(Qt::NoPen);
     p.setBrush(fill);
     p.drawEllipse(QRectF(0.5, 0.5, 15, 15));

@@ -2,7 +2,6 @@
 
 #include "setupstyle.h"
 
-
 ValidationIndicator::ValidationIndicator(Rule rule, QWidget *parent)
     : QLabel(parent)
     , m_rule(rule)
@@ -14,8 +13,8 @@ ValidationIndicator::ValidationIndicator(Rule rule, QWidget *parent)
 
 void ValidationIndicator::setValue(const QString &value)
 {
-    m_indicator = m_rule == Rule::TeamId ? FieldIndicator::forTeamId(value)
-                                         : FieldIndicator::forPath(value, m_rule == Rule::FolderPath);
+    m_indicator
+        = m_rule == Rule::TeamId ? FieldIndicator::forTeamId(value) : FieldIndicator::forPath(value, m_rule == Rule::FolderPath);
     setToolTip(m_indicator.toolTip);
     setAccessibleName(m_indicator.toolTip);
     repaintSymbol();

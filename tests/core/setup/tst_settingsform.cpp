@@ -102,13 +102,27 @@ void TestSettingsForm::formStates_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<bool>("changed"); // against folder "/r", team "K7QX2M9R4T", runner "~/m"
 
-    QTest::newRow("stored values unchanged") << "/r" << "K7QX2M9R4T" << "~/m" << true << false;
-    QTest::newRow("team surrounded by spaces") << "/r" << "  K7QX2M9R4T " << "~/m" << true << true;
-    QTest::newRow("nine-character team") << "/r" << "K7QX2M9R4" << "~/m" << false << true;
-    QTest::newRow("lower-case team") << "/r" << "K7QX2M9R4t" << "~/m" << false << true;
-    QTest::newRow("folder of spaces") << "   " << "K7QX2M9R4T" << "~/m" << false << true;
-    QTest::newRow("empty runner path") << "/r" << "K7QX2M9R4T" << "" << false << true;
-    QTest::newRow("runner path changed") << "/r" << "K7QX2M9R4T" << "/opt/homebrew/bin/maestro" << true << true;
+    QTest::newRow("stored values unchanged") << "/r"
+                                             << "K7QX2M9R4T"
+                                             << "~/m" << true << false;
+    QTest::newRow("team surrounded by spaces") << "/r"
+                                               << "  K7QX2M9R4T "
+                                               << "~/m" << true << true;
+    QTest::newRow("nine-character team") << "/r"
+                                         << "K7QX2M9R4"
+                                         << "~/m" << false << true;
+    QTest::newRow("lower-case team") << "/r"
+                                     << "K7QX2M9R4t"
+                                     << "~/m" << false << true;
+    QTest::newRow("folder of spaces") << "   "
+                                      << "K7QX2M9R4T"
+                                      << "~/m" << false << true;
+    QTest::newRow("empty runner path") << "/r"
+                                       << "K7QX2M9R4T"
+                                       << "" << false << true;
+    QTest::newRow("runner path changed") << "/r"
+                                         << "K7QX2M9R4T"
+                                         << "/opt/homebrew/bin/maestro" << true << true;
 }
 
 void TestSettingsForm::formStates()
@@ -126,8 +140,8 @@ void TestSettingsForm::formStates()
 void TestSettingsForm::storingTrims()
 {
     SettingsStore store(m_dir.filePath(QStringLiteral("trim.ini")));
-    const SettingsForm written =
-        SettingsForm::store(store, { QStringLiteral(" ~/Reports "), QStringLiteral("K7QX2M9R4T "), QStringLiteral("~/m\n") });
+    const SettingsForm written
+        = SettingsForm::store(store, { QStringLiteral(" ~/Reports "), QStringLiteral("K7QX2M9R4T "), QStringLiteral("~/m\n") });
     const SettingsForm expected { QStringLiteral("~/Reports"), QStringLiteral("K7QX2M9R4T"), QStringLiteral("~/m") };
     QCOMPARE(written, expected);
     QCOMPARE(SettingsForm::load(SettingsStore(m_dir.filePath(QStringLiteral("trim.ini")))), expected);
@@ -140,9 +154,8 @@ void TestSettingsForm::wdaCache_data()
     QTest::addColumn<QStringList>("left");
 
     QTest::newRow("no cache folder") << QStringList() << 0 << QStringList();
-    QTest::newRow("three builds and one other")
-        << QStringList { "device-ios-17.5/", "device-ios-18.6/", "device-ios-stale.zip", "notes.txt" } << 3
-        << QStringList { "notes.txt" };
+    QTest::newRow("three builds and one other") << QStringList { "device-ios-17.5/", "device-ios-18.6/", "device-ios-stale.zip",
+        "notes.txt" } << 3 << QStringList { "notes.txt" };
     QTest::newRow("nothing cached") << QStringList { "simulator-ios-18.6/" } << 0 << QStringList { "simulator-ios-18.6" };
 }
 
@@ -152,7 +165,8 @@ void TestSettingsForm::wdaCache()
     QFETCH(int, count);
     QFETCH(QStringList, left);
 
-    const QString folder = m_dir.filePath(QStringLiteral("cache-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+    const QString folder
+        = m_dir.filePath(QStringLiteral("cache-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
     if (!entries.isEmpty())
         QVERIFY(QDir().mkpath(folder));
     for (const QString &entry : entries) {

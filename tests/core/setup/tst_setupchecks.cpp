@@ -78,8 +78,8 @@ void TestSetupChecks::detection_data()
     QTest::newRow("shell path of a plain file skipped")
         << QByteArray("@ROOT@/brew/bin/maestro-runner\n") << QStringList { "brew/bin/maestro-runner:plain", maestro + ":exec" }
         << QStringLiteral("~/.maestro/bin/maestro");
-    QTest::newRow("shell cannot start: candidates") << QByteArray() << QStringList { maestro + ":exec" }
-                                                    << QStringLiteral("~/.maestro/bin/maestro");
+    QTest::newRow("shell cannot start: candidates")
+        << QByteArray() << QStringList { maestro + ":exec" } << QStringLiteral("~/.maestro/bin/maestro");
     QTest::newRow("nothing anywhere") << QByteArray("") << QStringList() << QString();
 }
 
@@ -115,9 +115,8 @@ void TestSetupChecks::runnerAndXcode_data()
     const CheckStatus notFound = CheckStatus::failed(QStringLiteral("Not found or not executable"));
     QTest::newRow("missing runner, missing xcodebuild")
         << "none" << QByteArray() << notFound << CheckStatus::failed(QStringLiteral("Xcode not found"));
-    QTest::newRow("non-executable runner")
-        << "plain" << QByteArray("printf 'Xcode 16.4\\nBuild version 16F6\\n'") << notFound
-        << CheckStatus::success(QStringLiteral("Xcode 16.4"));
+    QTest::newRow("non-executable runner") << "plain" << QByteArray("printf 'Xcode 16.4\\nBuild version 16F6\\n'") << notFound
+                                           << CheckStatus::success(QStringLiteral("Xcode 16.4"));
     QTest::newRow("working runner, version line trimmed")
         << "exec" << QByteArray("printf '  Xcode 15.2  \\nBuild version 15C500b\\n'") << installed
         << CheckStatus::success(QStringLiteral("Xcode 15.2"));
@@ -131,7 +130,8 @@ void TestSetupChecks::runnerAndXcode()
     QFETCH(CheckStatus, runner);
     QFETCH(CheckStatus, xcode);
 
-    const QString home = m_dir.filePath(QStringLiteral("checks-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+    const QString home
+        = m_dir.filePath(QStringLiteral("checks-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
     QVERIFY(QDir().mkpath(home + QStringLiteral("/bin")));
     if (runnerFile != QLatin1String("none"))
         QVERIFY(plant(home, QStringLiteral("bin/runner:") + runnerFile));
@@ -153,8 +153,10 @@ void TestSetupChecks::signing_data()
 
     const QByteArray dana = "  1) 3F2A9C0D1E2B3A4C5D6E7F8091A2B3C4D5E6F708 \"Apple Development: Dana Kim (K7QX2M9R4T)\"\n";
     const QByteArray other = "  1) 0123456789ABCDEF0123456789ABCDEF01234567 \"Apple Development: Rina Putri (Z9Y8X7W6V5)\"\n";
-    const QByteArray distribution = "  2) 89ABCDEF0123456789ABCDEF0123456789ABCDEF \"Apple Distribution: Lumenfold (K7QX2M9R4T)\"\n";
-    QTest::newRow("one match") << dana + "     1 valid identities found\n" << QStringLiteral("K7QX2M9R4T")
+    const QByteArray distribution
+        = "  2) 89ABCDEF0123456789ABCDEF0123456789ABCDEF \"Apple Distribution: Lumenfold (K7QX2M9R4T)\"\n";
+    QTest::newRow("one match") << dana + "     1 valid identities found\n"
+                               << QStringLiteral("K7QX2M9R4T")
                                << CheckStatus::success(QStringLiteral("Apple Development: Dana Kim (K7QX2M9R4T)"));
     QTest::newRow("team typed with spaces") << dana << QStringLiteral(" K7QX2M9R4T ")
                                             << CheckStatus::success(QStringLiteral("Apple Development: Dana Kim (K7QX2M9R4T)"));
@@ -162,13 +164,17 @@ void TestSetupChecks::signing_data()
                                           << QStringLiteral("K7QX2M9R4T")
                                           << CheckStatus::success(QStringLiteral("iPhone Developer: Dana Kim (K7QX2M9R4T)"));
     QTest::newRow("another team only, distribution of ours")
-        << other + distribution + "     2 valid identities found\n" << QStringLiteral("K7QX2M9R4T")
-        << CheckStatus::failed(QStringLiteral("No Apple Development certificate for team K7QX2M9R4T; found: Apple "
-                                              "Development: Rina Putri (Z9Y8X7W6V5), Apple Distribution: Lumenfold (K7QX2M9R4T)"));
+        << other + distribution + "     2 valid identities found\n"
+        << QStringLiteral("K7QX2M9R4T")
+        << CheckStatus::failed(
+               QStringLiteral("No Apple Development certificate for team K7QX2M9R4T; found: Apple "
+                              "Development: Rina Putri (Z9Y8X7W6V5), Apple Distribution: Lumenfold (K7QX2M9R4T)"));
     QTest::newRow("none") << QByteArray("     0 valid identities found\n") << QStringLiteral("K7QX2M9R4T")
-                          << CheckStatus::failed(QStringLiteral("No Apple Development certificate for team K7QX2M9R4T; found: none"));
+                          << CheckStatus::failed(
+                                 QStringLiteral("No Apple Development certificate for team K7QX2M9R4T; found: none"));
     QTest::newRow("security missing") << QByteArray() << QStringLiteral("K7QX2M9R4T")
-                                      << CheckStatus::failed(QStringLiteral("Signing identities cannot be listed (security not found)"));
+                                      << CheckStatus::failed(
+                                             QStringLiteral("Signing identities cannot be listed (security not found)"));
 }
 
 void TestSetupChecks::signing()
@@ -178,12 +184,13 @@ void TestSetupChecks::signing()
     QFETCH(CheckStatus, expected);
 
     ToolPaths paths;
-    paths.security = m_dir.filePath(QStringLiteral("security-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+    paths.security
+        = m_dir.filePath(QStringLiteral("security-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
     if (!output.isNull()) {
         QVERIFY(writeFile(paths.security + QStringLiteral(".out"), output));
         // Answers only the command line the check is meant to use.
-        QVERIFY(writeFile(paths.security,
-            "#!/bin/sh\n[ \"$*\" = \"find-identity -v -p codesigning\" ] && cat \"$0.out\"\n", true));
+        QVERIFY(
+            writeFile(paths.security, "#!/bin/sh\n[ \"$*\" = \"find-identity -v -p codesigning\" ] && cat \"$0.out\"\n", true));
     }
     QCOMPARE(EnvironmentChecks::checkSigning(paths, team), expected);
 }
