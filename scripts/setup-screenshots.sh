@@ -65,7 +65,7 @@ for theme in ${THEMES:-light dark}; do
         if [[ $continue_onboarding == 1 ]]; then
         rm -f "$fresh"; shot onboarding-welcome "$size" "$theme" 2500 "$fresh"
         rm -f "$fresh"; shot onboarding-prerequisites "$size" "$theme" 4000 "$fresh" key:Return wait:1
-        rm -f "$fresh"; shot onboarding-final "$size" "$theme" 5000 "$fresh" key:Return key:Return \
+        rm -f "$fresh"; shot onboarding-final "$size" "$theme" 9000 "$fresh" key:Return key:Return \
             "type:~/Documents/Kestrune Reports" sheet:385,238 type:K7QX2M9R4T
         fi
         # The Settings tab is the third; the Team ID field and the Check

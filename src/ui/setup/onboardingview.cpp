@@ -18,6 +18,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QParallelAnimationGroup>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShowEvent>
@@ -287,14 +289,59 @@ void OnboardingView::closeEvent(QCloseEvent *event)
 
 void OnboardingView::next()
 {
-    if (m_steps.next())
+    const int from = m_steps.current();
+    if (m_steps.next()) {
         showStep();
+        slide(from);
+    }
 }
 
 void OnboardingView::back()
 {
-    if (m_steps.back())
+    const int from = m_steps.current();
+    if (m_steps.back()) {
         showStep();
+        slide(from);
+    }
+}
+
+void OnboardingView::slide(int from)
+{
+    // The new page comes in from the trailing edge while the old one leaves
+    // towards the leading edge, whichever way the user moves: two pictures
+    // over the pages for the length of the move.
+    if (!isVisible() || from == m_pages->currentIndex())
+        return;
+    QWidget *oldPage = m_pages->widget(from);
+    QWidget *newPage = m_pages->currentWidget();
+    oldPage->resize(m_pages->size());
+    const QPixmap oldPicture = oldPage->grab();
+    const QPixmap newPicture = newPage->grab();
+    auto *overlay = new QWidget(m_pages);
+    overlay->setAttribute(Qt::WA_TransparentForMouseEvents);
+    overlay->setAutoFillBackground(true);
+    overlay->setGeometry(m_pages->rect());
+    const int width = m_pages->width();
+    const int direction = layoutDirection() == Qt::RightToLeft ? -1 : 1;
+    auto *leaving = new QLabel(overlay);
+    leaving->setPixmap(oldPicture);
+    leaving->setGeometry(overlay->rect());
+    auto *arriving = new QLabel(overlay);
+    arriving->setPixmap(newPicture);
+    arriving->setGeometry(overlay->rect().translated(direction * width, 0));
+    overlay->show();
+    overlay->raise();
+
+    auto *group = new QParallelAnimationGroup(overlay);
+    for (auto [label, to] : { std::pair { leaving, QPoint(-direction * width, 0) }, std::pair { arriving, QPoint(0, 0) } }) {
+        auto *move = new QPropertyAnimation(label, "pos", group);
+        move->setDuration(260);
+        move->setEasingCurve(QEasingCurve::InOutQuad);
+        move->setEndValue(to);
+        group->addAnimation(move);
+    }
+    connect(group, &QAbstractAnimation::finished, overlay, &QObject::deleteLater);
+    group->start();
 }
 
 void OnboardingView::showStep()

@@ -63,6 +63,7 @@ private:
     QWidget *buildPrerequisites();
     QWidget *buildFinalSetup();
     void showStep();
+    void slide(int from);
     void updateComplete();
     void refreshPrerequisite(int index);
     void browseOutput();
