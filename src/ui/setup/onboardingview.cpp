@@ -212,7 +212,7 @@ QWidget *OnboardingView::buildFinalSetup()
     form->setContentsMargins(16, 16, 16, 4);
     form->setHorizontalSpacing(14);
 
-    auto captionedRow = [group](std::initializer_list<QWidget *> widgets, const QString &caption) {
+    auto captionedRow = [group](std::initializer_list<QWidget *> widgets, const QString &caption, QLabel *reason = nullptr) {
         auto *box = new QWidget(group);
         auto *column = new QVBoxLayout(box);
         column->setContentsMargins(0, 0, 0, 12);
@@ -229,6 +229,10 @@ QWidget *OnboardingView::buildFinalSetup()
         auto *label = new QLabel(caption, box);
         label->setWordWrap(true);
         SetupStyle::makeSecondary(label, true);
+        if (reason) {
+            reason->setParent(box);
+            column->addWidget(reason);
+        }
         column->addWidget(label);
         return box;
     };
@@ -248,7 +252,8 @@ QWidget *OnboardingView::buildFinalSetup()
     m_teamIndicator = new ValidationIndicator(ValidationIndicator::Rule::TeamId);
     form->addRow(tr("Apple Team ID:"),
         captionedRow({ m_team, m_teamIndicator },
-            tr("Required for testing on physical iOS devices. Must match the Apple ID signed into Xcode.")));
+            tr("Required for testing on physical iOS devices. Must match the Apple ID signed into Xcode."),
+            m_teamIndicator->createReasonLabel(group)));
     layout->addWidget(group);
     layout->addStretch(1);
 

@@ -29,7 +29,7 @@
 namespace {
 
 // A form field with its caption underneath.
-QWidget *captioned(QWidget *field, const QString &caption, QWidget *parent)
+QWidget *captioned(QWidget *field, const QString &caption, QWidget *parent, QLabel *reason = nullptr)
 {
     auto *box = new QWidget(parent);
     auto *layout = new QVBoxLayout(box);
@@ -39,6 +39,10 @@ QWidget *captioned(QWidget *field, const QString &caption, QWidget *parent)
     auto *label = new QLabel(caption, box);
     label->setWordWrap(true);
     SetupStyle::makeSecondary(label, true);
+    if (reason) {
+        reason->setParent(box);
+        layout->addWidget(reason);
+    }
     layout->addWidget(label);
     return box;
 }
@@ -108,7 +112,8 @@ SettingsView::SettingsView(QWidget *parent)
     m_teamIndicator = new ValidationIndicator(ValidationIndicator::Rule::TeamId);
     form->addRow(tr("Apple Team ID:"),
         captioned(fieldRow({ m_team, m_teamIndicator }, settings),
-            tr("Required for physical iOS devices. Must match the Apple ID signed into Xcode."), settings));
+            tr("Required for physical iOS devices. Must match the Apple ID signed into Xcode."), settings,
+            m_teamIndicator->createReasonLabel(settings)));
     contentLayout->addWidget(settings);
 
     auto *prerequisites = new QGroupBox(tr("Prerequisites"), content);

@@ -18,6 +18,23 @@ void ValidationIndicator::setValue(const QString &value)
     setToolTip(m_indicator.toolTip);
     setAccessibleName(m_indicator.toolTip);
     repaintSymbol();
+    Q_EMIT indicatorChanged();
+}
+
+QLabel *ValidationIndicator::createReasonLabel(QWidget *parent)
+{
+    auto *reason = new QLabel(parent);
+    reason->setWordWrap(false);
+    SetupStyle::makeSecondary(reason, true);
+    const auto update = [this, reason] {
+        const bool invalid = m_indicator.kind == FieldIndicator::Kind::Invalid;
+        reason->setText(invalid ? m_indicator.toolTip : QString());
+        reason->setVisible(invalid);
+        SetupStyle::setTextTone(reason, SetupStyle::Tone::Failure);
+    };
+    connect(this, &ValidationIndicator::indicatorChanged, reason, update);
+    update();
+    return reason;
 }
 
 void ValidationIndicator::repaintSymbol()

@@ -20,8 +20,15 @@ public:
 
     const FieldIndicator &indicator() const { return m_indicator; }
 
+    // A label that spells out the reason while the value is invalid (hidden
+    // otherwise), for under the field.
+    QLabel *createReasonLabel(QWidget *parent);
+
 public Q_SLOTS:
     void setValue(const QString &value);
+
+Q_SIGNALS:
+    void indicatorChanged();
 
 private:
     void repaintSymbol();
