@@ -48,7 +48,8 @@ EnvironmentCheckView::EnvironmentCheckView(EnvironmentCheckViewModel *viewModel,
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setMinimumHeight(220);
+    // Room for every row with its status, hint and install command.
+    scroll->setMinimumHeight(300);
     scroll->setMaximumHeight(350);
     auto *list = new QWidget(scroll);
     auto *listLayout = new QVBoxLayout(list);
