@@ -14,12 +14,12 @@ using testsupport::writeFile;
 
 namespace {
 
-// Creates `spec` under `root`: "path:kind" with kind exec (a runnable
+// Creates `entry` under `root`: "path:kind" with kind exec (a runnable
 // script), empty (executable, no content), plain (not executable) or dir.
-bool plant(const QString &root, const QString &spec)
+bool plant(const QString &root, const QString &entry)
 {
-    const QString relative = spec.section(u':', 0, 0);
-    const QString kind = spec.section(u':', 1);
+    const QString relative = entry.section(u':', 0, 0);
+    const QString kind = entry.section(u':', 1);
     const QString path = root + u'/' + relative;
     if (kind == QLatin1String("dir"))
         return QDir().mkpath(path);
