@@ -36,7 +36,7 @@ kestrune_ini_quote() {
 
 # Writes (or updates) the demo's own settings file and exports what points
 # the application at the lab: KESTRUNE_SETTINGS_FILE, KESTRUNE_XCRUN,
-# KESTRUNE_XCODEBUILD, KESTRUNE_SIM_HOME, KESTRUNE_SIM_SPEED.
+# KESTRUNE_XCODEBUILD, KESTRUNE_SECURITY, KESTRUNE_SIM_HOME, KESTRUNE_SIM_SPEED.
 # Usage: kestrune_enter_demo <path to kestrune-sim>
 kestrune_enter_demo() {
     local sim="$1"
@@ -84,6 +84,7 @@ kestrune_enter_demo() {
     export KESTRUNE_SETTINGS_FILE="$settings"
     export KESTRUNE_XCRUN="$sim"
     export KESTRUNE_XCODEBUILD="$sim"
+    export KESTRUNE_SECURITY="$sim"
     export KESTRUNE_SIM_HOME="$demo_dir/lab"
     export KESTRUNE_SIM_SPEED="${KESTRUNE_SIM_SPEED:-human}"
     KESTRUNE_DEMO_DIR="$demo_dir"

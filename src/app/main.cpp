@@ -2,8 +2,11 @@
 #include "launchoptions.h"
 #include "mainwindow.h"
 #include "settings/logging.h"
+#include "settings/settingsstore.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QPainter>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileOpenEvent>
@@ -94,6 +97,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QString::fromLatin1(kestrune::kProductName));
     QApplication::setApplicationVersion(kestrune::appVersion());
     QApplication::setOrganizationName(QStringLiteral("Kestrune"));
+    QCoreApplication::setOrganizationDomain(QString::fromLatin1(SettingsStore::kOrganizationDomain));
     QApplication::setDesktopFileName(QString::fromLatin1(kestrune::kBundleIdentifier));
 
     // `--screenshot FILE [--size WxH] [--dark]`: shows the window, saves
@@ -112,6 +116,7 @@ int main(int argc, char *argv[])
         window.resize(options.size);
     window.show();
     delegate.scheduleAttachWindowDelegates();
+    window.presentOnboardingIfNeeded();
     if (!options.workspace.isEmpty()) {
         if (QFileInfo(options.workspace).isDir())
             window.openWorkspace(options.workspace);
@@ -124,7 +129,22 @@ int main(int argc, char *argv[])
     if (!screenshot.isEmpty()) {
         const int delay = qEnvironmentVariableIntValue("KESTRUNE_SCREENSHOT_DELAY_MS");
         QTimer::singleShot(delay > 0 ? delay : 800, &window, [&window, screenshot] {
-            const bool saved = window.grab().save(screenshot);
+            // A sheet over the window (onboarding, the environment check) is a
+            // window of its own: drawn into the picture where it stands.
+            QPixmap picture = window.grab();
+            QPainter painter(&picture);
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                auto *sheet = qobject_cast<QDialog *>(top);
+                if (!sheet || !sheet->isVisible() || sheet->parentWidget() != &window)
+                    continue;
+                QPoint at = sheet->geometry().topLeft() - window.geometry().topLeft();
+                if (!window.rect().contains(QRect(at, sheet->size())))
+                    at = QPoint((window.width() - sheet->width()) / 2, qMax(0, (window.height() - sheet->height()) / 2));
+                painter.fillRect(QRect(at, sheet->size()).adjusted(-1, -1, 1, 1), QColor(0, 0, 0, 60));
+                painter.drawPixmap(at, sheet->grab());
+            }
+            painter.end();
+            const bool saved = picture.save(screenshot);
             QCoreApplication::exit(saved ? 0 : 1);
         });
     }

@@ -1,6 +1,7 @@
 #include "clihelp.h"
 #include "cliregistry.h"
 #include "settings/logging.h"
+#include "settings/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QString::fromLatin1(kestrune::kProductName));
     QCoreApplication::setApplicationVersion(kestrune::appVersion());
     QCoreApplication::setOrganizationName(QStringLiteral("Kestrune"));
+    QCoreApplication::setOrganizationDomain(QString::fromLatin1(SettingsStore::kOrganizationDomain));
     // Diagnostic lines are for the unified log, not for the user's terminal;
     // QT_LOGGING_RULES brings them back.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))

@@ -9,6 +9,9 @@
 #include "runner/runconfigurationstate.h"
 #include "runner/runnerviewmodel.h"
 #include "settings/logging.h"
+#include "settings/settingsstore.h"
+#include "setup/onboardingview.h"
+#include "setup/settingsview.h"
 #include "symbolicons.h"
 #include "workspace/configheaderview.h"
 #include "workspace/workspacetreeview.h"
@@ -107,7 +110,9 @@ MainWindow::MainWindow(QWidget *parent)
     };
     for (const TabSpec &spec : specs) {
         const QString symbol = QString::fromLatin1(spec.symbol);
-        QWidget *page = m_tabs->count() == WorkspaceTab ? buildWorkspaceScreen() : placeholder(symbol, spec.title, m_tabs);
+        QWidget *page = m_tabs->count() == WorkspaceTab ? buildWorkspaceScreen()
+            : m_tabs->count() == SettingsTab            ? (m_settings = new SettingsView(m_tabs))
+                                                        : placeholder(symbol, spec.title, m_tabs);
         m_tabs->addTab(page, SymbolIcons::icon(symbol), spec.title);
     }
     layout->addWidget(m_tabs, 1);
@@ -309,6 +314,21 @@ void MainWindow::openWorkspace(const QString &path)
 {
     m_tabs->setCurrentIndex(WorkspaceTab);
     m_runner->selectWorkspace(path);
+}
+
+void MainWindow::presentOnboardingIfNeeded()
+{
+    if (m_onboarding || SettingsStore().hasCompletedSetup())
+        return;
+    m_onboarding = new OnboardingView(this);
+    m_onboarding->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_onboarding, &OnboardingView::setupCompleted, this, [this] {
+        m_onboarding = nullptr;
+        m_tabs->setCurrentIndex(WorkspaceTab);
+    });
+    // Nothing is stored and no question is asked: setup is not complete.
+    connect(m_onboarding, &OnboardingView::quitRequested, qApp, [] { QCoreApplication::exit(0); });
+    m_onboarding->open();
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -7,11 +7,13 @@
 class CommandExecutor;
 class ConfigHeaderView;
 class ConsolePanel;
+class OnboardingView;
 class QAction;
 class QLabel;
 class QSplitter;
 class QTabWidget;
 class RunnerViewModel;
+class SettingsView;
 class WorkspaceTreeView;
 
 // The one main window: the "Workspace", "History" and "Settings" tabs over a
@@ -41,6 +43,9 @@ public:
     ConsolePanel *consoleArea() const { return m_console; }
     QSplitter *splitter() const { return m_splitter; }
     QWidget *mirrorPanel() const { return m_mirrorPanel; }
+    SettingsView *settingsScreen() const { return m_settings; }
+    // The onboarding sheet while it is shown, else nullptr.
+    OnboardingView *onboarding() const { return m_onboarding; }
 
     QAction *runAction() const { return m_runAction; }
     QAction *stopAction() const { return m_stopAction; }
@@ -54,6 +59,9 @@ public Q_SLOTS:
     // Opens `path` as the workspace (the command line, a folder dropped on
     // the application).
     void openWorkspace(const QString &path);
+    // Covers the window with the onboarding sheet until setup is complete
+    // (nothing when the settings say it is). Call once the window is shown.
+    void presentOnboardingIfNeeded();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -75,6 +83,8 @@ private:
     ConfigHeaderView *m_header = nullptr;
     ConsolePanel *m_console = nullptr;
     QWidget *m_mirrorPanel = nullptr;
+    SettingsView *m_settings = nullptr;
+    OnboardingView *m_onboarding = nullptr;
 
     QAction *m_runAction = nullptr;
     QAction *m_stopAction = nullptr;

@@ -5,6 +5,7 @@
 #include "helperprocess.h"
 #include "labstate.h"
 #include "runnerrole.h"
+#include "securityrole.h"
 #include "simoutput.h"
 #include "xcrunroles.h"
 
@@ -20,6 +21,8 @@ As xcrun:
   kestrune-sim devicectl device copy from --device UDID --domain-type appDataContainer
                --domain-identifier BUNDLE --source PATH --destination PATH
   kestrune-sim simctl get_app_container UDID BUNDLE data
+As security:
+  kestrune-sim find-identity -v -p codesigning   (KESTRUNE_SIM_SIGNING=none: an empty keychain)
 As the runner:
   kestrune-sim --platform ios [--team-id T] --device UDID [-e K=V ...] [--artifacts on-failure]
                [--output DIR] FLOW.yaml [FLOW.yaml ...]
@@ -46,6 +49,9 @@ int main(int argc, char *argv[])
         SimOutput::out(QStringLiteral("Xcode 16.4\nBuild version 16F6\n"));
         return 0;
     }
+
+    if (SecurityRole::handles(args))
+        return SecurityRole::run(args);
 
     LabState lab(LabState::homeFromEnvironment());
     QString error;

@@ -85,6 +85,12 @@ ToolCommand ToolCommands::xcodebuildVersion() const
     return { m_paths.xcodebuild, { QStringLiteral("-version") } };
 }
 
+ToolCommand ToolCommands::securityFindCodesigningIdentities() const
+{
+    return { m_paths.security,
+             { QStringLiteral("find-identity"), QStringLiteral("-v"), QStringLiteral("-p"), QStringLiteral("codesigning") } };
+}
+
 ToolCommand ToolCommands::pkillChildren(Signal signal, qint64 parentPid) const
 {
     return { m_paths.pkill,

@@ -53,6 +53,8 @@ public:
     ToolCommand simctlListApps(const QString &deviceId) const;
     ToolCommand simctlAppDataContainer(const QString &deviceId, const QString &bundleId) const;
     ToolCommand xcodebuildVersion() const;
+    // The keychain's valid code-signing identities, one numbered line each.
+    ToolCommand securityFindCodesigningIdentities() const;
 
     enum class Signal { Terminate, Kill };
     // Signals the direct children of `parentPid`.

@@ -21,6 +21,7 @@ ToolPaths ToolPaths::fromEnvironment()
     override(paths.shell, "KESTRUNE_SHELL");
     override(paths.pkill, "KESTRUNE_PKILL");
     override(paths.cp, "KESTRUNE_CP");
+    override(paths.security, "KESTRUNE_SECURITY");
     return paths;
 }
 

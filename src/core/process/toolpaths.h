@@ -11,6 +11,7 @@
 //   KESTRUNE_SHELL       /bin/zsh
 //   KESTRUNE_PKILL       /usr/bin/pkill
 //   KESTRUNE_CP          /bin/cp
+//   KESTRUNE_SECURITY    /usr/bin/security
 //
 // A plain value, cheap to copy; read it once where it is needed.
 struct ToolPaths
@@ -20,6 +21,7 @@ struct ToolPaths
     QString shell = QStringLiteral("/bin/zsh");
     QString pkill = QStringLiteral("/usr/bin/pkill");
     QString cp = QStringLiteral("/bin/cp");
+    QString security = QStringLiteral("/usr/bin/security");
 
     // The defaults with every override from the process environment applied.
     static ToolPaths fromEnvironment();

@@ -1,5 +1,7 @@
 #include "settingsstore.h"
 
+#include "logging.h"
+
 #include <QDir>
 
 namespace {
@@ -9,10 +11,21 @@ std::unique_ptr<QSettings> openStore()
     const QString file = qEnvironmentVariable("KESTRUNE_SETTINGS_FILE");
     if (!file.isEmpty())
         return std::make_unique<QSettings>(file, QSettings::IniFormat);
-    return std::make_unique<QSettings>(QStringLiteral("Kestrune"), QStringLiteral("Kestrune"));
+    return std::make_unique<QSettings>(SettingsStore::organization(), QString::fromLatin1(kestrune::kProductName));
 }
 
 } // namespace
+
+QString SettingsStore::organization()
+{
+#ifdef Q_OS_DARWIN
+    // The domain, reversed, with the product name after it is the bundle
+    // identifier: the settings land in the app's own defaults domain.
+    return QString::fromLatin1(kOrganizationDomain);
+#else
+    return QString::fromLatin1(kestrune::kProductName);
+#endif
+}
 
 QString SettingsStore::defaultReportsOutputDirectory()
 {

@@ -22,6 +22,13 @@ public:
     static constexpr auto kAppleTeamId = "appleTeamID";
     static constexpr auto kMaestroRunnerPath = "maestroRunnerPath";
 
+    // Reversed and followed by the product name, the bundle identifier.
+    static constexpr auto kOrganizationDomain = "kestrune.io";
+    // The organization the user's store is filed under: the domain on macOS
+    // (the defaults domain "io.kestrune.Kestrune"), the product name
+    // elsewhere (~/.config/Kestrune/Kestrune.conf).
+    static QString organization();
+
     static QString defaultReportsOutputDirectory();
     static QString defaultAppleTeamId();
     static QString defaultMaestroRunnerPath();
@@ -53,6 +60,8 @@ public:
     bool contains(const char *key) const;
     void remove(const char *key);
     void sync();
+    // Where the store lives: the INI file, the plist or the .conf file.
+    QString fileName() const { return m_settings->fileName(); }
 
     // "~" or "~/..." becomes the home folder; anything else is returned as is.
     static QString expandTilde(const QString &path);

@@ -5,6 +5,7 @@
 
 #include "process/commandexecutor.h"
 #include "processprobe.h"
+#include "../../support/scratchfiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -52,17 +53,8 @@ inline ToolPaths realShell()
     return paths;
 }
 
-inline bool writeFile(const QString &path, const QByteArray &content, bool executable = false)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    file.write(content);
-    file.close();
-    if (executable)
-        file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
-    return true;
-}
+using testsupport::ScopedEnv;
+using testsupport::writeFile;
 
 inline qint64 readPid(const QString &path)
 {
@@ -93,31 +85,6 @@ inline void enableProcessDiagnostics(QLoggingCategory *category)
     if (qstrcmp(category->categoryName(), "io.kestrune.Kestrune.App") == 0)
         category->setEnabled(QtInfoMsg, true);
 }
-
-// Sets an environment variable for one scope.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char *name, const QByteArray &value)
-        : m_name(name)
-        , m_had(qEnvironmentVariableIsSet(name))
-        , m_old(qgetenv(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    bool m_had;
-    QByteArray m_old;
-};
 
 inline void installDiagnosticsCapture()
 {

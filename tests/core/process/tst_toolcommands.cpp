@@ -13,6 +13,7 @@ ToolPaths standInPaths()
     paths.shell = QStringLiteral("/lab/zsh");
     paths.pkill = QStringLiteral("/lab/pkill");
     paths.cp = QStringLiteral("/lab/cp");
+    paths.security = QStringLiteral("/lab/security");
     return paths;
 }
 
@@ -111,6 +112,9 @@ void TestToolCommands::commandLines_data()
                                                       QStringLiteral("SIM UDID") };
     QTest::newRow("xcodebuild version") << commands.xcodebuildVersion() << QStringLiteral("/lab/xcodebuild")
                                         << QStringList { QStringLiteral("-version") };
+    QTest::newRow("signing identities") << commands.securityFindCodesigningIdentities() << QStringLiteral("/lab/security")
+                                        << QStringList { QStringLiteral("find-identity"), QStringLiteral("-v"),
+                                                         QStringLiteral("-p"), QStringLiteral("codesigning") };
     QTest::newRow("pkill TERM children") << commands.pkillChildren(ToolCommands::Signal::Terminate, 4242)
                                          << QStringLiteral("/lab/pkill")
                                          << QStringList { QStringLiteral("-TERM"), QStringLiteral("-P"), QStringLiteral("4242") };

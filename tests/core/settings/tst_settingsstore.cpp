@@ -15,6 +15,7 @@ private Q_SLOTS:
     void pathsAreStoredUnexpanded();
     void expandTilde_data();
     void expandTilde();
+    void userStoreLandsInTheProductDomain();
 
 private:
     QTemporaryDir m_dir;
@@ -99,6 +100,21 @@ void TestSettingsStore::expandTilde()
     QFETCH(QString, input);
     QFETCH(QString, expected);
     QCOMPARE(SettingsStore::expandTilde(input), expected);
+}
+
+void TestSettingsStore::userStoreLandsInTheProductDomain()
+{
+    // The per-user store (no settings file named) is the bundle identifier's
+    // defaults domain on macOS and the product's own file elsewhere.
+    const QByteArray saved = qgetenv("KESTRUNE_SETTINGS_FILE");
+    qunsetenv("KESTRUNE_SETTINGS_FILE");
+    const QString file = SettingsStore().fileName();
+    qputenv("KESTRUNE_SETTINGS_FILE", saved);
+#ifdef Q_OS_DARWIN
+    QVERIFY2(file.endsWith(QLatin1String("/Library/Preferences/io.kestrune.Kestrune.plist")), qPrintable(file));
+#else
+    QVERIFY2(file.endsWith(QLatin1String("/Kestrune/Kestrune.conf")), qPrintable(file));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
