@@ -7,6 +7,7 @@
 class CommandExecutor;
 class ConfigHeaderView;
 class ConsolePanel;
+class HistoryView;
 class QAction;
 class QLabel;
 class QSplitter;
@@ -39,6 +40,7 @@ public:
     ConfigHeaderView *header() const { return m_header; }
     WorkspaceTreeView *workspaceTree() const { return m_tree; }
     ConsolePanel *consoleArea() const { return m_console; }
+    HistoryView *history() const { return m_history; }
     QSplitter *splitter() const { return m_splitter; }
     QWidget *mirrorPanel() const { return m_mirrorPanel; }
 
@@ -73,6 +75,7 @@ private:
     WorkspaceTreeView *m_tree = nullptr;
     ConfigHeaderView *m_header = nullptr;
     ConsolePanel *m_console = nullptr;
+    HistoryView *m_history = nullptr;
     QWidget *m_mirrorPanel = nullptr;
 
     QAction *m_runAction = nullptr;

@@ -24,6 +24,14 @@ constexpr std::array kEntries {
     SymbolIcons::Entry { "doc.text", "text-x-script", ":/icons/doc.text.svg" },
     SymbolIcons::Entry { "eye", "view-reveal", ":/icons/eye.svg" },
     SymbolIcons::Entry { "sidebar.right", "view-right-pane", ":/icons/sidebar.right.svg" },
+    // History screen: status marks, the empty state and the row actions.
+    SymbolIcons::Entry { "checkmark.circle.fill", "emblem-ok", ":/icons/checkmark.circle.fill.svg" },
+    SymbolIcons::Entry { "xmark.circle.fill", "dialog-error", ":/icons/xmark.circle.fill.svg" },
+    SymbolIcons::Entry { "questionmark.circle.fill", "dialog-question", ":/icons/questionmark.circle.fill.svg" },
+    SymbolIcons::Entry { "tray", "mail-folder-inbox", ":/icons/tray.svg" },
+    SymbolIcons::Entry { "trash", "user-trash", ":/icons/trash.svg" },
+    SymbolIcons::Entry { "safari", "web-browser", ":/icons/safari.svg" },
+    SymbolIcons::Entry { "magnifyingglass", "edit-find", ":/icons/magnifyingglass.svg" },
 };
 
 } // namespace
@@ -51,6 +59,15 @@ const SymbolIcons::Entry *SymbolIcons::find(QStringView symbol)
 QList<SymbolIcons::Entry> SymbolIcons::entries()
 {
     return QList<Entry>(kEntries.begin(), kEntries.end());
+}
+
+QIcon SymbolIcons::ownIcon(QStringView symbol)
+{
+    const Entry *entry = find(symbol);
+    if (!entry)
+        return {};
+    initResources();
+    return QIcon(QString::fromLatin1(entry->resource));
 }
 
 QIcon SymbolIcons::icon(QStringView symbol)
