@@ -1,6 +1,5 @@
 #include "historytablemodel.h"
 
-#include "reportformatters.h"
 
 #include <QSet>
 
@@ -30,7 +29,7 @@ void HistoryTableModel::setReports(const TestReportList &rows)
             return;
         beginResetModel();
         m_rows.assign(rows.begin(), rows.end());
-        m_dates.assign(m_rows.size(), QString());
+        m_shown.assign(m_rows.size(), Shown());
         reindex();
         endResetModel();
         return;
@@ -52,7 +51,7 @@ void HistoryTableModel::setReports(const TestReportList &rows)
             --first;
         beginRemoveRows({}, first, last);
         m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
-        m_dates.erase(m_dates.begin() + first, m_dates.begin() + last + 1);
+        m_shown.erase(m_shown.begin() + first, m_shown.begin() + last + 1);
         endRemoveRows();
         last = first - 1;
     }
@@ -69,7 +68,7 @@ void HistoryTableModel::setReports(const TestReportList &rows)
         if (at < int(m_rows.size()) && m_rows[std::size_t(at)].id == wanted.id) {
             if (!sameRow(m_rows[std::size_t(at)], wanted)) {
                 m_rows[std::size_t(at)] = wanted;
-                m_dates[std::size_t(at)].clear();
+                m_shown[std::size_t(at)] = Shown();
                 Q_EMIT dataChanged(index(at, 0), index(at, columnCount() - 1));
             }
             ++at;
@@ -81,7 +80,7 @@ void HistoryTableModel::setReports(const TestReportList &rows)
             const QString misplaced = m_rows[std::size_t(at)].id;
             beginRemoveRows({}, at, at);
             m_rows.erase(m_rows.begin() + at);
-            m_dates.erase(m_dates.begin() + at);
+            m_shown.erase(m_shown.begin() + at);
             endRemoveRows();
             present.remove(misplaced);
             continue;
@@ -91,7 +90,7 @@ void HistoryTableModel::setReports(const TestReportList &rows)
             ++end;
         beginInsertRows({}, at, end - 1);
         m_rows.insert(m_rows.begin() + at, rows.begin() + at, rows.begin() + end);
-        m_dates.insert(m_dates.begin() + at, std::size_t(end - at), QString());
+        m_shown.insert(m_shown.begin() + at, std::size_t(end - at), Shown());
         endInsertRows();
         for (int i = at; i < end; ++i)
             present.insert(rows.at(i).id);
@@ -101,7 +100,7 @@ void HistoryTableModel::setReports(const TestReportList &rows)
         // Only when the new list repeats an id: drop what is left over.
         beginRemoveRows({}, int(rows.size()), int(m_rows.size()) - 1);
         m_rows.resize(std::size_t(rows.size()));
-        m_dates.resize(std::size_t(rows.size()));
+        m_shown.resize(std::size_t(rows.size()));
         endRemoveRows();
     }
     reindex();
@@ -113,6 +112,21 @@ void HistoryTableModel::reindex()
     m_rowOfId.reserve(qsizetype(m_rows.size()));
     for (std::size_t i = 0; i < m_rows.size(); ++i)
         m_rowOfId.insert(m_rows[i].id, int(i));
+}
+
+const HistoryTableModel::Shown &HistoryTableModel::shown(std::size_t row) const
+{
+    Shown &cells = m_shown[row];
+    if (!cells.ready) {
+        for (int column = 0; column < int(Column::Count); ++column) {
+            const HistoryCells::Cell cell = HistoryCells::cell(m_rows[row], Column(column));
+            cells.text[column] = cell.text;
+            cells.colour[column] = quint8(cell.colour);
+            cells.weight[column] = quint8(cell.weight);
+        }
+        cells.ready = true;
+    }
+    return cells;
 }
 
 int HistoryTableModel::rowOf(const QString &id) const
@@ -132,37 +146,33 @@ int HistoryTableModel::columnCount(const QModelIndex &parent) const
 
 QVariant HistoryTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!index.isValid() || index.model() != this || std::size_t(index.row()) >= m_rows.size()
+        || index.column() >= int(Column::Count))
         return QVariant();
     const std::size_t row = std::size_t(index.row());
     const TestReport &report = m_rows[row];
     const Column column = Column(index.column());
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
-        if (column == Column::Date) {
-            QString &text = m_dates[row];
-            if (text.isEmpty())
-                text = ReportFormatters::formatDisplay(report.timestamp);
-            return text;
-        }
-        // The status and actions cells are drawn as icons; screen readers
-        // read their names.
-        if (role == Qt::DisplayRole && (column == Column::Status || column == Column::Actions))
+        // The status and actions cells are drawn as icons.
+        if (column == Column::Status || column == Column::Actions)
             return QVariant();
-        return HistoryCells::cell(report, column).text;
+        return shown(row).text[index.column()];
+    case Qt::AccessibleTextRole:
+        // Screen readers read the status and actions cells by name.
+        return shown(row).text[index.column()];
     case Qt::ToolTipRole:
         if (column == Column::Status || column == Column::Env || column == Column::FlowName || column == Column::Device)
-            return HistoryCells::cell(report, column).text;
+            return shown(row).text[index.column()];
         return QVariant();
     case IdRole:
         return report.id;
     case SortRole:
         return HistoryCells::sortKey(report, column);
     case ColourRole:
-        return int(HistoryCells::cellStyle(report, column).colour);
+        return int(shown(row).colour[index.column()]);
     case WeightRole:
-        return int(HistoryCells::cellStyle(report, column).weight);
+        return int(shown(row).weight[index.column()]);
     case SymbolRole:
         return column == Column::Status ? HistoryCells::statusSymbol(report.status) : QVariant();
     case HasPageRole:

@@ -42,10 +42,19 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
+    // What a row's cells show, worked out on the row's first read.
+    struct Shown
+    {
+        bool ready = false;
+        QString text[int(HistoryCells::Column::Count)];
+        quint8 colour[int(HistoryCells::Column::Count)] = {};
+        quint8 weight[int(HistoryCells::Column::Count)] = {};
+    };
+
     void reindex();
+    const Shown &shown(std::size_t row) const;
 
     std::vector<TestReport> m_rows;
-    // Display texts of the date column, formatted on first use.
-    mutable std::vector<QString> m_dates;
+    mutable std::vector<Shown> m_shown;
     QHash<QString, int> m_rowOfId;
 };
