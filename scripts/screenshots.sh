@@ -4,9 +4,11 @@
 #   <out>/empty-<size>-<theme>.png     the first window, no workspace
 #   <out>/selected-<size>-<theme>.png  the demo workspace, a flow and an env file chosen
 #   <out>/running-<size>-<theme>.png   a run in progress
+#   <out>/history-empty-<size>-<theme>.png  the History tab before any run
+#   <out>/history-<size>-<theme>.png   a dozen runs (scripts/history-runs.sh), two selected
 # for 1280x800 and 800x500, light (the platform style) and dark (Fusion with a
 # dark palette, `--dark`). Needs xvfb-run and xdotool and a build in build/.
-# Usage: scripts/screenshots.sh [out-dir]
+# Usage: [KESTRUNE_SHOTS=history] scripts/screenshots.sh [out-dir]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build/screenshots}"
@@ -21,7 +23,8 @@ kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"
 export KESTRUNE_SIM_SPEED=human
 
 # shot <name> <WxH> <theme> <delay ms> [clicks...]: each click is "x,y" in
-# window coordinates, "key:<keys>" (xdotool key names) or "wait:<seconds>".
+# window coordinates, "ctrl:x,y" (a click with Ctrl held), "key:<keys>"
+# (xdotool key names) or "wait:<seconds>".
 shot() {
     local name="$1" size="$2" theme="$3" delay="$4"
     shift 4
@@ -45,6 +48,12 @@ shot() {
         for c in ${clicks[@]+"${clicks[@]}"}; do
             if [[ "$c" == wait:* ]]; then sleep "${c#wait:}"; continue; fi
             if [[ "$c" == key:* ]]; then xdotool key --window "$win" "${c#key:}"; sleep 0.6; continue; fi
+            if [[ "$c" == ctrl:* ]]; then
+                c="${c#ctrl:}"
+                xdotool mousemove --window "$win" "${c%,*}" "${c#*,}" keydown ctrl click 1 keyup ctrl
+                sleep 0.6
+                continue
+            fi
             xdotool mousemove --window "$win" "${c%,*}" "${c#*,}" click 1
             sleep 0.6
         done
@@ -56,11 +65,32 @@ shot() {
     echo "screenshots: $out/$name-$size-$theme.png" >&2
 }
 
+# KESTRUNE_SHOTS=history takes only the History tab's pictures.
 for theme in light dark; do
+    [[ "${KESTRUNE_SHOTS:-all}" == history ]] && break
     for size in 1280x800 800x500; do
         shot empty "$size" "$theme" 1500
         # Rows of the demo tree: env_uat.yaml is the fourth, login.yaml the fifth.
         shot selected "$size" "$theme" 6000 60,205 60,181
         shot running "$size" "$theme" 12000 60,205 60,181 wait:1 key:ctrl+r wait:4
+    done
+done
+
+# The History tab, first empty, then over a dozen simulated runs, in a demo
+# state of its own (the runs above do not count). The tab is the second one
+# of the tab bar; rows are 30 px high under the header.
+XDG_DATA_HOME="$(mktemp -d)"
+trap 'rm -rf "$XDG_DATA_HOME"' EXIT
+kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"
+history_tab=140,45
+for theme in light dark; do
+    for size in 1280x800 800x500; do
+        shot history-empty "$size" "$theme" 4000 "$history_tab"
+    done
+done
+"$root/scripts/history-runs.sh" "$XDG_DATA_HOME/kestrune-demo/reports"
+for theme in light dark; do
+    for size in 1280x800 800x500; do
+        shot history "$size" "$theme" 6000 "$history_tab" wait:1 400,194 ctrl:400,314
     done
 done

@@ -6,12 +6,15 @@
 #include "history/historydelegate.h"
 #include "history/historytableview.h"
 #include "history/historyview.h"
+#include "mainwindow.h"
+#include "runner/runnerviewmodel.h"
 #include "reports/historyfiltermodel.h"
 #include "reports/historytablemodel.h"
 
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -50,6 +53,8 @@ private Q_SLOTS:
     void trashButtonKeepsTheOtherSelection();
     void runWithoutPage();
     void loadingThenEmpty();
+    void windowReloads_data();
+    void windowReloads();
 
 private:
     void makeRun(const QString &name, bool withPage);
@@ -306,6 +311,36 @@ void TestHistoryView::loadingThenEmpty()
     m_view->reload();
     QCOMPARE(m_view->content(), HistoryView::Content::Table);
     QThreadPool::globalInstance()->waitForDone();
+}
+
+void TestHistoryView::windowReloads_data()
+{
+    QTest::addColumn<bool>("onHistoryTab");
+    QTest::addColumn<bool>("reportsGenerated");
+    QTest::addColumn<bool>("reloads");
+    QTest::newRow("the tab comes on screen") << true << false << true;
+    QTest::newRow("a run's reports are written while it is shown") << true << true << true;
+    QTest::newRow("a run's reports are written behind another tab") << false << true << false;
+}
+
+void TestHistoryView::windowReloads()
+{
+    QFETCH(bool, onHistoryTab);
+    QFETCH(bool, reportsGenerated);
+    QFETCH(bool, reloads);
+    MainWindow window;
+    HistoryViewModel *history = window.history()->viewModel();
+    if (onHistoryTab) {
+        window.tabs()->setCurrentIndex(MainWindow::HistoryTab);
+        if (reportsGenerated) {
+            QTRY_VERIFY(!history->isRefreshing());
+            Q_EMIT window.runner()->reportGenerated();
+        }
+    } else if (reportsGenerated) {
+        Q_EMIT window.runner()->reportGenerated();
+    }
+    QCOMPARE(history->isRefreshing(), reloads);
+    QTRY_VERIFY(!history->isRefreshing());
 }
 
 QTEST_MAIN(TestHistoryView)

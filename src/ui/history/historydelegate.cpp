@@ -52,8 +52,15 @@ QFont badgeFont(const QFont &base)
     return font;
 }
 
-// Our own one-colour icon in `colour`, kept per symbol, colour and size.
-QPixmap tinted(const QString &symbol, const QColor &colour, int side, qreal ratio)
+QRect centredSquare(const QRect &area, int side)
+{
+    return QRect(area.center().x() - side / 2 + 1, area.center().y() - side / 2 + 1, side, side);
+}
+
+} // namespace
+
+// Kept per symbol, colour and size.
+QPixmap HistoryDelegate::tintedSymbol(const QString &symbol, const QColor &colour, int side, qreal ratio)
 {
     static QHash<QString, QPixmap> cache;
     const QString key = symbol + QLatin1Char('|') + colour.name(QColor::HexArgb) + QLatin1Char('|')
@@ -74,13 +81,6 @@ QPixmap tinted(const QString &symbol, const QColor &colour, int side, qreal rati
     cache.insert(key, pixmap);
     return pixmap;
 }
-
-QRect centredSquare(const QRect &area, int side)
-{
-    return QRect(area.center().x() - side / 2 + 1, area.center().y() - side / 2 + 1, side, side);
-}
-
-} // namespace
 
 QColor HistoryDelegate::colour(ColourRole role, const QPalette &palette)
 {
@@ -211,7 +211,7 @@ void HistoryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
                 painter->fillPath(path, withAlpha(option.palette.color(QPalette::Text), 0.12));
             }
             painter->drawPixmap(centredSquare(slot, kIconSide),
-                tinted(HistoryCells::actionSymbol(which), roleColour(role), kIconSide, ratio));
+                tintedSymbol(HistoryCells::actionSymbol(which), roleColour(role), kIconSide, ratio));
         }
         break;
     }

@@ -30,6 +30,8 @@ public:
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
         const QModelIndex &index) override;
 
+    // Our own one-colour icon of `symbol` drawn in `colour`.
+    static QPixmap tintedSymbol(const QString &symbol, const QColor &colour, int side, qreal ratio);
     // Width the environment badge of `text` needs in `font`'s metrics.
     static int badgeWidth(const QString &text, const QFont &font);
 

@@ -10,6 +10,7 @@
 #include "workspace/busyspinner.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -82,10 +83,12 @@ HistoryView::HistoryView(std::unique_ptr<HistoryViewModel> viewModel, QWidget *p
         pageLayout->addLayout(row);
         pageLayout->addStretch(1);
     }
+    QLabel *icon = nullptr;
     QLabel *emptyText = nullptr;
-    m_emptyPage = buildStatePage(QStringLiteral("tray"), &emptyText);
+    m_emptyPage = buildStatePage(&icon, &emptyText);
     emptyText->setText(tr("No test history found."));
-    m_noMatchPage = buildStatePage(QStringLiteral("tray"), &m_noMatchText);
+    m_noMatchPage = buildStatePage(&icon, &m_noMatchText);
+    applyPalette();
 
     m_table = new HistoryTableView(m_stack);
     m_delegate = new HistoryDelegate(m_table);
@@ -147,11 +150,7 @@ QWidget *HistoryView::buildHeader()
 
     m_deleteButton = new QPushButton(header);
     m_deleteButton->setObjectName(QStringLiteral("historyDeleteButton"));
-    m_deleteButton->setIcon(SymbolIcons::ownIcon(u"trash"));
     m_deleteButton->setAutoDefault(false);
-    QPalette destructive = m_deleteButton->palette();
-    destructive.setColor(QPalette::ButtonText, QColor(0xd9, 0x30, 0x25));
-    m_deleteButton->setPalette(destructive);
     m_deleteButton->hide();
     connect(m_deleteButton, &QPushButton::clicked, this, [this] { askToDelete(selectedIds()); });
     row->addWidget(m_deleteButton);
@@ -159,7 +158,8 @@ QWidget *HistoryView::buildHeader()
 
     m_filter = new QLineEdit(header);
     m_filter->setObjectName(QStringLiteral("historyFilter"));
-    m_filter->setPlaceholderText(tr("Filter by flow, environment or device"));
+    m_filter->setPlaceholderText(tr("Filter history..."));
+    m_filter->setToolTip(tr("Shows the runs whose flow name, environment or device contains the text"));
     m_filter->setAccessibleName(tr("Filter History"));
     m_filter->setClearButtonEnabled(true);
     for (QToolButton *button : m_filter->findChildren<QToolButton *>()) {
@@ -168,12 +168,11 @@ QWidget *HistoryView::buildHeader()
     }
     m_filter->setMinimumWidth(160);
     m_filter->setMaximumWidth(280);
-    m_filter->addAction(SymbolIcons::icon(u"magnifyingglass"), QLineEdit::LeadingPosition);
+    m_filterIcon = m_filter->addAction(QIcon(), QLineEdit::LeadingPosition);
     row->addWidget(m_filter, 1);
 
     m_refreshButton = new QToolButton(header);
     m_refreshButton->setObjectName(QStringLiteral("historyRefreshButton"));
-    m_refreshButton->setIcon(SymbolIcons::icon(u"arrow.clockwise"));
     m_refreshButton->setAutoRaise(true);
     m_refreshButton->setShortcut(QKeySequence(Qt::Key_F5));
     m_refreshButton->setToolTip(withShortcut(tr("Refresh History"), m_refreshButton->shortcut()));
@@ -183,29 +182,44 @@ QWidget *HistoryView::buildHeader()
     return header;
 }
 
-QWidget *HistoryView::buildStatePage(const QString &symbol, QLabel **text)
+QWidget *HistoryView::buildStatePage(QLabel **icon, QLabel **text)
 {
     auto *page = new QWidget(m_stack);
     auto *pageLayout = new QVBoxLayout(page);
     pageLayout->addStretch(1);
-    auto *icon = new QLabel(page);
-    // The symbol in the secondary text colour.
-    const qreal ratio = devicePixelRatioF();
-    QPixmap pixmap = SymbolIcons::ownIcon(symbol).pixmap(QSize(qRound(40 * ratio), qRound(40 * ratio)));
-    {
-        QPainter painter(&pixmap);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(pixmap.rect(), palette().color(QPalette::PlaceholderText));
-    }
-    pixmap.setDevicePixelRatio(ratio);
-    icon->setPixmap(pixmap);
-    icon->setAlignment(Qt::AlignCenter);
-    pageLayout->addWidget(icon);
+    *icon = new QLabel(page);
+    (*icon)->setAlignment(Qt::AlignCenter);
+    m_stateIcons.append(*icon);
+    pageLayout->addWidget(*icon);
     pageLayout->addSpacing(8);
     *text = secondaryLabel(QString(), page);
     pageLayout->addWidget(*text);
     pageLayout->addStretch(1);
     return page;
+}
+
+void HistoryView::applyPalette()
+{
+    // Our symbols in this palette's colours, so they read in light and dark.
+    const qreal ratio = devicePixelRatioF();
+    const QColor secondary = palette().color(QPalette::PlaceholderText);
+    for (QLabel *icon : std::as_const(m_stateIcons))
+        icon->setPixmap(HistoryDelegate::tintedSymbol(QStringLiteral("tray"), secondary, 40, ratio));
+    m_refreshButton->setIcon(QIcon(HistoryDelegate::tintedSymbol(
+        QStringLiteral("arrow.clockwise"), palette().color(QPalette::ButtonText), 16, ratio)));
+    m_filterIcon->setIcon(QIcon(HistoryDelegate::tintedSymbol(QStringLiteral("magnifyingglass"), secondary, 16, ratio)));
+    const QColor red = HistoryDelegate::colour(HistoryCells::ColourRole::Failure, palette());
+    QPalette destructive = palette();
+    destructive.setColor(QPalette::ButtonText, red);
+    m_deleteButton->setPalette(destructive);
+    m_deleteButton->setIcon(QIcon(HistoryDelegate::tintedSymbol(QStringLiteral("trash"), red, 16, ratio)));
+}
+
+void HistoryView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange && m_deleteButton)
+        applyPalette();
+    QWidget::changeEvent(event);
 }
 
 void HistoryView::fitColumns()
@@ -266,6 +280,8 @@ void HistoryView::updateContent()
     }
     if (m_stack->currentWidget() != page)
         m_stack->setCurrentWidget(page);
+    // Nothing to filter before the first run.
+    m_filter->setVisible(m_model->rowCount() > 0 || !m_filter->text().isEmpty());
 }
 
 QSet<QString> HistoryView::selectedIds() const

@@ -62,9 +62,13 @@ public Q_SLOTS:
     // Shows the confirmation for those run ids.
     void askToDelete(const QSet<QString> &ids);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void applyPalette();
     QWidget *buildHeader();
-    QWidget *buildStatePage(const QString &symbol, QLabel **text);
+    QWidget *buildStatePage(QLabel **icon, QLabel **text);
     void showReports();
     void updateContent();
     void updateDeleteButton();
@@ -88,6 +92,8 @@ private:
     QWidget *m_emptyPage = nullptr;
     QWidget *m_noMatchPage = nullptr;
     QLabel *m_noMatchText = nullptr;
+    QList<QLabel *> m_stateIcons;
+    QAction *m_filterIcon = nullptr;
     QSet<QString> m_reportsToDelete;
     QPointer<QMessageBox> m_confirmation;
 };
