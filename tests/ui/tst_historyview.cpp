@@ -164,10 +164,6 @@ void TestHistoryView::wiring_data()
         t->view()->filterField()->setText(QStringLiteral("preprod"));
     }) << Step([](TestHistoryView *t) { QCOMPARE(t->listed(), QStringList { "PREPROD_20261206_070000" }); });
 
-    QTest::newRow("filter field without a match shows so") << Step([](TestHistoryView *t) {
-        t->view()->filterField()->setText(QStringLiteral("nothing like it"));
-    }) << Step([](TestHistoryView *t) { QCOMPARE(t->view()->content(), HistoryView::Content::NoMatch); });
-
     QTest::newRow("header delete button asks about the selection") << Step([](TestHistoryView *t) {
         t->select({ QStringLiteral("SIT_20261206_100000"), QStringLiteral("UAT_20261206_090000") });
         QCOMPARE(t->view()->deleteButton()->text(), QStringLiteral("Delete 2 selected"));
@@ -205,11 +201,6 @@ void TestHistoryView::wiring_data()
     }) << Step([](TestHistoryView *t) {
         QCOMPARE(t->opened, QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("SIT_20261206_080000/report/report.html"))) });
     });
-
-    QTest::newRow("Return with two rows opens nothing") << Step([](TestHistoryView *t) {
-        t->select({ QStringLiteral("SIT_20261206_080000"), QStringLiteral("SIT_20261206_100000") });
-        QTest::keyClick(t->view()->table(), Qt::Key_Return);
-    }) << Step([](TestHistoryView *t) { QVERIFY(t->opened.isEmpty()); });
 
     QTest::newRow("context menu on an unselected row deletes that row") << Step([](TestHistoryView *t) {
         t->select({ QStringLiteral("SIT_20261206_100000") });

@@ -232,8 +232,12 @@ void HistoryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
 bool HistoryDelegate::editorEvent(
     QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option, const QModelIndex &index)
 {
-    if (Column(index.column()) != Column::Actions)
+    if (Column(index.column()) != Column::Actions) {
+        // A press on an action let go elsewhere clicks nothing.
+        if (event->type() == QEvent::MouseButtonRelease)
+            m_pressed = QPersistentModelIndex();
         return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
     const auto *mouse = dynamic_cast<QMouseEvent *>(event);
     if (!mouse || mouse->button() != Qt::LeftButton)
         return QStyledItemDelegate::editorEvent(event, model, option, index);
