@@ -107,8 +107,8 @@ int main(int argc, char *argv[])
         const double once = microseconds(timer);
         best = best < 0 ? once : std::min(best, once);
     }
-    out << "data() of the table model for " << kVisible << " visible rows, every role the delegate reads, read again: "
-        << best / 1000.0 << " ms (best of 4)\n";
+    out << "data() of the table model for " << kVisible
+        << " visible rows, every role the delegate reads, read again: " << best / 1000.0 << " ms (best of 4)\n";
     best = -1;
     for (int round = 0; round < 4; ++round) {
         timer.restart();
@@ -123,8 +123,7 @@ int main(int argc, char *argv[])
     rescan.prepend(makeRows(1, -1).first()); // ...and a new one on top
     timer.restart();
     model.setReports(rescan);
-    out << "rescan merged by id (one removed, one added) into " << kRows << " rows: " << microseconds(timer) / 1000.0
-        << " ms\n";
+    out << "rescan merged by id (one removed, one added) into " << kRows << " rows: " << microseconds(timer) / 1000.0 << " ms\n";
 
     timer.restart();
     view.sort(4, Qt::AscendingOrder);

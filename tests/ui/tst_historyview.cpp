@@ -7,9 +7,9 @@
 #include "history/historytableview.h"
 #include "history/historyview.h"
 #include "mainwindow.h"
-#include "runner/runnerviewmodel.h"
 #include "reports/historyfiltermodel.h"
 #include "reports/historytablemodel.h"
+#include "runner/runnerviewmodel.h"
 
 #include <QLineEdit>
 #include <QMenu>
@@ -160,9 +160,9 @@ void TestHistoryView::wiring_data()
         t->view()->refreshButton()->click();
     }) << Step([](TestHistoryView *t) { QTRY_COMPARE(t->view()->filterModel()->rowCount(), 4); });
 
-    QTest::newRow("filter field narrows the rows") << Step([](TestHistoryView *t) {
-        t->view()->filterField()->setText(QStringLiteral("preprod"));
-    }) << Step([](TestHistoryView *t) { QCOMPARE(t->listed(), QStringList { "PREPROD_20261206_070000" }); });
+    QTest::newRow("filter field narrows the rows")
+        << Step([](TestHistoryView *t) { t->view()->filterField()->setText(QStringLiteral("preprod")); })
+        << Step([](TestHistoryView *t) { QCOMPARE(t->listed(), QStringList { "PREPROD_20261206_070000" }); });
 
     QTest::newRow("header delete button asks about the selection") << Step([](TestHistoryView *t) {
         t->select({ QStringLiteral("SIT_20261206_100000"), QStringLiteral("UAT_20261206_090000") });
@@ -175,31 +175,33 @@ void TestHistoryView::wiring_data()
             (QSet<QString> { t->run(QStringLiteral("SIT_20261206_100000")), t->run(QStringLiteral("UAT_20261206_090000")) }));
     });
 
-    QTest::newRow("safari action opens the page") << Step([](TestHistoryView *t) {
-        t->clickAction(QStringLiteral("UAT_20261206_090000"), Action::OpenReport);
-    }) << Step([](TestHistoryView *t) {
-        QCOMPARE(t->opened, QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("UAT_20261206_090000/report/report.html"))) });
-    });
+    QTest::newRow("safari action opens the page")
+        << Step([](TestHistoryView *t) { t->clickAction(QStringLiteral("UAT_20261206_090000"), Action::OpenReport); })
+        << Step([](TestHistoryView *t) {
+               QCOMPARE(t->opened,
+                   QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("UAT_20261206_090000/report/report.html"))) });
+           });
 
-    QTest::newRow("folder action reveals the run folder") << Step([](TestHistoryView *t) {
-        t->clickAction(QStringLiteral("SIT_20261206_080000"), Action::ShowEvidence);
-    }) << Step([](TestHistoryView *t) {
-        QCOMPARE(t->revealed, QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("SIT_20261206_080000"))) });
-        QVERIFY(t->view()->selectedIds().isEmpty());
-    });
+    QTest::newRow("folder action reveals the run folder")
+        << Step([](TestHistoryView *t) { t->clickAction(QStringLiteral("SIT_20261206_080000"), Action::ShowEvidence); })
+        << Step([](TestHistoryView *t) {
+               QCOMPARE(t->revealed, QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("SIT_20261206_080000"))) });
+               QVERIFY(t->view()->selectedIds().isEmpty());
+           });
 
-    QTest::newRow("trash action asks about its row alone") << Step([](TestHistoryView *t) {
-        t->clickAction(QStringLiteral("PREPROD_20261206_070000"), Action::Delete);
-    }) << Step([](TestHistoryView *t) {
-        QTRY_VERIFY(t->view()->confirmation());
-        QCOMPARE(t->view()->reportsToDelete(), QSet<QString> { t->run(QStringLiteral("PREPROD_20261206_070000")) });
-    });
+    QTest::newRow("trash action asks about its row alone")
+        << Step([](TestHistoryView *t) { t->clickAction(QStringLiteral("PREPROD_20261206_070000"), Action::Delete); })
+        << Step([](TestHistoryView *t) {
+               QTRY_VERIFY(t->view()->confirmation());
+               QCOMPARE(t->view()->reportsToDelete(), QSet<QString> { t->run(QStringLiteral("PREPROD_20261206_070000")) });
+           });
 
     QTest::newRow("Return opens the selected row's page") << Step([](TestHistoryView *t) {
         t->select({ QStringLiteral("SIT_20261206_080000") });
         QTest::keyClick(t->view()->table(), Qt::Key_Return);
     }) << Step([](TestHistoryView *t) {
-        QCOMPARE(t->opened, QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("SIT_20261206_080000/report/report.html"))) });
+        QCOMPARE(
+            t->opened, QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("SIT_20261206_080000/report/report.html"))) });
     });
 
     QTest::newRow("context menu on an unselected row deletes that row") << Step([](TestHistoryView *t) {

@@ -100,8 +100,8 @@ HistoryCells::Cell HistoryCells::cell(const TestReport &row, Column column)
     case Column::Date:
         return { ReportFormatters::formatDisplay(row.timestamp), ColourRole::Secondary, Weight::Regular };
     case Column::Duration:
-        return { row.durationSeconds ? QString::number(*row.durationSeconds) + QLatin1Char('s') : kHyphen,
-            ColourRole::Secondary, Weight::Regular };
+        return { row.durationSeconds ? QString::number(*row.durationSeconds) + QLatin1Char('s') : kHyphen, ColourRole::Secondary,
+            Weight::Regular };
     case Column::Device:
         return { textOr(row.deviceName, kHyphen), ColourRole::Secondary, Weight::Regular };
     case Column::Steps: {
@@ -110,8 +110,8 @@ HistoryCells::Cell HistoryCells::cell(const TestReport &row, Column column)
         const qint64 passed = *row.passedCommands;
         const qint64 total = *row.totalCommands;
         const ColourRole colour = total >= 1 && passed == total ? ColourRole::Success
-            : passed < total                                     ? ColourRole::Failure
-                                                                 : ColourRole::Secondary;
+            : passed < total                                    ? ColourRole::Failure
+                                                                : ColourRole::Secondary;
         return { QString::number(passed) + QLatin1Char('/') + QString::number(total), colour, Weight::Medium };
     }
     case Column::Actions: {

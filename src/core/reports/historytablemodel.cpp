@@ -1,6 +1,5 @@
 #include "historytablemodel.h"
 
-
 #include <QSet>
 
 namespace {
@@ -11,16 +10,15 @@ bool sameRow(const TestReport &a, const TestReport &b)
 {
     return a.id == b.id && a.environment == b.environment && a.timestamp == b.timestamp && a.status == b.status
         && a.yamlName == b.yamlName && a.durationSeconds == b.durationSeconds && a.deviceName == b.deviceName
-        && a.totalCommands == b.totalCommands && a.passedCommands == b.passedCommands
-        && a.reportHtmlUrl == b.reportHtmlUrl && a.evidenceDirUrl == b.evidenceDirUrl;
+        && a.totalCommands == b.totalCommands && a.passedCommands == b.passedCommands && a.reportHtmlUrl == b.reportHtmlUrl
+        && a.evidenceDirUrl == b.evidenceDirUrl;
 }
 
 } // namespace
 
 HistoryTableModel::HistoryTableModel(QObject *parent)
     : QAbstractTableModel(parent)
-{
-}
+{ }
 
 void HistoryTableModel::setReports(const TestReportList &rows)
 {

@@ -15,8 +15,8 @@
 namespace {
 
 using HistoryCells::Action;
-using HistoryCells::Column;
 using HistoryCells::ColourRole;
+using HistoryCells::Column;
 
 constexpr int kIconSide = 16;
 constexpr int kActionSlot = 22;
@@ -63,8 +63,8 @@ QRect centredSquare(const QRect &area, int side)
 QPixmap HistoryDelegate::tintedSymbol(const QString &symbol, const QColor &colour, int side, qreal ratio)
 {
     static QHash<QString, QPixmap> cache;
-    const QString key = symbol + QLatin1Char('|') + colour.name(QColor::HexArgb) + QLatin1Char('|')
-        + QString::number(side) + QLatin1Char('|') + QString::number(ratio);
+    const QString key = symbol + QLatin1Char('|') + colour.name(QColor::HexArgb) + QLatin1Char('|') + QString::number(side)
+        + QLatin1Char('|') + QString::number(ratio);
     const auto found = cache.constFind(key);
     if (found != cache.constEnd())
         return *found;
@@ -194,8 +194,8 @@ void HistoryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
         painter->fillPath(path, withAlpha(accent, selected ? 0.25 : 0.15));
         painter->setFont(font);
         painter->setPen(accent);
-        painter->drawText(badge.adjusted(6, 0, -6, 0), Qt::AlignCenter,
-            metrics.elidedText(text, Qt::ElideRight, badge.width() - 12));
+        painter->drawText(
+            badge.adjusted(6, 0, -6, 0), Qt::AlignCenter, metrics.elidedText(text, Qt::ElideRight, badge.width() - 12));
         break;
     }
     case Column::Actions: {
@@ -221,8 +221,8 @@ void HistoryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
         painter->setFont(font);
         painter->setPen(roleColour(ColourRole(index.data(HistoryTableModel::ColourRole).toInt())));
         const QRect area = cell.adjusted(kTextPadding, 0, -kTextPadding, 0);
-        painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
-            QFontMetrics(font).elidedText(text, Qt::ElideRight, area.width()));
+        painter->drawText(
+            area, Qt::AlignLeft | Qt::AlignVCenter, QFontMetrics(font).elidedText(text, Qt::ElideRight, area.width()));
         break;
     }
     }

@@ -27,8 +27,8 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
-        const QModelIndex &index) override;
+    bool helpEvent(
+        QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option, const QModelIndex &index) override;
 
     // Our own one-colour icon of `symbol` drawn in `colour`.
     static QPixmap tintedSymbol(const QString &symbol, const QColor &colour, int side, qreal ratio);
@@ -40,8 +40,8 @@ Q_SIGNALS:
     void actionTriggered(const QModelIndex &index, HistoryCells::Action action);
 
 protected:
-    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
-        const QModelIndex &index) override;
+    bool editorEvent(
+        QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option, const QModelIndex &index) override;
 
 private:
     QPersistentModelIndex m_pressed;

@@ -205,8 +205,8 @@ void HistoryView::applyPalette()
     const QColor secondary = palette().color(QPalette::PlaceholderText);
     for (QLabel *icon : std::as_const(m_stateIcons))
         icon->setPixmap(HistoryDelegate::tintedSymbol(QStringLiteral("tray"), secondary, 40, ratio));
-    m_refreshButton->setIcon(QIcon(HistoryDelegate::tintedSymbol(
-        QStringLiteral("arrow.clockwise"), palette().color(QPalette::ButtonText), 16, ratio)));
+    m_refreshButton->setIcon(QIcon(
+        HistoryDelegate::tintedSymbol(QStringLiteral("arrow.clockwise"), palette().color(QPalette::ButtonText), 16, ratio)));
     m_filterIcon->setIcon(QIcon(HistoryDelegate::tintedSymbol(QStringLiteral("magnifyingglass"), secondary, 16, ratio)));
     const QColor red = HistoryDelegate::colour(HistoryCells::ColourRole::Failure, palette());
     QPalette destructive = palette();

@@ -12,8 +12,8 @@
 #include <QtTest>
 
 using namespace ReportTestSupport;
-using HistoryCells::Column;
 using HistoryCells::ColourRole;
+using HistoryCells::Column;
 
 namespace {
 
@@ -101,7 +101,8 @@ void TestHistoryCells::cells_data()
     const QString run = QStringLiteral("SIT_20261206_093644|");
     QTest::newRow("steps all passed: green") << run + "Login|14|Phone|9/9" << Column::Steps << "9/9" << ColourRole::Success;
     QTest::newRow("steps short by one: red") << run + "Login|14|Phone|8/9" << Column::Steps << "8/9" << ColourRole::Failure;
-    QTest::newRow("steps none of none: secondary") << run + "Login|14|Phone|0/0" << Column::Steps << "0/0" << ColourRole::Secondary;
+    QTest::newRow("steps none of none: secondary")
+        << run + "Login|14|Phone|0/0" << Column::Steps << "0/0" << ColourRole::Secondary;
     QTest::newRow("steps more passed than ran: secondary")
         << run + "Login|14|Phone|5/4" << Column::Steps << "5/4" << ColourRole::Secondary;
     QTest::newRow("steps without passed count") << run + "Login|14|Phone|-/9" << Column::Steps << "-" << ColourRole::Secondary;
@@ -144,14 +145,18 @@ void TestHistoryCells::sorting_data()
     QTest::addColumn<QStringList>("expected");
 
     // As texts "100s" < "10s" < "9s" and "Dec …" < "Nov …"; as values not.
-    QTest::newRow("duration as numbers, absent first") << Column::Duration << Qt::AscendingOrder
-                                         << QStringList { "PREPROD_20261101_120000", "UAT_20261130_230000", "SIT_20261201_080000", "SIT_20261206_093644" };
-    QTest::newRow("duration descending, absent last") << Column::Duration << Qt::DescendingOrder
-                                                     << QStringList { "SIT_20261206_093644", "SIT_20261201_080000", "UAT_20261130_230000", "PREPROD_20261101_120000" };
+    QTest::newRow("duration as numbers, absent first")
+        << Column::Duration << Qt::AscendingOrder
+        << QStringList { "PREPROD_20261101_120000", "UAT_20261130_230000", "SIT_20261201_080000", "SIT_20261206_093644" };
+    QTest::newRow("duration descending, absent last")
+        << Column::Duration << Qt::DescendingOrder
+        << QStringList { "SIT_20261206_093644", "SIT_20261201_080000", "UAT_20261130_230000", "PREPROD_20261101_120000" };
     QTest::newRow("dates as dates") << Column::Date << Qt::AscendingOrder
-                                    << QStringList { "PREPROD_20261101_120000", "UAT_20261130_230000", "SIT_20261201_080000", "SIT_20261206_093644" };
+                                    << QStringList { "PREPROD_20261101_120000", "UAT_20261130_230000", "SIT_20261201_080000",
+                                           "SIT_20261206_093644" };
     QTest::newRow("steps by share passed") << Column::Steps << Qt::AscendingOrder
-                                           << QStringList { "PREPROD_20261101_120000", "SIT_20261206_093644", "SIT_20261201_080000", "UAT_20261130_230000" };
+                                           << QStringList { "PREPROD_20261101_120000", "SIT_20261206_093644",
+                                                  "SIT_20261201_080000", "UAT_20261130_230000" };
 }
 
 void TestHistoryCells::sorting()
@@ -175,7 +180,8 @@ void TestHistoryCells::filter_data()
     QTest::newRow("flow name, any case") << "LOGIN" << QStringList { "SIT_20261206_093644" };
     QTest::newRow("environment") << "uat" << QStringList { "UAT_20261130_230000" };
     QTest::newRow("device") << "pad" << QStringList { "UAT_20261130_230000" };
-    QTest::newRow("blank shows all") << "  " << QStringList { "SIT_20261206_093644", "UAT_20261130_230000", "CUSTOM_20261101_120000" };
+    QTest::newRow("blank shows all") << "  "
+                                     << QStringList { "SIT_20261206_093644", "UAT_20261130_230000", "CUSTOM_20261101_120000" };
     QTest::newRow("nothing matches") << "checkout" << QStringList {};
     QTest::newRow("absent fields never match the hyphen") << "-" << QStringList {};
     QTest::newRow("absent flow never matches its placeholder") << "unknown" << QStringList {};
@@ -246,11 +252,21 @@ void TestHistoryCells::selectionAfterDelete_data()
     QTest::addColumn<QString>("selection");
     QTest::addColumn<QString>("deleted");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("the three selected rows") << "a b c" << "a b c" << "";
-    QTest::newRow("one selected row of three") << "a b c" << "b" << "a c";
-    QTest::newRow("an unselected row's trash button") << "a b" << "c" << "a b";
-    QTest::newRow("partly selected rows: selection stays") << "a b" << "b c" << "a b";
-    QTest::newRow("nothing selected") << "" << "a" << "";
+    QTest::newRow("the three selected rows") << "a b c"
+                                             << "a b c"
+                                             << "";
+    QTest::newRow("one selected row of three") << "a b c"
+                                               << "b"
+                                               << "a c";
+    QTest::newRow("an unselected row's trash button") << "a b"
+                                                      << "c"
+                                                      << "a b";
+    QTest::newRow("partly selected rows: selection stays") << "a b"
+                                                           << "b c"
+                                                           << "a b";
+    QTest::newRow("nothing selected") << ""
+                                      << "a"
+                                      << "";
 }
 
 void TestHistoryCells::selectionAfterDelete()
