@@ -19,9 +19,9 @@ namespace {
 
 // "ENV_yyyyMMdd_HHmmss|flow|seconds|device|passed/total|page": "-" for an
 // absent value, "page" or "-" for the report page.
-TestReport row(const QString &spec)
+TestReport row(const QString &line)
 {
-    const QStringList f = spec.split(u'|');
+    const QStringList f = line.split(u'|');
     TestReport r;
     const QString name = f.value(0);
     r.id = QStringLiteral("/runs/") + name;
@@ -42,11 +42,11 @@ TestReport row(const QString &spec)
     return r;
 }
 
-TestReportList rows(const QStringList &specs)
+TestReportList rows(const QStringList &lines)
 {
     TestReportList list;
-    for (const QString &spec : specs)
-        list.append(row(spec));
+    for (const QString &line : lines)
+        list.append(row(line));
     return list;
 }
 
@@ -93,7 +93,7 @@ private Q_SLOTS:
 
 void TestHistoryCells::cells_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("line");
     QTest::addColumn<Column>("column");
     QTest::addColumn<QString>("text");
     QTest::addColumn<ColourRole>("colour");
@@ -120,11 +120,11 @@ void TestHistoryCells::cells_data()
 
 void TestHistoryCells::cells()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, line);
     QFETCH(Column, column);
     QFETCH(QString, text);
     QFETCH(ColourRole, colour);
-    const TestReport report = row(spec);
+    const TestReport report = row(line);
     const HistoryCells::Cell cell = HistoryCells::cell(report, column);
     QCOMPARE(cell.text, text);
     QCOMPARE(cell.colour, colour);
