@@ -8,10 +8,12 @@
 #   <out>/viewer-<size>-<theme>.png    the flow viewer on login.yaml
 #   <out>/network-<size>-<theme>.png   the run's traffic with a search typed
 #   <out>/detail-popup-<size>-<theme>.png  the whole screen with the detail of a JSON response open
+#   <out>/history-empty-<size>-<theme>.png  the History tab before any run
+#   <out>/history-<size>-<theme>.png   a dozen runs (scripts/history-runs.sh), two selected
 # for 1280x800 and 800x500, light (the platform style) and dark (Fusion with a
 # dark palette, `--dark`). Needs xvfb-run, xdotool, ImageMagick's import and
 # a build in build/.
-# Usage: scripts/screenshots.sh [out-dir]
+# Usage: [KESTRUNE_SHOTS=history] scripts/screenshots.sh [out-dir]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build/screenshots}"
@@ -26,10 +28,11 @@ kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"
 export KESTRUNE_SIM_SPEED=human
 
 # shot <name> <WxH> <theme> <delay ms> [clicks...]: each click is "x,y" in
-# window coordinates, "key:<keys>" (xdotool key names, sent to the main
-# window), "type:<text>", "wait:<seconds>", "grab:<file>" (the whole screen,
-# popups included) or "screen" (the window's part of the X screen, sheets
-# included, taken now as the shot's picture; the application is closed).
+# window coordinates, "ctrl:x,y" (a click with Ctrl held), "key:<keys>"
+# (xdotool key names, sent to the main window), "type:<text>",
+# "wait:<seconds>", "grab:<file>" (the whole screen, popups included) or
+# "screen" (the window's part of the X screen, sheets included, taken now
+# as the shot's picture; the application is closed).
 shot() {
     local name="$1" size="$2" theme="$3" delay="$4"
     shift 4
@@ -61,6 +64,12 @@ shot() {
                 kill "$pid"
                 break
             fi
+            if [[ "$c" == ctrl:* ]]; then
+                c="${c#ctrl:}"
+                xdotool mousemove --window "$win" "${c%,*}" "${c#*,}" keydown ctrl click 1 keyup ctrl
+                sleep 0.6
+                continue
+            fi
             xdotool mousemove --window "$win" "${c%,*}" "${c#*,}" click 1
             sleep 0.6
         done
@@ -72,7 +81,9 @@ shot() {
     echo "screenshots: $out/$name-$size-$theme.png" >&2
 }
 
+# KESTRUNE_SHOTS=history takes only the History tab's pictures.
 for theme in light dark; do
+    [[ "${KESTRUNE_SHOTS:-all}" == history ]] && break
     for size in 1280x800 800x500; do
         shot empty "$size" "$theme" 1500
         # Rows of the demo tree: env_uat.yaml is the fourth, login.yaml the fifth.
@@ -90,5 +101,24 @@ for theme in light dark; do
         shot network "$size" "$theme" 22000 60,205 60,181 "${run_steps[@]}" wait:8 "$network" "$search" type:v2/c
         shot detail "$size" "$theme" 30000 60,205 60,181 "${run_steps[@]}" wait:12 "$network" "$search" type:v2/c \
             "$row" key:Return wait:1 "$response" wait:1 "grab:$out/detail-popup-$size-$theme.png"
+    done
+done
+
+# The History tab, first empty, then over a dozen simulated runs, in a demo
+# state of its own (the runs above do not count). The tab is the second one
+# of the tab bar; rows are 30 px high under the header.
+rm -rf "$XDG_DATA_HOME"
+XDG_DATA_HOME="$(mktemp -d)"
+kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"
+history_tab=140,45
+for theme in light dark; do
+    for size in 1280x800 800x500; do
+        shot history-empty "$size" "$theme" 4000 "$history_tab"
+    done
+done
+"$root/scripts/history-runs.sh" "$XDG_DATA_HOME/kestrune-demo/reports"
+for theme in light dark; do
+    for size in 1280x800 800x500; do
+        shot history "$size" "$theme" 6000 "$history_tab" wait:1 400,194 ctrl:400,314
     done
 done

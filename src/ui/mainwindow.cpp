@@ -2,6 +2,7 @@
 
 #include "console/consolepanel.h"
 #include "devices/devicedetector.h"
+#include "history/historyview.h"
 #include "network/networktrafficview.h"
 #include "process/commandexecutor.h"
 #include "reports/desktopopeners.h"
@@ -110,12 +111,28 @@ MainWindow::MainWindow(QWidget *parent)
     };
     for (const TabSpec &spec : specs) {
         const QString symbol = QString::fromLatin1(spec.symbol);
-        QWidget *page = m_tabs->count() == WorkspaceTab ? buildWorkspaceScreen()
-            : m_tabs->count() == SettingsTab            ? (m_settings = new SettingsView(m_tabs))
-                                                        : placeholder(symbol, spec.title, m_tabs);
+        QWidget *page = nullptr;
+        if (m_tabs->count() == WorkspaceTab)
+            page = buildWorkspaceScreen();
+        else if (m_tabs->count() == HistoryTab)
+            page = m_history = new HistoryView({}, m_tabs);
+        else if (m_tabs->count() == SettingsTab)
+            page = m_settings = new SettingsView(m_tabs);
+        else
+            page = placeholder(symbol, spec.title, m_tabs);
         m_tabs->addTab(page, SymbolIcons::icon(symbol), spec.title);
     }
     layout->addWidget(m_tabs, 1);
+    // The history is read again each time its tab comes on screen, and when
+    // a run's reports are written while it is shown.
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == HistoryTab)
+            m_history->reload();
+    });
+    connect(m_runner.get(), &RunnerViewModel::reportGenerated, this, [this] {
+        if (m_tabs->currentIndex() == HistoryTab)
+            m_history->reload();
+    });
 
     auto *divider = new QFrame(central);
     divider->setFrameShape(QFrame::HLine);

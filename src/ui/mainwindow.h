@@ -8,6 +8,7 @@ class CommandExecutor;
 class ConfigHeaderView;
 class ConsolePanel;
 class OnboardingView;
+class HistoryView;
 class QAction;
 class QLabel;
 class QSplitter;
@@ -41,6 +42,7 @@ public:
     ConfigHeaderView *header() const { return m_header; }
     WorkspaceTreeView *workspaceTree() const { return m_tree; }
     ConsolePanel *consoleArea() const { return m_console; }
+    HistoryView *history() const { return m_history; }
     QSplitter *splitter() const { return m_splitter; }
     QWidget *mirrorPanel() const { return m_mirrorPanel; }
     SettingsView *settingsScreen() const { return m_settings; }
@@ -82,6 +84,7 @@ private:
     WorkspaceTreeView *m_tree = nullptr;
     ConfigHeaderView *m_header = nullptr;
     ConsolePanel *m_console = nullptr;
+    HistoryView *m_history = nullptr;
     QWidget *m_mirrorPanel = nullptr;
     SettingsView *m_settings = nullptr;
     OnboardingView *m_onboarding = nullptr;

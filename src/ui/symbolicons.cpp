@@ -43,6 +43,12 @@ constexpr std::array kEntries {
     SymbolIcons::Entry { "checkmark", "object-select", ":/icons/checkmark.svg" },
     SymbolIcons::Entry { "square.and.arrow.up", "document-export", ":/icons/square.and.arrow.up.svg" },
     SymbolIcons::Entry { "terminal", "utilities-terminal", ":/icons/terminal.svg" },
+    // History screen: status marks, the empty state and the row actions.
+    SymbolIcons::Entry { "checkmark.circle.fill", "emblem-ok", ":/icons/checkmark.circle.fill.svg" },
+    SymbolIcons::Entry { "xmark.circle.fill", "dialog-error", ":/icons/xmark.circle.fill.svg" },
+    SymbolIcons::Entry { "questionmark.circle.fill", "dialog-question", ":/icons/questionmark.circle.fill.svg" },
+    SymbolIcons::Entry { "tray", "mail-folder-inbox", ":/icons/tray.svg" },
+    SymbolIcons::Entry { "safari", "web-browser", ":/icons/safari.svg" },
 };
 
 // Our SVGs draw their neutral parts in this grey; it is replaced by a colour
@@ -158,6 +164,15 @@ const SymbolIcons::Entry *SymbolIcons::find(QStringView symbol)
 QList<SymbolIcons::Entry> SymbolIcons::entries()
 {
     return QList<Entry>(kEntries.begin(), kEntries.end());
+}
+
+QIcon SymbolIcons::ownIcon(QStringView symbol)
+{
+    const Entry *entry = find(symbol);
+    if (!entry)
+        return {};
+    initResources();
+    return QIcon(new TintedSvgEngine(QString::fromLatin1(entry->resource)));
 }
 
 QIcon SymbolIcons::icon(QStringView symbol)

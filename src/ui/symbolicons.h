@@ -19,6 +19,9 @@ public:
     };
 
     static QIcon icon(QStringView symbol);
+    // Always our own SVG: for icons drawn in one colour (tinted) or whose
+    // shape must be the same on every system.
+    static QIcon ownIcon(QStringView symbol);
 
     // The table row of `symbol`; nullptr for a symbol that is not in it.
     static const Entry *find(QStringView symbol);

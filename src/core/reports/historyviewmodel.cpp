@@ -15,6 +15,7 @@ HistoryViewModel::HistoryViewModel(DirectoryProvider outputDirectory, QObject *p
     if (!m_outputDirectory) {
         m_outputDirectory = [] { return SettingsStore::expandTilde(SettingsStore().reportsOutputDirectory()); };
     }
+    m_scan = ReportHistoryStore::scanReportFolders;
 }
 
 void HistoryViewModel::loadReports()
@@ -25,19 +26,20 @@ void HistoryViewModel::loadReports()
     }
     // Read on the main thread; the worker gets a copy.
     const QString directory = m_outputDirectory();
+    const quint64 generation = ++m_generation;
     QPointer<HistoryViewModel> self(this);
     std::shared_ptr<std::atomic<bool>> alive = m_alive;
     PoolWork::start(*QThreadPool::globalInstance(),
-        [self, alive, directory] {
+        [self, alive, directory, generation, scan = m_scan] {
             if (!alive->load())
                 return;
-            TestReportList rows = ReportHistoryStore::scanReportFolders(directory);
+            TestReportList rows = scan(directory);
             // The pointer is only read on the main thread, where the model lives.
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [self, rows = std::move(rows)]() mutable {
+                [self, generation, rows = std::move(rows)]() mutable {
                     if (self)
-                        self->publish(std::move(rows));
+                        self->publish(generation, std::move(rows));
                 },
                 Qt::QueuedConnection);
         },
@@ -49,8 +51,11 @@ HistoryViewModel::~HistoryViewModel()
     m_alive->store(false);
 }
 
-void HistoryViewModel::publish(TestReportList rows)
+void HistoryViewModel::publish(quint64 generation, TestReportList rows)
 {
+    // A newer scan started after this one: its rows may predate a deletion.
+    if (generation != m_generation)
+        return;
     m_reports = std::move(rows);
     Q_EMIT reportsChanged();
     if (m_isRefreshing) {

@@ -114,6 +114,47 @@ window.addEventListener('load', function () {
 </script>
 )JS";
 
+// Lists the card values with a word split over two lines or reaching past
+// their card, and the card labels that wrap.
+const char kCardDriver[] = R"JS(
+<script>
+window.addEventListener('load', function () {
+  setTimeout(function () {
+    var results = { broken: [], overflowing: [], wrappedLabels: [], values: 0 };
+    function lines(range) {
+      var tops = {};
+      Array.prototype.forEach.call(range.getClientRects(), function (r) { if (r.width > 0) tops[Math.round(r.top)] = true; });
+      return Object.keys(tops).length;
+    }
+    document.querySelectorAll('.card-value').forEach(function (value) {
+      results.values++;
+      var walker = document.createTreeWalker(value, NodeFilter.SHOW_TEXT), node;
+      while ((node = walker.nextNode())) {
+        var words = /\S+/g, m;
+        while ((m = words.exec(node.data))) {
+          var range = document.createRange();
+          range.setStart(node, m.index);
+          range.setEnd(node, m.index + m[0].length);
+          if (lines(range) > 1) results.broken.push(m[0]);
+        }
+      }
+      if (value.getBoundingClientRect().right > value.closest('.card').getBoundingClientRect().right + 0.5)
+        results.overflowing.push(value.textContent);
+    });
+    document.querySelectorAll('.card-label').forEach(function (label) {
+      var range = document.createRange();
+      range.selectNodeContents(label);
+      if (lines(range) > 1) results.wrappedLabels.push(label.textContent);
+    });
+    var pre = document.createElement('pre');
+    pre.id = 'test-results';
+    pre.textContent = JSON.stringify(results);
+    document.body.appendChild(pre);
+  }, 200);
+});
+</script>
+)JS";
+
 NetworkHit exchange(
     const QString &id, int second, const QString &url, const QString &method, const QString &status, const QString &body)
 {
@@ -143,6 +184,46 @@ QString findChromium()
     return QString();
 }
 
+// Opens `pagePath` in headless Chromium `width` pixels wide and returns what
+// its appended driver left in <pre id="test-results">; empty on failure.
+QJsonObject resultsOfPage(const QString &chromium, const QString &pagePath, const QString &profile, int width)
+{
+    QProcess browser;
+    browser.setProcessChannelMode(QProcess::SeparateChannels);
+    browser.start(chromium,
+        { QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+            QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
+            QStringLiteral("--disable-sync"), QStringLiteral("--no-first-run"),
+            QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND"), QStringLiteral("--user-data-dir=") + profile,
+            QStringLiteral("--window-size=%1,900").arg(width), QStringLiteral("--hide-scrollbars"),
+            QStringLiteral("--virtual-time-budget=10000"), QStringLiteral("--dump-dom"),
+            QUrl::fromLocalFile(pagePath).toString() });
+    if (!browser.waitForStarted(30000)) {
+        qWarning("Chromium: %s", qPrintable(browser.errorString()));
+        return {};
+    }
+    if (!browser.waitForFinished(180000)) {
+        browser.kill();
+        browser.waitForFinished();
+        qWarning("Chromium did not finish");
+        return {};
+    }
+    const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
+    static const QRegularExpression resultsPattern(
+        QStringLiteral("<pre id=\"test-results\">(.*?)</pre>"), QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = resultsPattern.match(dom);
+    if (!match.hasMatch()) {
+        qWarning("%s", qPrintable(QString::fromUtf8(browser.readAllStandardError()).right(2000)));
+        return {};
+    }
+    QString resultText = match.captured(1);
+    resultText.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+        .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+        .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
+        .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    return QJsonDocument::fromJson(resultText.toUtf8()).object();
+}
+
 } // namespace
 
 class TestCustomReportBrowser final : public QObject
@@ -154,6 +235,8 @@ public:
 
 private Q_SLOTS:
     void pageWorksAndRunsNoHostileText();
+    void cardValuesStayWhole_data();
+    void cardValuesStayWhole();
 };
 
 void TestCustomReportBrowser::pageWorksAndRunsNoHostileText()
@@ -215,34 +298,8 @@ void TestCustomReportBrowser::pageWorksAndRunsNoHostileText()
     const QString pagePath = report + QStringLiteral("/report-custom-driven.html");
     QVERIFY(writeAll(pagePath, page.toUtf8()));
 
-    QProcess browser;
-    browser.setProcessChannelMode(QProcess::SeparateChannels);
-    browser.start(chromium,
-        { QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-            QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
-            QStringLiteral("--disable-sync"), QStringLiteral("--no-first-run"),
-            QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND"),
-            QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
-            QStringLiteral("--virtual-time-budget=10000"), QStringLiteral("--dump-dom"),
-            QUrl::fromLocalFile(pagePath).toString() });
-    QVERIFY2(browser.waitForStarted(30000), qPrintable(browser.errorString()));
-    if (!browser.waitForFinished(180000)) {
-        browser.kill();
-        browser.waitForFinished();
-        QFAIL("Chromium did not finish");
-    }
-    const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
-    static const QRegularExpression resultsPattern(
-        QStringLiteral("<pre id=\"test-results\">(.*?)</pre>"), QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch match = resultsPattern.match(dom);
-    QVERIFY2(match.hasMatch(), qPrintable(QString::fromUtf8(browser.readAllStandardError()).right(2000)));
-    QString resultText = match.captured(1);
-    resultText.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
-        .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
-        .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
-        .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    const QJsonObject results = QJsonDocument::fromJson(resultText.toUtf8()).object();
-    QVERIFY2(!results.isEmpty(), qPrintable(resultText));
+    const QJsonObject results = resultsOfPage(chromium, pagePath, dir.filePath(QStringLiteral("profile")), 1280);
+    QVERIFY(!results.isEmpty());
     QVERIFY2(!results.contains(QLatin1String("error")), qPrintable(results.value(QLatin1String("error")).toString()));
 
     // Nothing hostile ran.
@@ -287,6 +344,49 @@ void TestCustomReportBrowser::pageWorksAndRunsNoHostileText()
     QCOMPARE(results.value(QLatin1String("requestAfter")).toString(), QStringLiteral("none"));
     QCOMPARE(results.value(QLatin1String("modalAfterBackdrop")).toString(), QStringLiteral("none"));
     QVERIFY(results.value(QLatin1String("footer")).toString().endsWith(QLatin1String("v2.3.4")));
+}
+
+void TestCustomReportBrowser::cardValuesStayWhole_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("1280 px window") << 1280;
+    QTest::newRow("1024 px window") << 1024;
+    QTest::newRow("800 px window") << 800;
+}
+
+void TestCustomReportBrowser::cardValuesStayWhole()
+{
+    QFETCH(int, width);
+    const QString chromium = findChromium();
+    if (chromium.isEmpty())
+        QSKIP("No Chromium installed (the test setup installs Debian's chromium)");
+
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("SIT_20261207_021440/report"));
+    QVERIFY(writeAll(report + QStringLiteral("/report.json"),
+        R"({"startTime":"2026-12-07T02:14:40Z","endTime":"2026-12-07T02:15:02.4Z","status":"passed",)"
+        R"("device":{"name":"QA Lab’s iPhone 15 Pro Max on the second shelf","id":"00008130-001E39811A12001C","platform":"ios",)"
+        R"("osVersion":"18.6"},"app":{"id":"com.lumenfold.pasar.enterprise"},"maestroRunner":{"version":"1.1.25","driver":"wda"},)"
+        R"("flows":[{"name":"Payment with QRIS","dataFile":"flows/flow-000.json"}]})"));
+    QVERIFY(writeAll(report + QStringLiteral("/flows/flow-000.json"),
+        R"({"commands":[{"yaml":"launchApp","status":"passed","startTime":"2026-12-07T02:14:40Z","endTime":"2026-12-07T02:14:42Z"}]})"));
+    const auto decoded = MaestroFullReport::decode(readAll(report + QStringLiteral("/report.json")));
+    QVERIFY(decoded);
+    CustomReportOptions options;
+    options.now = QDateTime(QDate(2026, 12, 7), QTime(2, 16), Qt::UTC);
+    options.appVersion = QStringLiteral("2.3.4");
+    options.environment = [](const QString &) { return std::optional<QString>(); };
+    QString page = CustomReportBuilder::buildPage(*decoded, report, QStringLiteral("SIT_20261207_021440"), {}, options);
+    page.insert(page.lastIndexOf(QLatin1String("</body>")), QString::fromUtf8(kCardDriver));
+    const QString pagePath = report + QStringLiteral("/report-custom-cards.html");
+    QVERIFY(writeAll(pagePath, page.toUtf8()));
+
+    const QJsonObject results = resultsOfPage(chromium, pagePath, dir.filePath(QStringLiteral("profile")), width);
+    QVERIFY(!results.isEmpty());
+    QVERIFY(results.value(QLatin1String("values")).toInt() >= 12);
+    QCOMPARE(results.value(QLatin1String("broken")).toArray(), QJsonArray());
+    QCOMPARE(results.value(QLatin1String("overflowing")).toArray(), QJsonArray());
+    QCOMPARE(results.value(QLatin1String("wrappedLabels")).toArray(), QJsonArray());
 }
 
 QTEST_GUILESS_MAIN(TestCustomReportBrowser)

@@ -7,6 +7,7 @@
 #include "reports/reportmanager.h"
 #include "settings/appevents.h"
 
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -106,6 +107,8 @@ private Q_SLOTS:
     void managerGeneratesAndCompletesOnMainThread();
     void managerGoneDropsCompletion();
     void viewModelGoneDuringScan();
+    void viewModelPublishesNewestScan_data();
+    void viewModelPublishesNewestScan();
     void managerOpenReport_data();
     void managerOpenReport();
 };
@@ -391,6 +394,58 @@ void TestReportHistory::viewModelGoneDuringScan()
     QCoreApplication::processEvents();
     // The queued result must find no model: under the sanitizers any touch
     // of the deleted one fails this test.
+}
+
+void TestReportHistory::viewModelPublishesNewestScan_data()
+{
+    QTest::addColumn<bool>("olderFinishesLast");
+    // A scan started before a deletion that ends after the rescan must not
+    // bring the deleted run back.
+    QTest::newRow("older scan finishes after the newer one") << true;
+    QTest::newRow("scans finish in the order they started") << false;
+}
+
+void TestReportHistory::viewModelPublishesNewestScan()
+{
+    QFETCH(bool, olderFinishesLast);
+    QThreadPool *pool = QThreadPool::globalInstance();
+    pool->setMaxThreadCount(qMax(2, pool->maxThreadCount()));
+    auto gate = std::make_shared<QSemaphore>(0);
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    const auto runRow = [](const char *name) {
+        TestReport row;
+        row.id = QStringLiteral("/reports/") + QLatin1String(name);
+        return row;
+    };
+    const TestReportList stale { runRow("SIT_20261206_100000"), runRow("UAT_20261206_090000") };
+    const TestReportList fresh { runRow("UAT_20261206_090000") };
+    HistoryViewModel model([] { return QStringLiteral("/reports"); });
+    model.setScanner([gate, calls, stale, fresh](const QString &) {
+        if (calls->fetch_add(1) == 0) {
+            gate->acquire(); // the first scan is slow
+            return stale;
+        }
+        return fresh;
+    });
+    QSignalSpy published(&model, &HistoryViewModel::reportsChanged);
+    model.loadReports();
+    QTRY_COMPARE(calls->load(), 1);
+    if (olderFinishesLast) {
+        model.loadReports();
+        QVERIFY(published.wait(5000));
+        gate->release();
+    } else {
+        gate->release();
+        QVERIFY(published.wait(5000));
+        model.loadReports();
+        QVERIFY(published.wait(5000));
+    }
+    pool->waitForDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(model.reports().size(), 1);
+    QCOMPARE(model.reports().first().id, fresh.first().id);
+    QVERIFY(!model.isRefreshing());
+    QCOMPARE(published.count(), olderFinishesLast ? 1 : 2);
 }
 
 void TestReportHistory::managerOpenReport_data()
