@@ -4,9 +4,11 @@
 
 #include <memory>
 
+class CaptureBackend;
 class CommandExecutor;
 class ConfigHeaderView;
 class ConsolePanel;
+class DeviceMirrorView;
 class QAction;
 class QLabel;
 class QSplitter;
@@ -17,7 +19,8 @@ class WorkspaceTreeView;
 // The one main window: the "Workspace", "History" and "Settings" tabs over a
 // divider and a one-line footer with the product name and version, a menu
 // bar and a toolbar. The workspace tab is a splitter: the workspace tree,
-// then the run configuration header over the console. The window creates
+// then the run configuration header over the console, then the device
+// mirroring panel. The window creates
 // the run controller once, with the real device, process and report
 // services, and keeps it (and any run in progress) for its lifetime. Its
 // object name "MainWindow" is the identifier the quit and close policy looks
@@ -40,7 +43,7 @@ public:
     WorkspaceTreeView *workspaceTree() const { return m_tree; }
     ConsolePanel *consoleArea() const { return m_console; }
     QSplitter *splitter() const { return m_splitter; }
-    QWidget *mirrorPanel() const { return m_mirrorPanel; }
+    DeviceMirrorView *mirrorPanel() const { return m_mirrorPanel; }
 
     QAction *runAction() const { return m_runAction; }
     QAction *stopAction() const { return m_stopAction; }
@@ -65,6 +68,8 @@ private:
 
     // The executor outlives the controller that uses it.
     std::unique_ptr<CommandExecutor> m_executor;
+    // The mirror panel's capture; outlives the panel (the central widget).
+    std::unique_ptr<CaptureBackend> m_captureBackend;
     std::unique_ptr<RunnerViewModel> m_runner;
 
     QTabWidget *m_tabs = nullptr;
@@ -73,7 +78,7 @@ private:
     WorkspaceTreeView *m_tree = nullptr;
     ConfigHeaderView *m_header = nullptr;
     ConsolePanel *m_console = nullptr;
-    QWidget *m_mirrorPanel = nullptr;
+    DeviceMirrorView *m_mirrorPanel = nullptr;
 
     QAction *m_runAction = nullptr;
     QAction *m_stopAction = nullptr;

@@ -24,6 +24,11 @@ constexpr std::array kEntries {
     SymbolIcons::Entry { "doc.text", "text-x-script", ":/icons/doc.text.svg" },
     SymbolIcons::Entry { "eye", "view-reveal", ":/icons/eye.svg" },
     SymbolIcons::Entry { "sidebar.right", "view-right-pane", ":/icons/sidebar.right.svg" },
+    // Device mirroring panel.
+    SymbolIcons::Entry { "desktopcomputer", "computer", ":/icons/desktopcomputer.svg" },
+    SymbolIcons::Entry { "eye.slash", "view-hidden", ":/icons/eye.slash.svg" },
+    SymbolIcons::Entry { "lock.shield", "security-medium", ":/icons/lock.shield.svg" },
+    SymbolIcons::Entry { "cable.connector.slash", "network-wired-disconnected", ":/icons/cable.connector.slash.svg" },
 };
 
 } // namespace

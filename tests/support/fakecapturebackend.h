@@ -35,11 +35,20 @@ public:
     }
     void stopRunning() override { m_running = false; }
     bool isRunning() const override { return m_running; }
+    QVariant picture() const override { return m_picture; }
+
+    // A new picture from the device (a QImage for the widgets layer).
+    void show(const QVariant &picture)
+    {
+        m_picture = picture;
+        Q_EMIT pictureChanged();
+    }
 
 private:
     QString m_uniqueID;
     QSemaphore *m_gate;
     std::atomic<bool> m_running { false };
+    QVariant m_picture;
 };
 
 // Device lists, authorisation and sessions a test sets up. Changing the
@@ -102,6 +111,12 @@ public:
     }
 
     bool isHoldingStarts() const { return m_holdStarts; }
+
+    // The newest session created, if it still exists.
+    std::shared_ptr<FakeCaptureSession> lastSession() const
+    {
+        return sessions.isEmpty() ? nullptr : sessions.last().lock();
+    }
 
     int runningSessions() const
     {
