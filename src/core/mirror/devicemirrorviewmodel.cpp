@@ -53,7 +53,8 @@ void DeviceMirrorViewModel::handleDeviceListChange(const CaptureDeviceList &devi
         findAndConnectDevice();
     } else if (m_isConnected && m_currentDevice && !devices.contains(*m_currentDevice)) {
         qCInfo(lcDevice, "DeviceMirrorViewModel: Current device disappeared!");
-        stopMirroring();
+        // Searching again: plugging the cable back in reconnects.
+        stopCapture();
     }
 }
 
@@ -109,13 +110,9 @@ void DeviceMirrorViewModel::findAndConnectDevice()
         }
         // Not mirroring, but the target stays: the device-list observation
         // connects once the device is listed.
-        const std::optional<QString> udid = m_targetUDID;
-        const std::optional<QString> name = m_targetDeviceName;
-        stopMirroring();
-        m_targetUDID = udid;
-        m_targetDeviceName = name;
+        stopCapture();
         if (!fromRecheck) {
-            m_recheckUDID = *udid;
+            m_recheckUDID = *m_targetUDID;
             m_recheck.start();
         }
         return;
@@ -180,6 +177,13 @@ void DeviceMirrorViewModel::publish(std::shared_ptr<CaptureSession> session, con
 
 void DeviceMirrorViewModel::stopMirroring()
 {
+    stopCapture();
+    m_targetUDID.reset();
+    m_targetDeviceName.reset();
+}
+
+void DeviceMirrorViewModel::stopCapture()
+{
     ++m_generation;
     m_startingDevice.reset();
     m_recheck.stop();
@@ -189,8 +193,6 @@ void DeviceMirrorViewModel::stopMirroring()
     m_session.reset();
     m_currentDevice.reset();
     const bool wasConnected = std::exchange(m_isConnected, false);
-    m_targetUDID.reset();
-    m_targetDeviceName.reset();
     if (hadSession)
         Q_EMIT sessionChanged();
     if (wasConnected)

@@ -19,11 +19,13 @@ class CaptureSession;
 // target is set. Every decision lives here; the platform sits behind the
 // CaptureBackend handed in at construction, which must outlive it.
 //
-// A failed search (no external devices, or none that matches) keeps the
-// target: plugging the cable in after selecting the device then connects
-// through the device-list observation, and one re-check a second later
-// covers a device that the platform lists only after a delay. Only an empty
-// target, a device whose input cannot be made and stopMirroring() clear it.
+// A failed search (no external devices, or none that matches) and a
+// captured device that leaves the list keep the target: plugging the cable
+// in after selecting the device, or back in after pulling it, connects
+// through the device-list observation, and one re-check a second after a
+// failed search covers a device that the platform lists only after a delay.
+// Only an empty target, a device whose input cannot be made and
+// stopMirroring() clear it.
 //
 // One per mirror panel; lives on the main thread. Diagnostic lines go to the
 // "Device" log category.
@@ -71,6 +73,8 @@ Q_SIGNALS:
     void permissionErrorChanged();
 
 private:
+    // Stops and forgets the capture; the target stays.
+    void stopCapture();
     void setPermissionError(bool value);
     void publish(std::shared_ptr<CaptureSession> session, const CaptureDeviceInfo &device, quint64 generation);
     void recheck();

@@ -248,14 +248,17 @@ void TestDeviceMirror::controller_data()
     QTest::newRow("cable plugged in after the selection connects by itself")
         << "muxed:camera;settle;" + start + ";settle;muxed:camera,phone;settle" << true << "phone" << kUdid << false << 1 << 1
         << "DeviceMirrorViewModel: Connecting to QA Lab\u2019s iPhone 15 Pro";
-    QTest::newRow("captured device unplugged stops the capture")
-        << "muxed:phone;settle;" + start + ";settle;muxed:camera;settle" << false << "" << "none" << false << 1 << 0
+    QTest::newRow("captured device unplugged stops the capture, keeps the target")
+        << "muxed:phone;settle;" + start + ";settle;muxed:camera;settle" << false << "" << kUdid << false << 1 << 0
         << "DeviceMirrorViewModel: Current device disappeared!";
+    QTest::newRow("unplugged and plugged in again reconnects")
+        << "muxed:phone;settle;" + start + ";settle;muxed:camera;settle;muxed:camera,phone;settle" << true << "phone" << kUdid
+        << false << 2 << 1 << "";
     QTest::newRow("reconnecting to the captured device does nothing")
         << "muxed:phone;settle;" + start + ";settle;connect:phone;settle;" + start + ";settle" << true << "phone" << kUdid
         << false << 1 << 1 << "";
     QTest::newRow("found only in the video list: gone at the next muxed change")
-        << "video:phone;settle;" + start + ";settle;muxed:camera;settle" << false << "" << "none" << false << 1 << 0
+        << "video:phone;settle;" + start + ";settle;muxed:camera;settle" << false << "" << kUdid << false << 1 << 0
         << "DeviceMirrorViewModel: Current device disappeared!";
     QTest::newRow("video list device connects") << "video:phone;settle;" + start + ";settle" << true << "phone" << kUdid
                                                 << false << 1 << 1 << "";
