@@ -97,6 +97,9 @@ DeviceMirrorView::DeviceMirrorView(RunnerViewModel *runner, CaptureBackend *back
     m_title->setFont(headline);
     m_title->setMinimumWidth(40);
     m_title->setTextFormat(Qt::PlainText);
+    // The title takes the room the header leaves and elides the name.
+    m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_title->installEventFilter(this);
     headerLayout->addWidget(m_title, 1);
     m_switch = new MirrorSwitch(header);
     m_switch->setObjectName(QStringLiteral("mirrorSwitch"));
@@ -251,8 +254,8 @@ void DeviceMirrorView::refresh()
     input.permissionError = m_mirror->permissionError();
     m_state = MirrorPanelState::compute(input);
 
-    m_title->setText(m_state.title);
     m_title->setToolTip(m_state.title);
+    elideTitle();
     m_switch->setChecked(m_isMirroringEnabled);
     m_switch->setEnabled(m_state.switchEnabled);
     m_switch->setToolTip(m_state.switchToolTip);
@@ -281,6 +284,18 @@ void DeviceMirrorView::refresh()
         paintIcon();
     }
     update();
+}
+
+void DeviceMirrorView::elideTitle()
+{
+    m_title->setText(m_title->fontMetrics().elidedText(m_state.title, Qt::ElideRight, m_title->width()));
+}
+
+bool DeviceMirrorView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_title && event->type() == QEvent::Resize)
+        elideTitle();
+    return QFrame::eventFilter(watched, event);
 }
 
 void DeviceMirrorView::paintIcon()

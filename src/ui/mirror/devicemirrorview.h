@@ -49,6 +49,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void apply(MirrorTriggers::Action action);
@@ -56,6 +57,7 @@ private:
     void setMirroringEnabled(bool enabled);
     void bindSession();
     void paintIcon();
+    void elideTitle();
 
     RunnerViewModel *m_runner;
     std::unique_ptr<SettingsStore> m_settings;

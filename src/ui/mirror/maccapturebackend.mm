@@ -246,9 +246,9 @@ public:
         // Frames at most 720 pixels tall, the screen's aspect kept: enough
         // for the panel, and a small copy per frame.
         output.videoSettings = @{
-            (id)kCVPixelBufferPixelFormatTypeKey : @(kCVPixelFormatType_32BGRA),
-            (id)kCVPixelBufferWidthKey : @(332),
-            (id)kCVPixelBufferHeightKey : @(720),
+            (__bridge NSString *)kCVPixelBufferPixelFormatTypeKey : @(kCVPixelFormatType_32BGRA),
+            (__bridge NSString *)kCVPixelBufferWidthKey : @(332),
+            (__bridge NSString *)kCVPixelBufferHeightKey : @(720),
             AVVideoScalingModeKey : AVVideoScalingModeResizeAspect,
         };
         output.alwaysDiscardsLateVideoFrames = YES;
