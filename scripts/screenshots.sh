@@ -3,7 +3,10 @@
 # virtual X server, clicked through with xdotool as a user would:
 #   <out>/empty-<size>-<theme>.png     the first window, no workspace
 #   <out>/selected-<size>-<theme>.png  the demo workspace, a flow and an env file chosen
-#   <out>/running-<size>-<theme>.png   a run in progress
+#   <out>/running-<size>-<theme>.png   a run in progress (the mirror panel shows the lab phone's screen)
+#   <out>/mirror-<state>-<size>-<theme>.png  the mirror panel's other bodies: the phone's
+#       screen before a run (connected), cable pulled (unplugged), camera access refused
+#       (permission), mirroring switched off (disabled), a simulator chosen (simulator)
 # for 1280x800 and 800x500, light (the platform style) and dark (Fusion with a
 # dark palette, `--dark`). Needs xvfb-run and xdotool and a build in build/.
 # Usage: scripts/screenshots.sh [out-dir]
@@ -62,5 +65,36 @@ for theme in light dark; do
         # Rows of the demo tree: env_uat.yaml is the fourth, login.yaml the fifth.
         shot selected "$size" "$theme" 6000 60,205 60,181
         shot running "$size" "$theme" 12000 60,205 60,181 wait:1 key:ctrl+r wait:4
+    done
+done
+
+# The mirror panel's states, set up on the lab's USB side and in the settings.
+sim="$root/build/tools/sim/kestrune-sim"
+phone=00008130-001E39811A12001C
+settings="$KESTRUNE_SETTINGS_FILE"
+set_mirroring() {
+    local line out=()
+    while IFS= read -r line; do
+        [[ "$line" == isMirroringEnabled=* ]] && line="isMirroringEnabled=$1"
+        out+=("$line")
+    done < "$settings"
+    printf '%s\n' "${out[@]}" > "$settings"
+}
+for theme in light dark; do
+    for size in 1280x800 800x500; do
+        # The device list's place in the header, and the simulator at its end.
+        picker=675,110
+        [[ "$size" == 800x500 ]] && picker=420,110
+        shot mirror-connected "$size" "$theme" 3000
+        "$sim" usb detach "$phone"
+        shot mirror-unplugged "$size" "$theme" 3000
+        "$sim" usb attach "$phone"
+        "$sim" usb access denied
+        shot mirror-permission "$size" "$theme" 3000
+        "$sim" usb access authorized
+        set_mirroring false
+        shot mirror-disabled "$size" "$theme" 3000
+        set_mirroring true
+        shot mirror-simulator "$size" "$theme" 6000 "$picker" key:End key:Return
     done
 done

@@ -50,7 +50,10 @@ void DeviceMirrorViewModel::handleDeviceListChange(const CaptureDeviceList &devi
 {
     qCInfo(lcDevice, "DeviceMirrorViewModel: DiscoverySession updated with %ld devices", long(devices.size()));
     if (!m_isConnected && m_targetUDID) {
-        findAndConnectDevice();
+        // Searching: connect once the device is listed, but never past a
+        // refused (or not yet given) camera access.
+        if (m_backend->authorizationStatus() == CaptureBackend::Authorization::Authorized)
+            findAndConnectDevice();
     } else if (m_isConnected && m_currentDevice && !devices.contains(*m_currentDevice)) {
         qCInfo(lcDevice, "DeviceMirrorViewModel: Current device disappeared!");
         // Searching again: plugging the cable back in reconnects.
@@ -209,7 +212,8 @@ void DeviceMirrorViewModel::setPermissionError(bool value)
 
 void DeviceMirrorViewModel::recheck()
 {
-    if (m_isConnected || !m_targetUDID || *m_targetUDID != m_recheckUDID)
+    if (m_isConnected || !m_targetUDID || *m_targetUDID != m_recheckUDID
+        || m_backend->authorizationStatus() != CaptureBackend::Authorization::Authorized)
         return;
     m_inRecheck = true;
     findAndConnectDevice();

@@ -25,7 +25,8 @@ public:
     // `home` is the lab's folder (KESTRUNE_SIM_HOME); an empty one lists nothing.
     explicit LabCaptureBackend(QString home, QObject *parent = nullptr);
 
-    // How often a session looks for a new picture (30 times a second).
+    // How often a session looks for a new picture (60 times a second, so a
+    // picture written 30 times a second is never missed).
     void setFrameInterval(int ms) { m_frameIntervalMs = ms; }
 
     int enableScreenCaptureDevices() override { return 0; }
@@ -48,7 +49,7 @@ private:
     void poll();
 
     QString m_home;
-    int m_frameIntervalMs = 33;
+    int m_frameIntervalMs = 16;
     QTimer m_poll;
     QDateTime m_seenStateTime;
     qint64 m_seenStateSize = -1;

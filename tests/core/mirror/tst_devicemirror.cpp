@@ -269,6 +269,11 @@ void TestDeviceMirror::controller_data()
         << "";
     QTest::newRow("denied access sets the error and keeps the target")
         << "muxed:phone;auth:denied;settle;" + start + ";settle" << false << "" << kUdid << true << 0 << 0 << "";
+    QTest::newRow("denied access: the cable plugged in later connects nothing")
+        << "auth:denied;settle;" + start + ";settle;muxed:phone;settle" << false << "" << kUdid << true << 0 << 0 << "";
+    QTest::newRow("access given while searching: the next list change connects")
+        << "auth:denied;settle;" + start + ";settle;auth:granted;muxed:phone;settle" << true << "phone" << kUdid << false << 1
+        << 1 << "";
     QTest::newRow("restricted access sets the error") << "muxed:phone;auth:restricted;settle;" + start + ";settle" << false
                                                       << "" << kUdid << true << 0 << 0 << "";
     QTest::newRow("refused when asked sets the error") << "muxed:phone;auth:ask-no;settle;" + start + ";settle" << false << ""
