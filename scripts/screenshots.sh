@@ -59,7 +59,9 @@ shot() {
     echo "screenshots: $out/$name-$size-$theme.png" >&2
 }
 
+# KESTRUNE_SHOTS=mirror takes only the mirror panel's pictures.
 for theme in light dark; do
+    [[ "${KESTRUNE_SHOTS:-all}" == mirror ]] && break
     for size in 1280x800 800x500; do
         shot empty "$size" "$theme" 1500
         # Rows of the demo tree: env_uat.yaml is the fourth, login.yaml the fifth.
@@ -82,19 +84,22 @@ set_mirroring() {
 }
 for theme in light dark; do
     for size in 1280x800 800x500; do
-        # The device list's place in the header, and the simulator at its end.
+        # A narrow window starts without the panel: its toggle at the tab
+        # bar's end shows it. The device list's place in the header, and
+        # the simulator at its end.
         picker=675,110
-        [[ "$size" == 800x500 ]] && picker=420,110
-        shot mirror-connected "$size" "$theme" 3000
+        show=()
+        if [[ "$size" == 800x500 ]]; then picker=420,110; show=(776,40); fi
+        shot mirror-connected "$size" "$theme" 4000 ${show[@]+"${show[@]}"}
         "$sim" usb detach "$phone"
-        shot mirror-unplugged "$size" "$theme" 3000
+        shot mirror-unplugged "$size" "$theme" 4000 ${show[@]+"${show[@]}"}
         "$sim" usb attach "$phone"
         "$sim" usb access denied
-        shot mirror-permission "$size" "$theme" 3000
+        shot mirror-permission "$size" "$theme" 4000 ${show[@]+"${show[@]}"}
         "$sim" usb access authorized
         set_mirroring false
-        shot mirror-disabled "$size" "$theme" 3000
+        shot mirror-disabled "$size" "$theme" 4000 ${show[@]+"${show[@]}"}
         set_mirroring true
-        shot mirror-simulator "$size" "$theme" 6000 "$picker" key:End key:Return
+        shot mirror-simulator "$size" "$theme" 7000 ${show[@]+"${show[@]}"} "$picker" key:End key:Return
     done
 done

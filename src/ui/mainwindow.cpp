@@ -33,6 +33,9 @@
 
 namespace {
 
+// The narrowest window that starts with the mirror panel shown.
+constexpr int kMirrorRoomWidth = 1000;
+
 // Stands in for a screen that is not built yet.
 QWidget *placeholder(const QString &symbol, const QString &title, QWidget *parent)
 {
@@ -297,6 +300,16 @@ void MainWindow::openWorkspace(const QString &path)
 {
     m_tabs->setCurrentIndex(WorkspaceTab);
     m_runner->selectWorkspace(path);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The mirror panel starts shown where the window has room for it beside
+    // the tree and the console; a narrow window starts without it (the
+    // toolbar's toggle shows it).
+    if (!std::exchange(m_mirrorPlaced, true) && width() < kMirrorRoomWidth)
+        m_mirrorAction->setChecked(false);
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -59,6 +59,7 @@ public Q_SLOTS:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QWidget *buildWorkspaceScreen();
@@ -86,4 +87,5 @@ private:
     QAction *m_refreshDevicesAction = nullptr;
     QAction *m_focusFilterAction = nullptr;
     QAction *m_mirrorAction = nullptr;
+    bool m_mirrorPlaced = false;
 };

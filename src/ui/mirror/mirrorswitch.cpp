@@ -30,7 +30,7 @@ void MirrorSwitch::paintEvent(QPaintEvent *)
     const double x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
     QColor knobColour(Qt::white);
     if (!isEnabled())
-        knobColour = palette().color(QPalette::Disabled, QPalette::Button).lighter(130);
+        knobColour.setAlphaF(0.7f);
     p.setBrush(knobColour);
     p.setPen(QPen(QColor(0, 0, 0, 40), 0.5));
     p.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
