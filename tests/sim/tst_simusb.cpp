@@ -37,19 +37,19 @@ void TestSimUsb::commands_data()
                                                 << QStringList { iPhone } << "authorized" << QStringList { iPhone };
     QTest::newRow("detach") << QStringList { "usb detach " + iPhone } << 0 << QStringList {} << "authorized"
                             << QStringList { iPhone };
-    QTest::newRow("an offline phone can be attached") << QStringList { "usb detach " + iPhone, "usb attach " + offlinePhone }
-                                                      << 0 << QStringList { offlinePhone } << "authorized"
-                                                      << QStringList { iPhone, offlinePhone };
-    QTest::newRow("a simulator has no cable") << QStringList { "usb attach " + simulator } << 1 << QStringList { iPhone }
-                                              << "authorized" << QStringList { iPhone };
+    QTest::newRow("an offline phone can be attached")
+        << QStringList { "usb detach " + iPhone, "usb attach " + offlinePhone } << 0 << QStringList { offlinePhone }
+        << "authorized" << QStringList { iPhone, offlinePhone };
+    QTest::newRow("a simulator has no cable")
+        << QStringList { "usb attach " + simulator } << 1 << QStringList { iPhone } << "authorized" << QStringList { iPhone };
     QTest::newRow("nor has the Mac") << QStringList { "usb attach " + hostMac } << 1 << QStringList { iPhone } << "authorized"
                                      << QStringList { iPhone };
     QTest::newRow("unknown device") << QStringList { "usb detach 0000" } << 1 << QStringList { iPhone } << "authorized"
                                     << QStringList { iPhone };
     QTest::newRow("camera access refused") << QStringList { "usb access denied" } << 0 << QStringList { iPhone } << "denied"
                                            << QStringList { iPhone };
-    QTest::newRow("unknown access value") << QStringList { "usb access maybe" } << 64 << QStringList { iPhone }
-                                          << "authorized" << QStringList { iPhone };
+    QTest::newRow("unknown access value") << QStringList { "usb access maybe" } << 64 << QStringList { iPhone } << "authorized"
+                                          << QStringList { iPhone };
     QTest::newRow("missing device") << QStringList { "usb attach" } << 64 << QStringList { iPhone } << "authorized"
                                     << QStringList { iPhone };
 }
@@ -73,7 +73,8 @@ void TestSimUsb::commands()
     QCOMPARE(list.out.split(u'\n', Qt::SkipEmptyParts), attached);
     QCOMPARE(readJsonObject(lab.home() + QStringLiteral("/usb.json")).value(QLatin1String("cameraAccess")).toString(), access);
     for (const QString &udid : { iPhone, iPhoneWithoutLog, offlinePhone, simulator })
-        QCOMPARE(QFileInfo::exists(lab.home() + QStringLiteral("/usb/") + udid + QStringLiteral(".png")), pictures.contains(udid));
+        QCOMPARE(
+            QFileInfo::exists(lab.home() + QStringLiteral("/usb/") + udid + QStringLiteral(".png")), pictures.contains(udid));
 }
 
 void TestSimUsb::runRedrawsTheAttachedPhone_data()

@@ -20,8 +20,7 @@ public:
     FakeCaptureSession(QString uniqueID, QSemaphore *gate)
         : m_uniqueID(std::move(uniqueID))
         , m_gate(gate)
-    {
-    }
+    { }
     ~FakeCaptureSession() override { stopRunning(); }
 
     QString deviceUniqueID() const override { return m_uniqueID; }
@@ -113,10 +112,7 @@ public:
     bool isHoldingStarts() const { return m_holdStarts; }
 
     // The newest session created, if it still exists.
-    std::shared_ptr<FakeCaptureSession> lastSession() const
-    {
-        return sessions.isEmpty() ? nullptr : sessions.last().lock();
-    }
+    std::shared_ptr<FakeCaptureSession> lastSession() const { return sessions.isEmpty() ? nullptr : sessions.last().lock(); }
 
     int runningSessions() const
     {

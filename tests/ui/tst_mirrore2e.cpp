@@ -52,8 +52,8 @@ void TestMirrorE2e::initTestCase()
     QVERIFY(writeFile(runner, "#!/bin/sh\nexec '" + m_sim.toUtf8() + "' \"$@\"\n", true));
     const QString settings = home + QStringLiteral("/settings.ini");
     QVERIFY(writeFile(settings,
-        "[General]\nhasCompletedSetup=true\nisMirroringEnabled=true\nappleTeamID=QA12345678\nmaestroRunnerPath="
-            + runner.toUtf8() + "\nreportsOutputDirectory=" + m_dir.filePath(QStringLiteral("reports")).toUtf8() + "\n"));
+        "[General]\nhasCompletedSetup=true\nisMirroringEnabled=true\nappleTeamID=QA12345678\nmaestroRunnerPath=" + runner.toUtf8()
+            + "\nreportsOutputDirectory=" + m_dir.filePath(QStringLiteral("reports")).toUtf8() + "\n"));
     qputenv("HOME", home.toUtf8());
     qputenv("KESTRUNE_SIM_HOME", m_lab.toUtf8());
     qputenv("KESTRUNE_SIM_SPEED", "human");

@@ -87,82 +87,68 @@ void TestMirrorPanel::wiring_data()
                QCOMPARE(t->panel()->state().body, B::Disabled);
                QCOMPARE(t->panel()->bodyTitle()->text(), QStringLiteral("Mirroring Disabled"));
            });
-    QTest::newRow("switch on again starts a new capture")
-        << Step([](TestMirrorPanel *t) {
-               QTest::mouseClick(t->panel()->mirroringSwitch(), Qt::LeftButton);
-               t->idle();
-               QTest::mouseClick(t->panel()->mirroringSwitch(), Qt::LeftButton);
-           })
-        << Step([](TestMirrorPanel *t) {
-               QCOMPARE(SettingsStore().isMirroringEnabled(), true);
-               QVERIFY(t->mirror()->isConnected());
-               QCOMPARE(int(t->backend().sessions.size()), 2);
-           });
+    QTest::newRow("switch on again starts a new capture") << Step([](TestMirrorPanel *t) {
+        QTest::mouseClick(t->panel()->mirroringSwitch(), Qt::LeftButton);
+        t->idle();
+        QTest::mouseClick(t->panel()->mirroringSwitch(), Qt::LeftButton);
+    }) << Step([](TestMirrorPanel *t) {
+        QCOMPARE(SettingsStore().isMirroringEnabled(), true);
+        QVERIFY(t->mirror()->isConnected());
+        QCOMPARE(int(t->backend().sessions.size()), 2);
+    });
     QTest::newRow("another device in the header mirrors that one")
-        << Step([](TestMirrorPanel *t) { t->vm()->setSelectedDeviceId(QStringLiteral("BBBB")); })
-        << Step([](TestMirrorPanel *t) {
+        << Step([](TestMirrorPanel *t) { t->vm()->setSelectedDeviceId(QStringLiteral("BBBB")); }) << Step([](TestMirrorPanel *t) {
                QCOMPARE(t->mirror()->currentDevice()->uniqueID, kScreenB.uniqueID);
                QCOMPARE(t->panel()->titleLabel()->toolTip(), QStringLiteral("Device Mirroring: Phone B"));
            });
     QTest::newRow("a simulator stops the capture and locks the switch")
-        << Step([](TestMirrorPanel *t) { t->vm()->setSelectedDeviceId(QStringLiteral("SIMU")); })
-        << Step([](TestMirrorPanel *t) {
+        << Step([](TestMirrorPanel *t) { t->vm()->setSelectedDeviceId(QStringLiteral("SIMU")); }) << Step([](TestMirrorPanel *t) {
                QVERIFY(!t->mirror()->isConnected());
                QCOMPARE(t->backend().runningSessions(), 0);
                QVERIFY(!t->panel()->mirroringSwitch()->isEnabled());
                QCOMPARE(t->panel()->state().body, B::Simulator);
                QVERIFY(t->panel()->statusDot()->pixmap().isNull());
            });
-    QTest::newRow("a run locks the switch with its own tooltip")
-        << Step([](TestMirrorPanel *t) {
-               t->ready();
-               t->vm()->runTest();
-           })
-        << Step([](TestMirrorPanel *t) {
-               QVERIFY(t->vm()->isRunning());
-               QVERIFY(!t->panel()->mirroringSwitch()->isEnabled());
-               QCOMPARE(t->panel()->mirroringSwitch()->toolTip(),
-                   QStringLiteral("Tidak dapat mengubah mirroring saat test berjalan"));
-               QVERIFY(t->mirror()->isConnected());
-           });
-    QTest::newRow("hiding the panel stops, showing it starts again")
-        << Step([](TestMirrorPanel *t) {
-               t->panel()->hide();
-               t->idle();
-               QCOMPARE(t->backend().runningSessions(), 0);
-               t->panel()->show();
-           })
-        << Step([](TestMirrorPanel *t) {
-               QVERIFY(t->mirror()->isConnected());
-               QCOMPARE(t->backend().runningSessions(), 1);
-           });
-    QTest::newRow("a picture from the device reaches the phone frame")
-        << Step([](TestMirrorPanel *t) {
-               QImage picture(39, 84, QImage::Format_RGB32);
-               picture.fill(Qt::darkCyan);
-               t->backend().lastSession()->show(picture);
-           })
-        << Step([](TestMirrorPanel *t) {
-               QCOMPARE(t->panel()->state().body, B::Live);
-               QCOMPARE(t->panel()->phoneFrame()->picture().size(), QSize(39, 84));
-               QVERIFY(t->panel()->phoneFrame()->isVisible());
-           });
+    QTest::newRow("a run locks the switch with its own tooltip") << Step([](TestMirrorPanel *t) {
+        t->ready();
+        t->vm()->runTest();
+    }) << Step([](TestMirrorPanel *t) {
+        QVERIFY(t->vm()->isRunning());
+        QVERIFY(!t->panel()->mirroringSwitch()->isEnabled());
+        QCOMPARE(t->panel()->mirroringSwitch()->toolTip(), QStringLiteral("Tidak dapat mengubah mirroring saat test berjalan"));
+        QVERIFY(t->mirror()->isConnected());
+    });
+    QTest::newRow("hiding the panel stops, showing it starts again") << Step([](TestMirrorPanel *t) {
+        t->panel()->hide();
+        t->idle();
+        QCOMPARE(t->backend().runningSessions(), 0);
+        t->panel()->show();
+    }) << Step([](TestMirrorPanel *t) {
+        QVERIFY(t->mirror()->isConnected());
+        QCOMPARE(t->backend().runningSessions(), 1);
+    });
+    QTest::newRow("a picture from the device reaches the phone frame") << Step([](TestMirrorPanel *t) {
+        QImage picture(39, 84, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        t->backend().lastSession()->show(picture);
+    }) << Step([](TestMirrorPanel *t) {
+        QCOMPARE(t->panel()->state().body, B::Live);
+        QCOMPARE(t->panel()->phoneFrame()->picture().size(), QSize(39, 84));
+        QVERIFY(t->panel()->phoneFrame()->isVisible());
+    });
     QTest::newRow("unplugged: the body says so")
-        << Step([](TestMirrorPanel *t) { t->backend().setMuxed({ kScreenB }); })
-        << Step([](TestMirrorPanel *t) {
+        << Step([](TestMirrorPanel *t) { t->backend().setMuxed({ kScreenB }); }) << Step([](TestMirrorPanel *t) {
                QCOMPARE(t->panel()->state().body, B::NotConnected);
                QCOMPARE(t->panel()->bodyTitle()->text(), QStringLiteral("Device Not Connected via USB"));
                QVERIFY(t->panel()->phoneFrame()->picture().isNull());
            });
-    QTest::newRow("refused access shows the permission body")
-        << Step([](TestMirrorPanel *t) {
-               t->backend().authorization = CaptureBackend::Authorization::Denied;
-               t->vm()->setSelectedDeviceId(QStringLiteral("BBBB"));
-           })
-        << Step([](TestMirrorPanel *t) {
-               QCOMPARE(t->panel()->state().body, B::PermissionRequired);
-               QCOMPARE(t->panel()->bodyTitle()->text(), QStringLiteral("Permission Required"));
-           });
+    QTest::newRow("refused access shows the permission body") << Step([](TestMirrorPanel *t) {
+        t->backend().authorization = CaptureBackend::Authorization::Denied;
+        t->vm()->setSelectedDeviceId(QStringLiteral("BBBB"));
+    }) << Step([](TestMirrorPanel *t) {
+        QCOMPARE(t->panel()->state().body, B::PermissionRequired);
+        QCOMPARE(t->panel()->bodyTitle()->text(), QStringLiteral("Permission Required"));
+    });
 }
 
 void TestMirrorPanel::wiring()

@@ -34,8 +34,7 @@ UsbCable::UsbCable(QString home)
     : m_home(std::move(home))
     , m_attached { kSeededPhone }
     , m_cameraAccess(QStringLiteral("authorized"))
-{
-}
+{ }
 
 bool UsbCable::load(QString *error)
 {

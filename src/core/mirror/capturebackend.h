@@ -27,8 +27,7 @@ public:
 
     explicit CaptureBackend(QObject *parent = nullptr)
         : QObject(parent)
-    {
-    }
+    { }
 
     // Lets screen-capture devices (an iPhone's screen) be listed; the
     // platform's status code, 0 on success. Called once, before any listing.

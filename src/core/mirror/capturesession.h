@@ -19,8 +19,7 @@ class CaptureSession : public QObject
 public:
     explicit CaptureSession(QObject *parent = nullptr)
         : QObject(parent)
-    {
-    }
+    { }
 
     // The uniqueID of the captured device.
     virtual QString deviceUniqueID() const = 0;

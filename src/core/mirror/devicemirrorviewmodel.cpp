@@ -19,8 +19,8 @@ DeviceMirrorViewModel::DeviceMirrorViewModel(CaptureBackend *backend, QObject *p
         qCInfo(lcDevice, "Failed to enable screen capture devices (CoreMediaIO error: %d)", status);
     // The connection ends with this object: the observation never reaches a
     // controller that is gone.
-    QObject::connect(m_backend, &CaptureBackend::observedDevicesChanged, this,
-        &DeviceMirrorViewModel::handleDeviceListChange, Qt::QueuedConnection);
+    QObject::connect(m_backend, &CaptureBackend::observedDevicesChanged, this, &DeviceMirrorViewModel::handleDeviceListChange,
+        Qt::QueuedConnection);
     m_backend->startObserving();
 }
 
@@ -69,7 +69,8 @@ void DeviceMirrorViewModel::requestAccessAndConnect()
         break;
     case CaptureBackend::Authorization::Restricted:
     case CaptureBackend::Authorization::Denied:
-        QMetaObject::invokeMethod(this, [this] { setPermissionError(true); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { setPermissionError(true); }, Qt::QueuedConnection);
         break;
     case CaptureBackend::Authorization::NotDetermined: {
         const QPointer<DeviceMirrorViewModel> self(this);
@@ -152,9 +153,10 @@ void DeviceMirrorViewModel::connectDevice(const CaptureDeviceInfo &device)
             session->startRunning();
             // The session goes back with the call, so its last owner lets
             // go of it on the main thread.
-            BackgroundTask::postToMain(self, [session = std::move(session), device, generation](DeviceMirrorViewModel *vm) mutable {
-                vm->publish(std::move(session), device, generation);
-            });
+            BackgroundTask::postToMain(
+                self, [session = std::move(session), device, generation](DeviceMirrorViewModel *vm) mutable {
+                    vm->publish(std::move(session), device, generation);
+                });
         },
         BackgroundTask::kUserInitiated);
 }

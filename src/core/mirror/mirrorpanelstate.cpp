@@ -72,15 +72,16 @@ QString MirrorPanelState::bodyMessage(Body body)
         return QCoreApplication::translate("DeviceMirrorView", "Mirroring not supported for simulators.");
     case Body::Disabled:
         return QCoreApplication::translate("DeviceMirrorView",
-            "Turn on the toggle to mirror the device screen.\nRequires USB cable \u2014 wireless/network devices are not supported.");
+            "Turn on the toggle to mirror the device screen.\nRequires USB cable \u2014 wireless/network devices are not "
+            "supported.");
     case Body::PermissionRequired:
         return QCoreApplication::translate(
             "DeviceMirrorView", "Please allow Camera / Screen Recording access in System Settings to mirror device screen.");
     case Body::Live:
         return {};
     case Body::NotConnected:
-        return QCoreApplication::translate(
-            "DeviceMirrorView", "Mirroring requires a physical USB cable.\nDevice detected via Wi-Fi/network cannot be mirrored.");
+        return QCoreApplication::translate("DeviceMirrorView",
+            "Mirroring requires a physical USB cable.\nDevice detected via Wi-Fi/network cannot be mirrored.");
     }
     return {};
 }

@@ -8,12 +8,12 @@
 #include "settings/settingsstore.h"
 #include "symbolicons.h"
 
-#include <QHideEvent>
-#include <QShowEvent>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 

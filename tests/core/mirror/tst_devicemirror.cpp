@@ -14,7 +14,8 @@ namespace {
 
 // The lab's phones as the platform lists their screens.
 const QString kUdid = QStringLiteral("00008130-001E39811A12001C");
-const CaptureDeviceInfo kPhone { QStringLiteral("usb-00008130001E39811A12001C-screen"), QStringLiteral("QA Lab\u2019s iPhone 15 Pro") };
+const CaptureDeviceInfo kPhone { QStringLiteral("usb-00008130001E39811A12001C-screen"),
+    QStringLiteral("QA Lab\u2019s iPhone 15 Pro") };
 const CaptureDeviceInfo kRina { QStringLiteral("usb-00008110000A1C2E0E91801E-screen"), QStringLiteral("iPhone 14 Rina") };
 const CaptureDeviceInfo kCamera { QStringLiteral("0x1420000005ac8600"), QStringLiteral("FaceTime HD Camera") };
 
@@ -81,20 +82,21 @@ void TestDeviceMirror::matching_data()
     QTest::newRow("udid lower case, id upper case") << id << kUdid.toLower() << "-" << 0 << int(MatchKind::ByUdid);
     QTest::newRow("id lower case, udid upper case") << id.toLower() << kUdid << "-" << 0 << int(MatchKind::ByUdid);
     QTest::newRow("extra characters around the id") << "usb-" + id + "-screen" << kUdid << "-" << 0 << int(MatchKind::ByUdid);
-    QTest::newRow("hyphens inside the device id") << "0000-8130-001E-3981-1A12-001C" << kUdid << "-" << 0
-                                                  << int(MatchKind::ByUdid);
-    QTest::newRow("other id, name in another case") << "abc|qa lab iphone" << kUdid << "QA Lab iPhone" << 0
-                                                    << int(MatchKind::ByName);
-    QTest::newRow("name with a trailing space does not match") << "abc|QA Lab iPhone " << kUdid << "QA Lab iPhone" << -1
-                                                               << int(MatchKind::None);
+    QTest::newRow("hyphens inside the device id")
+        << "0000-8130-001E-3981-1A12-001C" << kUdid << "-" << 0 << int(MatchKind::ByUdid);
+    QTest::newRow("other id, name in another case")
+        << "abc|qa lab iphone" << kUdid << "QA Lab iPhone" << 0 << int(MatchKind::ByName);
+    QTest::newRow("name with a trailing space does not match")
+        << "abc|QA Lab iPhone " << kUdid << "QA Lab iPhone" << -1 << int(MatchKind::None);
     QTest::newRow("no name: only the id counts") << "abc|QA Lab iPhone" << kUdid << "-" << -1 << int(MatchKind::None);
     QTest::newRow("empty name: only the id counts") << "abc|" << kUdid << "" << -1 << int(MatchKind::None);
     QTest::newRow("earlier name match wins over a later udid match")
         << "abc|Phone;" + id + "|Other" << kUdid << "phone" << 0 << int(MatchKind::ByName);
-    QTest::newRow("later udid match after a stranger") << "abc|Camera;" + id + "|Other" << kUdid << "phone" << 1
-                                                       << int(MatchKind::ByUdid);
+    QTest::newRow("later udid match after a stranger")
+        << "abc|Camera;" + id + "|Other" << kUdid << "phone" << 1 << int(MatchKind::ByUdid);
     QTest::newRow("part of the udid is not a match") << "00008130001E" << kUdid << "-" << -1 << int(MatchKind::None);
-    QTest::newRow("empty target matches nothing") << id << "" << "-" << -1 << int(MatchKind::None);
+    QTest::newRow("empty target matches nothing") << id << ""
+                                                  << "-" << -1 << int(MatchKind::None);
 }
 
 void TestDeviceMirror::matching()
@@ -127,27 +129,36 @@ void TestDeviceMirror::panelState_data()
 
     using B = MirrorPanelState::Body;
     using D = MirrorPanelState::Dot;
-    QTest::newRow("nothing selected") << "" << "" << int(B::NotConnected) << int(D::Orange) << true << "Device Mirroring" << false;
-    QTest::newRow("searching a phone") << "" << "iPhone" << int(B::NotConnected) << int(D::Orange) << true
-                                       << "Device Mirroring: iPhone" << false;
-    QTest::newRow("connected") << "connected,session" << "iPhone" << int(B::Live) << int(D::Green) << true
-                               << "Device Mirroring: iPhone" << false;
-    QTest::newRow("connected without a session") << "connected" << "iPhone" << int(B::NotConnected) << int(D::Green) << true
-                                                 << "Device Mirroring: iPhone" << false;
-    QTest::newRow("simulator") << "sim" << "iPhone 16 Sim" << int(B::Simulator) << int(D::None) << false
+    QTest::newRow("nothing selected") << ""
+                                      << "" << int(B::NotConnected) << int(D::Orange) << true << "Device Mirroring" << false;
+    QTest::newRow("searching a phone") << ""
+                                       << "iPhone" << int(B::NotConnected) << int(D::Orange) << true << "Device Mirroring: iPhone"
+                                       << false;
+    QTest::newRow("connected") << "connected,session"
+                               << "iPhone" << int(B::Live) << int(D::Green) << true << "Device Mirroring: iPhone" << false;
+    QTest::newRow("connected without a session")
+        << "connected"
+        << "iPhone" << int(B::NotConnected) << int(D::Green) << true << "Device Mirroring: iPhone" << false;
+    QTest::newRow("simulator") << "sim"
+                               << "iPhone 16 Sim" << int(B::Simulator) << int(D::None) << false
                                << "Device Mirroring: iPhone 16 Sim" << false;
-    QTest::newRow("simulator with mirroring off") << "sim,off" << "S" << int(B::Simulator) << int(D::None) << false
-                                                  << "Device Mirroring: S" << false;
-    QTest::newRow("switched off") << "off" << "iPhone" << int(B::Disabled) << int(D::None) << true
-                                  << "Device Mirroring: iPhone" << false;
-    QTest::newRow("refused access") << "denied" << "iPhone" << int(B::PermissionRequired) << int(D::Orange) << true
+    QTest::newRow("simulator with mirroring off")
+        << "sim,off"
+        << "S" << int(B::Simulator) << int(D::None) << false << "Device Mirroring: S" << false;
+    QTest::newRow("switched off") << "off"
+                                  << "iPhone" << int(B::Disabled) << int(D::None) << true << "Device Mirroring: iPhone" << false;
+    QTest::newRow("refused access") << "denied"
+                                    << "iPhone" << int(B::PermissionRequired) << int(D::Orange) << true
                                     << "Device Mirroring: iPhone" << false;
-    QTest::newRow("refused access, switched off") << "denied,off" << "iPhone" << int(B::Disabled) << int(D::None) << true
-                                                  << "Device Mirroring: iPhone" << false;
-    QTest::newRow("refusal outranks a live picture") << "denied,connected,session" << "iPhone" << int(B::PermissionRequired)
-                                                     << int(D::Green) << true << "Device Mirroring: iPhone" << false;
-    QTest::newRow("running: switch locked") << "running,connected,session" << "iPhone" << int(B::Live) << int(D::Green)
-                                            << false << "Device Mirroring: iPhone" << true;
+    QTest::newRow("refused access, switched off")
+        << "denied,off"
+        << "iPhone" << int(B::Disabled) << int(D::None) << true << "Device Mirroring: iPhone" << false;
+    QTest::newRow("refusal outranks a live picture")
+        << "denied,connected,session"
+        << "iPhone" << int(B::PermissionRequired) << int(D::Green) << true << "Device Mirroring: iPhone" << false;
+    QTest::newRow("running: switch locked") << "running,connected,session"
+                                            << "iPhone" << int(B::Live) << int(D::Green) << false << "Device Mirroring: iPhone"
+                                            << true;
 }
 
 void TestDeviceMirror::panelState()
@@ -186,16 +197,22 @@ void TestDeviceMirror::triggers_data()
 
     using A = MirrorTriggers::Action;
     QTest::newRow("shown with a phone") << "shown" << kUdid << false << true << int(A::Start);
-    QTest::newRow("shown with nothing selected") << "shown" << "" << false << true << int(A::None);
-    QTest::newRow("shown with a simulator") << "shown" << "SIM" << true << true << int(A::None);
+    QTest::newRow("shown with nothing selected") << "shown"
+                                                 << "" << false << true << int(A::None);
+    QTest::newRow("shown with a simulator") << "shown"
+                                            << "SIM" << true << true << int(A::None);
     QTest::newRow("shown with mirroring off") << "shown" << kUdid << false << false << int(A::None);
     QTest::newRow("device changed to a phone") << "device" << kUdid << false << true << int(A::Start);
-    QTest::newRow("device changed to nothing") << "device" << "" << false << true << int(A::Start);
-    QTest::newRow("device changed to a simulator") << "device" << "SIM" << true << true << int(A::Stop);
+    QTest::newRow("device changed to nothing") << "device"
+                                               << "" << false << true << int(A::Start);
+    QTest::newRow("device changed to a simulator") << "device"
+                                                   << "SIM" << true << true << int(A::Stop);
     QTest::newRow("device changed, mirroring off") << "device" << kUdid << false << false << int(A::Stop);
     QTest::newRow("switched on with a phone") << "enabled" << kUdid << false << true << int(A::Start);
-    QTest::newRow("switched on with nothing") << "enabled" << "" << false << true << int(A::None);
-    QTest::newRow("switched on with a simulator") << "enabled" << "SIM" << true << true << int(A::None);
+    QTest::newRow("switched on with nothing") << "enabled"
+                                              << "" << false << true << int(A::None);
+    QTest::newRow("switched on with a simulator") << "enabled"
+                                                  << "SIM" << true << true << int(A::None);
     QTest::newRow("switched off") << "enabled" << kUdid << false << false << int(A::Stop);
 }
 
@@ -208,7 +225,7 @@ void TestDeviceMirror::triggers()
     QFETCH(int, action);
     const MirrorTriggers::Selection now { deviceId, isSimulator, enabled };
     const MirrorTriggers::Action got = event == QLatin1String("shown") ? MirrorTriggers::onShown(now)
-        : event == QLatin1String("device")                            ? MirrorTriggers::onDeviceChanged(now)
+        : event == QLatin1String("device")                             ? MirrorTriggers::onDeviceChanged(now)
                                                                        : MirrorTriggers::onMirroringEnabledChanged(now);
     QCOMPARE(int(got), action);
 }
@@ -234,14 +251,12 @@ void TestDeviceMirror::controller_data()
     QTest::addColumn<QString>("log"); // a line the Device log must hold
 
     const QString start = QStringLiteral("start:") + kUdid + QStringLiteral("|QA Lab\u2019s iPhone 15 Pro");
-    QTest::newRow("connects to the matching device")
-        << "muxed:camera,phone;settle;" + start + ";settle" << true << "phone" << kUdid << false << 1 << 1
-        << "DeviceMirrorViewModel: Matched by UDID!";
-    QTest::newRow("empty target: nothing starts") << "muxed:phone;settle;start:|;settle" << false << "" << "none" << false << 0
-                                                  << 0 << "";
-    QTest::newRow("no devices at all keeps the target")
-        << "settle;" + start + ";settle" << false << "" << kUdid << false << 0 << 0
-        << "DeviceMirrorViewModel: No external devices found at all.";
+    QTest::newRow("connects to the matching device") << "muxed:camera,phone;settle;" + start + ";settle" << true << "phone"
+                                                     << kUdid << false << 1 << 1 << "DeviceMirrorViewModel: Matched by UDID!";
+    QTest::newRow("empty target: nothing starts") << "muxed:phone;settle;start:|;settle" << false << ""
+                                                  << "none" << false << 0 << 0 << "";
+    QTest::newRow("no devices at all keeps the target") << "settle;" + start + ";settle" << false << "" << kUdid << false << 0
+                                                        << 0 << "DeviceMirrorViewModel: No external devices found at all.";
     QTest::newRow("no match names a missing name as nil")
         << "muxed:camera;settle;start:" + kUdid + ";settle" << false << "" << kUdid << false << 0 << 0
         << "DeviceMirrorViewModel: No match found for UDID: " + kUdid + " or Name: nil";
@@ -260,10 +275,11 @@ void TestDeviceMirror::controller_data()
     QTest::newRow("found only in the video list: gone at the next muxed change")
         << "video:phone;settle;" + start + ";settle;muxed:camera;settle" << false << "" << kUdid << false << 1 << 0
         << "DeviceMirrorViewModel: Current device disappeared!";
-    QTest::newRow("video list device connects") << "video:phone;settle;" + start + ";settle" << true << "phone" << kUdid
-                                                << false << 1 << 1 << "";
+    QTest::newRow("video list device connects")
+        << "video:phone;settle;" + start + ";settle" << true << "phone" << kUdid << false << 1 << 1 << "";
     QTest::newRow("stop ends the capture and forgets the target")
-        << "muxed:phone;settle;" + start + ";settle;stop;settle" << false << "" << "none" << false << 1 << 0 << "";
+        << "muxed:phone;settle;" + start + ";settle;stop;settle" << false << ""
+        << "none" << false << 1 << 0 << "";
     QTest::newRow("switched off and on again starts a new capture")
         << "muxed:phone;settle;" + start + ";settle;stop;" + start + ";settle" << true << "phone" << kUdid << false << 2 << 1
         << "";
@@ -274,12 +290,12 @@ void TestDeviceMirror::controller_data()
     QTest::newRow("access given while searching: the next list change connects")
         << "auth:denied;settle;" + start + ";settle;auth:granted;muxed:phone;settle" << true << "phone" << kUdid << false << 1
         << 1 << "";
-    QTest::newRow("restricted access sets the error") << "muxed:phone;auth:restricted;settle;" + start + ";settle" << false
-                                                      << "" << kUdid << true << 0 << 0 << "";
-    QTest::newRow("refused when asked sets the error") << "muxed:phone;auth:ask-no;settle;" + start + ";settle" << false << ""
-                                                       << kUdid << true << 0 << 0 << "";
-    QTest::newRow("granted when asked connects") << "muxed:phone;auth:ask-yes;settle;" + start + ";settle" << true << "phone"
-                                                 << kUdid << false << 1 << 1 << "";
+    QTest::newRow("restricted access sets the error")
+        << "muxed:phone;auth:restricted;settle;" + start + ";settle" << false << "" << kUdid << true << 0 << 0 << "";
+    QTest::newRow("refused when asked sets the error")
+        << "muxed:phone;auth:ask-no;settle;" + start + ";settle" << false << "" << kUdid << true << 0 << 0 << "";
+    QTest::newRow("granted when asked connects")
+        << "muxed:phone;auth:ask-yes;settle;" + start + ";settle" << true << "phone" << kUdid << false << 1 << 1 << "";
     QTest::newRow("the error stays through a stop and a failed search")
         << "muxed:camera;auth:denied;settle;" + start + ";settle;stop;settle;auth:granted;" + start + ";settle" << false << ""
         << kUdid << true << 0 << 0 << "";
@@ -287,19 +303,20 @@ void TestDeviceMirror::controller_data()
         << "muxed:phone;auth:denied;settle;" + start + ";settle;auth:granted;" + start + ";settle" << true << "phone" << kUdid
         << false << 1 << 1 << "";
     QTest::newRow("an input that cannot be made clears the target")
-        << "muxed:phone;broken:phone;settle;" + start + ";settle" << false << "" << "none" << false << 0 << 0
-        << "Error connecting to device: Cannot use QA Lab\u2019s iPhone 15 Pro";
+        << "muxed:phone;broken:phone;settle;" + start + ";settle" << false << ""
+        << "none" << false << 0 << 0 << "Error connecting to device: Cannot use QA Lab\u2019s iPhone 15 Pro";
     QTest::newRow("stopped while starting: the capture is not shown")
-        << "muxed:phone;settle;hold;" + start + ";stop;release;settle" << false << "" << "none" << false << 1 << 0 << "";
+        << "muxed:phone;settle;hold;" + start + ";stop;release;settle" << false << ""
+        << "none" << false << 1 << 0 << "";
     QTest::newRow("list change while starting starts no second capture")
         << "muxed:phone;settle;hold;" + start + ";muxed:phone,camera;settle;muxed:phone;release;settle" << true << "phone"
         << kUdid << false << 1 << 1 << "";
     QTest::newRow("another device while starting: only the last is shown")
         << "muxed:phone,rina;settle;hold;" + start + ";start:00008110-000A1C2E0E91801E|iPhone 14 Rina;release;settle" << true
-        << "rina" << "00008110-000A1C2E0E91801E" << false << 2 << 1 << "";
+        << "rina"
+        << "00008110-000A1C2E0E91801E" << false << 2 << 1 << "";
     QTest::newRow("a capture of another device replaces and stops the first")
-        << "muxed:phone,rina;settle;" + start + ";settle;connect:rina;settle" << true << "rina" << kUdid << false << 2 << 1
-        << "";
+        << "muxed:phone,rina;settle;" + start + ";settle;connect:rina;settle" << true << "rina" << kUdid << false << 2 << 1 << "";
 }
 
 void TestDeviceMirror::controller()
@@ -327,9 +344,9 @@ void TestDeviceMirror::controller()
         } else if (step.startsWith(QLatin1String("auth:"))) {
             using A = CaptureBackend::Authorization;
             backend.authorization = arg == QLatin1String("denied") ? A::Denied
-                : arg == QLatin1String("restricted")                ? A::Restricted
-                : arg.startsWith(QLatin1String("ask"))              ? A::NotDetermined
-                                                                    : A::Authorized;
+                : arg == QLatin1String("restricted")               ? A::Restricted
+                : arg.startsWith(QLatin1String("ask"))             ? A::NotDetermined
+                                                                   : A::Authorized;
             backend.grantsAccess = arg == QLatin1String("ask-yes");
         } else if (step.startsWith(QLatin1String("start:"))) {
             vm.setTarget(arg.section(u'|', 0, 0), arg.section(u'|', 1));
