@@ -9,12 +9,14 @@
 #include "workspace/stretchablepicker.h"
 #include "workspace/workspacetreeview.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace E2e;
 
@@ -122,6 +124,23 @@ void TestMirrorE2e::mirrorsTheLabPhone()
     QCOMPARE(sim({ QStringLiteral("usb"), QStringLiteral("attach"), kDevice }), 0);
     QTRY_COMPARE(panel->state().body, MirrorPanelState::Body::Live);
     QVERIFY(!panel->phoneFrame()->picture().isNull());
+
+    // The toggle at the tab bar's end hides the panel, which stops the
+    // capture, and shows it again, which starts a new one.
+    // (On macOS it is the toolbar's button.)
+    auto *toggle = window.findChild<QToolButton *>(QStringLiteral("mirrorToggle"));
+    const auto press = [&] {
+        if (toggle)
+            QTest::mouseClick(toggle, Qt::LeftButton);
+        else
+            window.mirrorAction()->trigger();
+    };
+    press();
+    QVERIFY(!panel->isVisible());
+    QVERIFY(!panel->viewModel()->isConnected());
+    press();
+    QVERIFY(panel->isVisible());
+    QTRY_COMPARE(panel->state().body, MirrorPanelState::Body::Live);
 }
 
 QTEST_MAIN(TestMirrorE2e)
