@@ -61,7 +61,7 @@ kestrune_enter_demo() {
     } > "$runner"
     chmod +x "$runner"
     if [[ ! -f "$settings" ]]; then
-        printf '[General]\nhasCompletedSetup=true\nisMirroringEnabled=false\nappleTeamID=K7QX2M9R4T\n' > "$settings"
+        printf '[General]\nhasCompletedSetup=true\nisMirroringEnabled=true\nappleTeamID=K7QX2M9R4T\n' > "$settings"
         printf 'maestroRunnerPath=%s\nreportsOutputDirectory=%s\n' "$(kestrune_ini_quote "$runner")" \
             "$(kestrune_ini_quote "$demo_dir/reports")" >> "$settings"
     else

@@ -20,7 +20,7 @@ done
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" "$root/build"
 app="$root/build/src/app/kestrune"
-[[ -x "$app" ]] || app="$root/build/src/app/kestrune.app/Contents/MacOS/kestrune"
+[[ -x "$app" ]] || app="$root/build/src/app/Kestrune.app/Contents/MacOS/Kestrune"
 
 if [[ "$(kestrune_choose_demo)" == "1" ]]; then
     kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"

@@ -3,17 +3,20 @@
 # virtual X server, clicked through with xdotool as a user would:
 #   <out>/empty-<size>-<theme>.png     the first window, no workspace
 #   <out>/selected-<size>-<theme>.png  the demo workspace, a flow and an env file chosen
-#   <out>/running-<size>-<theme>.png   a run in progress
+#   <out>/running-<size>-<theme>.png   a run in progress (the mirror panel shows the lab phone's screen)
 #   <out>/hierarchy-<size>-<theme>.png a UI hierarchy fetch
 #   <out>/viewer-<size>-<theme>.png    the flow viewer on login.yaml
 #   <out>/network-<size>-<theme>.png   the run's traffic with a search typed
 #   <out>/detail-popup-<size>-<theme>.png  the whole screen with the detail of a JSON response open
 #   <out>/history-empty-<size>-<theme>.png  the History tab before any run
 #   <out>/history-<size>-<theme>.png   a dozen runs (scripts/history-runs.sh), two selected
+#   <out>/mirror-<state>-<size>-<theme>.png  the mirror panel's other bodies: the phone's
+#       screen before a run (connected), cable pulled (unplugged), camera access refused
+#       (permission), mirroring switched off (disabled), a simulator chosen (simulator)
 # for 1280x800 and 800x500, light (the platform style) and dark (Fusion with a
 # dark palette, `--dark`). Needs xvfb-run, xdotool, ImageMagick's import and
 # a build in build/.
-# Usage: [KESTRUNE_SHOTS=history] scripts/screenshots.sh [out-dir]
+# Usage: [KESTRUNE_SHOTS=history|mirror] scripts/screenshots.sh [out-dir]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build/screenshots}"
@@ -81,9 +84,10 @@ shot() {
     echo "screenshots: $out/$name-$size-$theme.png" >&2
 }
 
-# KESTRUNE_SHOTS=history takes only the History tab's pictures.
+# KESTRUNE_SHOTS=history or =mirror takes only those pictures.
+wanted() { [[ "${KESTRUNE_SHOTS:-all}" == all || "${KESTRUNE_SHOTS}" == "$1" ]]; }
 for theme in light dark; do
-    [[ "${KESTRUNE_SHOTS:-all}" == history ]] && break
+    wanted workspace || break
     for size in 1280x800 800x500; do
         shot empty "$size" "$theme" 1500
         # Rows of the demo tree: env_uat.yaml is the fourth, login.yaml the fifth.
@@ -112,13 +116,50 @@ XDG_DATA_HOME="$(mktemp -d)"
 kestrune_enter_demo "$root/build/tools/sim/kestrune-sim"
 history_tab=140,45
 for theme in light dark; do
+    wanted history || break
     for size in 1280x800 800x500; do
         shot history-empty "$size" "$theme" 4000 "$history_tab"
     done
 done
 "$root/scripts/history-runs.sh" "$XDG_DATA_HOME/kestrune-demo/reports"
 for theme in light dark; do
+    wanted history || break
     for size in 1280x800 800x500; do
         shot history "$size" "$theme" 6000 "$history_tab" wait:1 400,194 ctrl:400,314
+    done
+done
+
+# The mirror panel's states, set up on the lab's USB side and in the settings.
+sim="$root/build/tools/sim/kestrune-sim"
+phone=00008130-001E39811A12001C
+settings="$KESTRUNE_SETTINGS_FILE"
+set_mirroring() {
+    local line out=()
+    while IFS= read -r line; do
+        [[ "$line" == isMirroringEnabled=* ]] && line="isMirroringEnabled=$1"
+        out+=("$line")
+    done < "$settings"
+    printf '%s\n' "${out[@]}" > "$settings"
+}
+for theme in light dark; do
+    wanted mirror || break
+    for size in 1280x800 800x500; do
+        # A narrow window starts without the panel: its toggle at the tab
+        # bar's end shows it. The device list's place in the header, and
+        # the simulator at its end.
+        picker=675,110
+        show=()
+        if [[ "$size" == 800x500 ]]; then picker=420,110; show=(776,40); fi
+        shot mirror-connected "$size" "$theme" 4000 ${show[@]+"${show[@]}"}
+        "$sim" usb detach "$phone"
+        shot mirror-unplugged "$size" "$theme" 4000 ${show[@]+"${show[@]}"}
+        "$sim" usb attach "$phone"
+        "$sim" usb access denied
+        shot mirror-permission "$size" "$theme" 4000 ${show[@]+"${show[@]}"}
+        "$sim" usb access authorized
+        set_mirroring false
+        shot mirror-disabled "$size" "$theme" 4000 ${show[@]+"${show[@]}"}
+        set_mirroring true
+        shot mirror-simulator "$size" "$theme" 7000 ${show[@]+"${show[@]}"} "$picker" key:End key:Return
     done
 done

@@ -1,6 +1,9 @@
 #include "mainwindow.h"
 
 #include "console/consolepanel.h"
+#include "mirror/capturebackend.h"
+#include "mirror/capturebackends.h"
+#include "mirror/devicemirrorview.h"
 #include "devices/devicedetector.h"
 #include "history/historyview.h"
 #include "network/networktrafficview.h"
@@ -34,6 +37,9 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The narrowest window that starts with the mirror panel shown.
+constexpr int kMirrorRoomWidth = 1000;
 
 // Stands in for a screen that is not built yet.
 QWidget *placeholder(const QString &symbol, const QString &title, QWidget *parent)
@@ -82,6 +88,7 @@ std::shared_ptr<ReportManager> desktopReportManager()
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , m_executor(std::make_unique<CommandExecutor>())
+    , m_captureBackend(CaptureBackends::create())
     , m_runner(std::make_unique<RunnerViewModel>(
           std::make_shared<DeviceDetector>(), m_executor.get(), desktopReportManager()))
 {
@@ -189,18 +196,12 @@ QWidget *MainWindow::buildWorkspaceScreen()
     centreLayout->addWidget(m_console, 1);
     m_splitter->addWidget(centre);
 
-    // The mirrored device screen's place; the panel itself is not built yet.
-    m_mirrorPanel = new QWidget(m_splitter);
-    m_mirrorPanel->setObjectName(QStringLiteral("mirrorPanel"));
+    // The mirrored device screen, shown from the start; the toolbar's
+    // toggle hides and shows it.
+    m_mirrorPanel = new DeviceMirrorView(m_runner.get(), m_captureBackend.get(), m_splitter);
     m_mirrorPanel->setMinimumWidth(250);
     m_mirrorPanel->setMaximumWidth(400);
-    auto *mirrorLayout = new QVBoxLayout(m_mirrorPanel);
-    auto *mirrorNote = new QLabel(tr("Device Mirroring"), m_mirrorPanel);
-    mirrorNote->setAlignment(Qt::AlignCenter);
-    mirrorNote->setForegroundRole(QPalette::PlaceholderText);
-    mirrorLayout->addWidget(mirrorNote);
     m_splitter->addWidget(m_mirrorPanel);
-    m_mirrorPanel->hide();
 
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
@@ -346,6 +347,16 @@ void MainWindow::presentOnboardingIfNeeded()
     // Nothing is stored and no question is asked: setup is not complete.
     connect(m_onboarding, &OnboardingView::quitRequested, qApp, [] { QCoreApplication::exit(0); });
     m_onboarding->open();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The mirror panel starts shown where the window has room for it beside
+    // the tree and the console; a narrow window starts without it (the
+    // toolbar's toggle shows it).
+    if (!std::exchange(m_mirrorPlaced, true) && width() < kMirrorRoomWidth)
+        m_mirrorAction->setChecked(false);
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -4,11 +4,13 @@
 
 #include <memory>
 
+class CaptureBackend;
 class CommandExecutor;
 class ConfigHeaderView;
 class ConsolePanel;
-class OnboardingView;
+class DeviceMirrorView;
 class HistoryView;
+class OnboardingView;
 class QAction;
 class QLabel;
 class QSplitter;
@@ -20,7 +22,8 @@ class WorkspaceTreeView;
 // The one main window: the "Workspace", "History" and "Settings" tabs over a
 // divider and a one-line footer with the product name and version, a menu
 // bar and a toolbar. The workspace tab is a splitter: the workspace tree,
-// then the run configuration header over the console. The window creates
+// then the run configuration header over the console, then the device
+// mirroring panel. The window creates
 // the run controller once, with the real device, process and report
 // services, and keeps it (and any run in progress) for its lifetime. Its
 // object name "MainWindow" is the identifier the quit and close policy looks
@@ -44,7 +47,7 @@ public:
     ConsolePanel *consoleArea() const { return m_console; }
     HistoryView *history() const { return m_history; }
     QSplitter *splitter() const { return m_splitter; }
-    QWidget *mirrorPanel() const { return m_mirrorPanel; }
+    DeviceMirrorView *mirrorPanel() const { return m_mirrorPanel; }
     SettingsView *settingsScreen() const { return m_settings; }
     // The onboarding sheet while it is shown, else nullptr.
     OnboardingView *onboarding() const { return m_onboarding; }
@@ -67,6 +70,7 @@ public Q_SLOTS:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QWidget *buildWorkspaceScreen();
@@ -76,6 +80,8 @@ private:
 
     // The executor outlives the controller that uses it.
     std::unique_ptr<CommandExecutor> m_executor;
+    // The mirror panel's capture; outlives the panel (the central widget).
+    std::unique_ptr<CaptureBackend> m_captureBackend;
     std::unique_ptr<RunnerViewModel> m_runner;
 
     QTabWidget *m_tabs = nullptr;
@@ -85,7 +91,7 @@ private:
     ConfigHeaderView *m_header = nullptr;
     ConsolePanel *m_console = nullptr;
     HistoryView *m_history = nullptr;
-    QWidget *m_mirrorPanel = nullptr;
+    DeviceMirrorView *m_mirrorPanel = nullptr;
     SettingsView *m_settings = nullptr;
     OnboardingView *m_onboarding = nullptr;
 
@@ -96,4 +102,5 @@ private:
     QAction *m_focusFilterAction = nullptr;
     QAction *m_hierarchyAction = nullptr;
     QAction *m_mirrorAction = nullptr;
+    bool m_mirrorPlaced = false;
 };

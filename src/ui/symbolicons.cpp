@@ -49,6 +49,11 @@ constexpr std::array kEntries {
     SymbolIcons::Entry { "questionmark.circle.fill", "dialog-question", ":/icons/questionmark.circle.fill.svg" },
     SymbolIcons::Entry { "tray", "mail-folder-inbox", ":/icons/tray.svg" },
     SymbolIcons::Entry { "safari", "web-browser", ":/icons/safari.svg" },
+    // Device mirroring panel.
+    SymbolIcons::Entry { "desktopcomputer", "computer", ":/icons/desktopcomputer.svg" },
+    SymbolIcons::Entry { "eye.slash", "view-hidden", ":/icons/eye.slash.svg" },
+    SymbolIcons::Entry { "lock.shield", "security-medium", ":/icons/lock.shield.svg" },
+    SymbolIcons::Entry { "cable.connector.slash", "network-wired-disconnected", ":/icons/cable.connector.slash.svg" },
 };
 
 // Our SVGs draw their neutral parts in this grey; it is replaced by a colour

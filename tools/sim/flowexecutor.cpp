@@ -244,6 +244,8 @@ qint64 FlowExecutor::jitter(qint64 baseMs, const QString &salt)
 
 bool FlowExecutor::spend(qint64 ms, const QStringList &events, const QString &appId)
 {
+    if (m_screenShown)
+        m_screenShown(m_screen);
     const QByteArray hash
         = QCryptographicHash::hash(QByteArray(QByteArray::number(ms) + m_flowKey.toUtf8()), QCryptographicHash::Md5);
     // The sub-millisecond part; every so often it is zero at some digits, as real clocks are.

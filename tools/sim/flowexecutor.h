@@ -37,6 +37,9 @@ public:
     // Called after every finished top-level command (the report is rewritten then).
     void setProgressCallback(std::function<void(const FlowRecord &)> callback) { m_progress = std::move(callback); }
 
+    // Called as each step's effect shows on the screen.
+    void setScreenCallback(std::function<void(const SimScreen &)> callback) { m_screenShown = std::move(callback); }
+
     FlowRecord run(const FlowFile &flow, int index);
 
     bool interrupted() const { return m_interrupted; }
@@ -72,6 +75,7 @@ private:
     Options m_options;
     std::function<NetfoxWriter *(const QString &)> m_logger;
     std::function<void(const FlowRecord &)> m_progress;
+    std::function<void(const SimScreen &)> m_screenShown;
     QString m_flowKey;
     bool m_interrupted = false;
     bool m_firstCommand = true;

@@ -7,6 +7,7 @@
 #include "runnerrole.h"
 #include "securityrole.h"
 #include "simoutput.h"
+#include "usbcable.h"
 #include "xcrunroles.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,10 @@ As the runner:
   kestrune-sim --platform ios [--team-id T] --device UDID [-e K=V ...] [--artifacts on-failure]
                [--output DIR] FLOW.yaml [FLOW.yaml ...]
   kestrune-sim --platform ios [--team-id T] --device UDID hierarchy --compact
+The lab's USB cables (what the application's screen mirroring sees):
+  kestrune-sim usb attach|detach UDID
+  kestrune-sim usb access authorized|denied|restricted|notDetermined
+  kestrune-sim usb list
 
 Environment: KESTRUNE_SIM_HOME (the lab's state), KESTRUNE_SIM_SPEED (human, fast, instant or a factor).
 )";
@@ -59,6 +64,9 @@ int main(int argc, char *argv[])
         SimOutput::err(QStringLiteral("Error: ") + error + u'\n');
         return 1;
     }
+    UsbCable::ensureSeeded(lab);
+    if (UsbCable::handles(args))
+        return UsbCable::run(args, lab);
     if (XcrunRoles::handles(args)) {
         SimOutput::err(SimOutput::headerLine());
         return XcrunRoles::run(args, lab);

@@ -67,9 +67,7 @@ struct Canvas
     }
 };
 
-constexpr int kScale = 5;
-
-void paint(Canvas &canvas, const SimElement &e)
+void paint(Canvas &canvas, const SimElement &e, int scale)
 {
     quint32 colour = 0;
     if (e.type == QLatin1String("NavigationBar") || e.type == QLatin1String("TabBar"))
@@ -85,14 +83,14 @@ void paint(Canvas &canvas, const SimElement &e)
     else if (e.type == QLatin1String("Cell") || e.type == QLatin1String("Icon"))
         colour = e.selected ? 0xD0E6F7 : 0xEFEFF4;
     if (colour) {
-        const int x = e.x / kScale, y = e.y / kScale;
-        int w = std::max(1, e.width / kScale), h = std::max(1, e.height / kScale);
+        const int x = e.x / scale, y = e.y / scale;
+        int w = std::max(1, e.width / scale), h = std::max(1, e.height / scale);
         if (e.type == QLatin1String("StaticText"))
             h = std::max(1, h / 2); // a text line, not its whole box
         canvas.fill(x, y, w, h, colour);
     }
     for (const SimElement &child : e.children)
-        paint(canvas, child);
+        paint(canvas, child, scale);
 }
 
 } // namespace
@@ -141,11 +139,11 @@ QByteArray PngWriter::encode(int width, int height, const QByteArray &rgb)
     return png;
 }
 
-QByteArray PngWriter::screenshot(const SimElement &root)
+QByteArray PngWriter::screenshot(const SimElement &root, int scale)
 {
-    Canvas canvas { std::max(1, root.width / kScale), std::max(1, root.height / kScale), {} };
+    Canvas canvas { std::max(1, root.width / scale), std::max(1, root.height / scale), {} };
     canvas.rgb = QByteArray(canvas.width * canvas.height * 3, char(0xFF));
-    canvas.fill(0, 0, canvas.width, 47 / kScale, 0x1C1C1E); // status bar
-    paint(canvas, root);
+    canvas.fill(0, 0, canvas.width, 47 / scale, 0x1C1C1E); // status bar
+    paint(canvas, root, scale);
     return encode(canvas.width, canvas.height, canvas.rgb);
 }

@@ -13,8 +13,9 @@ namespace PngWriter {
 QByteArray encode(int width, int height, const QByteArray &rgb);
 
 // A reduced picture of the screen: backgrounds, bars, fields and buttons at
-// their bounds (a fifth of the screen's points in each direction).
-QByteArray screenshot(const SimElement &root);
+// their bounds (one pixel per `scale` points in each direction; a fifth for
+// report screenshots).
+QByteArray screenshot(const SimElement &root, int scale = 5);
 
 quint32 crc32(const QByteArray &data);
 

@@ -12,6 +12,7 @@
 #include "runnerarguments.h"
 #include "simclock.h"
 #include "simoutput.h"
+#include "usbcable.h"
 #include "simscreen.h"
 
 #include <QCoreApplication>
@@ -247,6 +248,11 @@ int RunnerRole::run(const QStringList &arguments, LabState &lab)
                 lab.containerPath(*device, bundleId) + u'/' + QLatin1String(LabState::kNetfoxLog), bundleId, lab.runCount() + 1);
         return writer.get();
     });
+    // A phone on the lab's USB cable shows each new screen to the mirror.
+    UsbCable usb(lab.home());
+    QString usbError;
+    if (!device->isSimulator() && usb.load(&usbError) && usb.isAttached(device->udid))
+        executor.setScreenCallback([&usb, device](const SimScreen &shown) { usb.showScreen(device->udid, shown.tree()); });
 
     console.title(QStringLiteral("Execution"));
     for (int i = 0; i < flows.size() && alive; ++i) {

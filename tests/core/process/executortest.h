@@ -4,12 +4,12 @@
 // login profiles the real zsh reads, stand-in files, captured diagnostics.
 
 #include "process/commandexecutor.h"
+#include "diagnosticscapture.h"
 #include "processprobe.h"
 #include "../../support/scratchfiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QTest>
 #include <QThread>
 
@@ -64,39 +64,20 @@ inline qint64 readPid(const QString &path)
     return file.readAll().trimmed().toLongLong();
 }
 
-// Diagnostic lines of the process area, captured for the assertions that
-// need them (the category is silenced by default in the suites).
-inline QStringList g_diagnostics;
-inline QtMessageHandler g_previousHandler = nullptr;
-inline QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
-
-inline void captureDiagnostics(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (context.category && qstrcmp(context.category, "io.kestrune.Kestrune.App") == 0) {
-        g_diagnostics.append(message);
-        return;
-    }
-    g_previousHandler(type, context, message);
-}
-
-inline void enableProcessDiagnostics(QLoggingCategory *category)
-{
-    g_previousFilter(category);
-    if (qstrcmp(category->categoryName(), "io.kestrune.Kestrune.App") == 0)
-        category->setEnabled(QtInfoMsg, true);
-}
+// Diagnostic lines of the process area ("App"), captured for the
+// assertions that need them.
+inline QStringList &g_diagnostics = DiagnosticsCapture::lines;
 
 inline void installDiagnosticsCapture()
 {
-    g_previousHandler = qInstallMessageHandler(captureDiagnostics);
-    g_previousFilter = QLoggingCategory::installFilter(enableProcessDiagnostics);
+    DiagnosticsCapture::install("io.kestrune.Kestrune.App");
 }
 
 inline void removeDiagnosticsCapture()
 {
-    QLoggingCategory::installFilter(g_previousFilter);
-    qInstallMessageHandler(g_previousHandler);
+    DiagnosticsCapture::remove();
 }
+
 
 // A home whose login profile sets a marker, a value starting with "=", an
 // empty value and a PATH in front of the default one.
