@@ -33,7 +33,7 @@ if [[ -n "$identity" ]]; then
     # signed again with the entitlement, innermost first, then the bundle.
     sign=(codesign --force --options runtime --timestamp --sign "$identity")
     "${sign[@]}" "$app/Contents/MacOS/kestrune-cli"
-    "${sign[@]}" --entitlements "$root/packaging/macos/Kestrune.entitlements" "$app"
+    "${sign[@]}" --entitlements "$root/src/app/macos/Kestrune.entitlements" "$app"
     codesign --verify --strict --verbose=2 "$app"
 fi
 
