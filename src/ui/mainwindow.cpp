@@ -192,7 +192,8 @@ QWidget *MainWindow::buildWorkspaceScreen()
     // The console keeps a few lines' room however many variables the
     // header lists.
     m_console->setMinimumHeight(170);
-    m_console->setNetworkView(new NetworkTrafficView(m_runner.get(), m_console));
+    m_networkView = new NetworkTrafficView(m_runner.get(), m_console);
+    m_console->setNetworkView(m_networkView);
     centreLayout->addWidget(m_console, 1);
     m_splitter->addWidget(centre);
 
@@ -251,7 +252,12 @@ void MainWindow::buildMenus()
     m_focusFilterAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(m_focusFilterAction, &QAction::triggered, this, [this] {
         m_tabs->setCurrentIndex(WorkspaceTab);
-        m_console->focusFilter();
+        // The search of the segment on screen: the console filter, or the
+        // network list's search.
+        if (m_console->segment() == ConsolePanel::NetworkSegment)
+            m_networkView->focusSearch();
+        else
+            m_console->focusFilter();
     });
 
     m_mirrorAction = new QAction(SymbolIcons::icon(u"sidebar.right"), tr("Tampilkan/Sembunyikan Device Mirroring"), this);

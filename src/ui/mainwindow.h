@@ -10,6 +10,7 @@ class ConfigHeaderView;
 class ConsolePanel;
 class DeviceMirrorView;
 class HistoryView;
+class NetworkTrafficView;
 class OnboardingView;
 class QAction;
 class QLabel;
@@ -91,6 +92,7 @@ private:
     ConfigHeaderView *m_header = nullptr;
     ConsolePanel *m_console = nullptr;
     HistoryView *m_history = nullptr;
+    NetworkTrafficView *m_networkView = nullptr;
     DeviceMirrorView *m_mirrorPanel = nullptr;
     SettingsView *m_settings = nullptr;
     OnboardingView *m_onboarding = nullptr;

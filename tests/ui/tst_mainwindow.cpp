@@ -1,3 +1,4 @@
+#include "console/consolepanel.h"
 #include "launchoptions.h"
 #include "mainwindow.h"
 #include "runner/runnerviewmodel.h"
@@ -117,6 +118,13 @@ void TestMainWindow::shortcuts_data()
                auto *field = qobject_cast<QLineEdit *>(QApplication::focusWidget());
                return field && window.isAncestorOf(field) && field->placeholderText() == QStringLiteral("Filter console...");
            });
+    // The network page's own search takes it; the page stays on screen.
+    QTest::newRow("Ctrl+F on the network page stays there")
+        << QKeySequence(Qt::CTRL | Qt::Key_F) << WindowCheck([](MainWindow &window) {
+               auto *field = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+               return window.consoleArea()->segment() == ConsolePanel::NetworkSegment
+                   && !(field && field->placeholderText() == QStringLiteral("Filter console..."));
+           });
     QTest::newRow("Ctrl+R does nothing while a run cannot start")
         << QKeySequence(Qt::CTRL | Qt::Key_R)
         << WindowCheck([](MainWindow &window) { return !window.runner()->isRunning() && !window.runAction()->isEnabled(); });
@@ -134,6 +142,8 @@ void TestMainWindow::shortcuts()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.activateWindow();
+    if (QByteArray(QTest::currentDataTag()).contains("network page"))
+        window.consoleArea()->setSegment(ConsolePanel::NetworkSegment);
     QTest::keySequence(&window, keys);
     // Console lines reach the controller's list in batches.
     QTRY_VERIFY_WITH_TIMEOUT(happened(window), 2000);
