@@ -11,7 +11,6 @@
 #include "validationindicator.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QFrame>
 #include <QGroupBox>
@@ -295,15 +294,5 @@ void SettingsView::showToast(const QString &text)
 
 void SettingsView::browseOutput()
 {
-    auto *dialog = new QFileDialog(this, tr("Choose the output folder"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::Directory);
-    dialog->setOption(QFileDialog::ShowDirsOnly);
-    if (!m_output->text().isEmpty())
-        dialog->setDirectory(SettingsStore::expandTilde(m_output->text()));
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &folder) {
-        if (!folder.isEmpty())
-            m_output->setText(folder);
-    });
-    dialog->open();
+    SetupStyle::chooseOutputFolder(m_output);
 }

@@ -1,7 +1,11 @@
 #include "setupstyle.h"
 
+#include "settings/settingsstore.h"
+
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSvgRenderer>
@@ -153,6 +157,21 @@ void makeTitle(QLabel *label, qreal scale, QFont::Weight weight)
     font.setPointSizeF(font.pointSizeF() * scale);
     font.setWeight(weight);
     label->setFont(font);
+}
+
+void chooseOutputFolder(QLineEdit *field)
+{
+    auto *dialog = new QFileDialog(field->window(), QFileDialog::tr("Choose the output folder"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    if (!field->text().isEmpty())
+        dialog->setDirectory(SettingsStore::expandTilde(field->text()));
+    QObject::connect(dialog, &QFileDialog::fileSelected, field, [field](const QString &folder) {
+        if (!folder.isEmpty())
+            field->setText(folder);
+    });
+    dialog->open();
 }
 
 } // namespace SetupStyle

@@ -10,6 +10,7 @@
 #include <QPixmap>
 
 class QLabel;
+class QLineEdit;
 class QWidget;
 
 // Colours, fonts and status symbols shared by the setup screens. Colours
@@ -38,5 +39,9 @@ void makeSecondary(QLabel *label, bool caption = false);
 void setTextTone(QLabel *label, Tone tone);
 // A headline (1.15×, semibold) or title (`scale`×, bold) font.
 void makeTitle(QLabel *label, qreal scale, QFont::Weight weight = QFont::Bold);
+
+// A window-modal folder chooser that starts at `field`'s folder ("~"
+// allowed) and writes the chosen folder into it.
+void chooseOutputFolder(QLineEdit *field);
 
 } // namespace SetupStyle
