@@ -1,6 +1,7 @@
 #include "historydelegate.h"
 
 #include "reports/historytablemodel.h"
+#include "statuscolours.h"
 #include "symbolicons.h"
 
 #include <QAbstractItemView>
@@ -22,11 +23,6 @@ constexpr int kIconSide = 16;
 constexpr int kActionSlot = 22;
 constexpr int kActionGap = 3;
 constexpr int kTextPadding = 6;
-
-bool isDark(const QPalette &palette)
-{
-    return palette.color(QPalette::Base).lightness() < 128;
-}
 
 QColor withAlpha(QColor colour, qreal alpha)
 {
@@ -84,7 +80,7 @@ QPixmap HistoryDelegate::tintedSymbol(const QString &symbol, const QColor &colou
 
 QColor HistoryDelegate::colour(ColourRole role, const QPalette &palette)
 {
-    const bool dark = isDark(palette);
+    const bool dark = StatusColours::isDark(palette);
     const QColor text = palette.color(QPalette::Text);
     switch (role) {
     case ColourRole::Text:
@@ -98,11 +94,11 @@ QColor HistoryDelegate::colour(ColourRole role, const QPalette &palette)
         return dark ? palette.color(QPalette::Highlight).lighter(130) : palette.color(QPalette::Highlight);
 #endif
     case ColourRole::Success:
-        return dark ? QColor(0x4c, 0xd1, 0x6a) : QColor(0x1e, 0x8e, 0x3e);
+        return StatusColours::color(StatusColours::Tone::Success, palette);
     case ColourRole::Failure:
-        return dark ? QColor(0xff, 0x6b, 0x62) : QColor(0xd9, 0x30, 0x25);
+        return StatusColours::color(StatusColours::Tone::Failure, palette);
     case ColourRole::Warning:
-        return dark ? QColor(0xff, 0xb3, 0x40) : QColor(0xe0, 0x7b, 0x00);
+        return StatusColours::color(StatusColours::Tone::Warning, palette);
     case ColourRole::Faded:
         return withAlpha(text, 0.6 * 0.3);
     case ColourRole::Destructive:

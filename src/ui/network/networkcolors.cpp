@@ -1,15 +1,12 @@
 #include "networkcolors.h"
 
+#include "statuscolours.h"
+
 #include <QAbstractButton>
 
 using NetworkHitDisplay::ColorRole;
 
 namespace NetworkColors {
-
-bool isDark(const QPalette &palette)
-{
-    return palette.color(QPalette::Base).lightness() < 128;
-}
 
 QColor badge(ColorRole role)
 {
@@ -31,20 +28,20 @@ QColor badge(ColorRole role)
 
 QColor text(ColorRole role, const QPalette &palette)
 {
-    const bool dark = isDark(palette);
+    using StatusColours::Tone;
     switch (role) {
     case ColorRole::Blue:
-        return dark ? QColor(0x4c, 0x9c, 0xff) : QColor(0x0a, 0x5c, 0xd6);
+        return StatusColours::color(Tone::Info, palette);
     case ColorRole::Green:
-        return dark ? QColor(0x3f, 0xd0, 0x66) : QColor(0x1a, 0x84, 0x3c);
+        return StatusColours::color(Tone::Success, palette);
     case ColorRole::Orange:
-        return dark ? QColor(0xff, 0xb3, 0x40) : QColor(0xb8, 0x5c, 0x00);
+        return StatusColours::color(Tone::Warning, palette);
     case ColorRole::Red:
-        return dark ? QColor(0xff, 0x6b, 0x61) : QColor(0xc8, 0x26, 0x1c);
+        return StatusColours::color(Tone::Failure, palette);
     case ColorRole::Grey:
         break;
     }
-    return dark ? QColor(0x98, 0x98, 0x9d) : QColor(0x7c, 0x7c, 0x82);
+    return StatusColours::isDark(palette) ? QColor(0x98, 0x98, 0x9d) : QColor(0x7c, 0x7c, 0x82);
 }
 
 void boldWhenChecked(QAbstractButton *button)

@@ -11,8 +11,6 @@ class QAbstractButton;
 // exchange detail, in a light and a dark variant. Main thread.
 namespace NetworkColors {
 
-bool isDark(const QPalette &palette);
-
 // The fill of a badge that carries white text.
 QColor badge(NetworkHitDisplay::ColorRole role);
 

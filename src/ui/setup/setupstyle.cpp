@@ -1,6 +1,7 @@
 #include "setupstyle.h"
 
 #include "settings/settingsstore.h"
+#include "statuscolours.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -21,23 +22,17 @@ static void initSetupResources()
 
 namespace SetupStyle {
 
-bool isDark(const QPalette &palette)
-{
-    return palette.color(QPalette::Window).lightness() < 128;
-}
-
 QColor color(Tone tone, const QPalette &palette)
 {
-    const bool dark = isDark(palette);
     switch (tone) {
     case Tone::Success:
-        return dark ? QColor(0x4c, 0xd9, 0x64) : QColor(0x1f, 0x8a, 0x3a);
+        return StatusColours::color(StatusColours::Tone::Success, palette);
     case Tone::Failure:
-        return dark ? QColor(0xff, 0x6b, 0x61) : QColor(0xd0, 0x21, 0x1b);
+        return StatusColours::color(StatusColours::Tone::Failure, palette);
     case Tone::Warning:
-        return dark ? QColor(0xff, 0xc2, 0x4b) : QColor(0xa8, 0x62, 0x00);
+        return StatusColours::color(StatusColours::Tone::Warning, palette);
     case Tone::Info:
-        return dark ? QColor(0x5e, 0xa8, 0xff) : QColor(0x1a, 0x62, 0xd6);
+        return StatusColours::color(StatusColours::Tone::Info, palette);
     case Tone::Neutral:
         break;
     }

@@ -20,7 +20,6 @@ namespace SetupStyle {
 
 enum class Tone { Success, Failure, Warning, Info, Neutral };
 
-bool isDark(const QPalette &palette);
 QColor color(Tone tone, const QPalette &palette);
 
 // A filled status circle (check, cross, exclamation) or the dashed circle
