@@ -12,7 +12,7 @@
 // Usage: bench_netfox [--size MB] [--seed N] [--rounds N] [--keep PATH]
 #include "netfoxloggenerator.h"
 #include "network/netfoxparser.h"
-#include "network/netfoxreferenceparser.h"
+#include "netfoxreferenceparser.h"
 #include "network/netfoxworkers.h"
 
 #include <QCoreApplication>

@@ -15,7 +15,7 @@
 
 #include "network/netfoxparseoptions.h"
 #include "network/netfoxparser.h"
-#include "network/netfoxreferenceparser.h"
+#include "netfoxreferenceparser.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "fuzzsupport.h"
 
 #include "network/netfoxparser.h"
-#include "network/netfoxreferenceparser.h"
+#include "netfoxreferenceparser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -11,7 +11,7 @@
 // The production reader of a Netfox session log: finds request and response
 // blocks and the labelled values inside them by scanning the text by hand, in
 // time linear in the text, with exactly the results of the pattern-based
-// reader in netfoxreferenceparser.h (a differential test holds them
+// reader in tests/oracle/netfoxreferenceparser.h (a differential test holds them
 // together). Every result is a view into the text given, which must outlive
 // it. Pure functions, any thread.
 //

@@ -3,7 +3,7 @@
 #include "netfoxloggenerator.h"
 #include "network/netfoxparseoptions.h"
 #include "network/netfoxparser.h"
-#include "network/netfoxreferenceparser.h"
+#include "netfoxreferenceparser.h"
 
 #include <QTemporaryDir>
 #include <QTest>

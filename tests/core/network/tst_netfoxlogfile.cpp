@@ -4,7 +4,7 @@
 #include "network/netfoxlogfile.h"
 #include "network/netfoxparseoptions.h"
 #include "network/netfoxparser.h"
-#include "network/netfoxreferenceparser.h"
+#include "netfoxreferenceparser.h"
 
 #include <QTemporaryDir>
 #include <QTest>

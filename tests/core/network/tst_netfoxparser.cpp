@@ -2,7 +2,7 @@
 // the production scanner and against the pattern-based reference.
 #include "netfoxlogbuilder.h"
 #include "network/netfoxparser.h"
-#include "network/netfoxreferenceparser.h"
+#include "netfoxreferenceparser.h"
 #include "network/netfoxsyntax.h"
 
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "networkhit.h"
+#include "network/networkhit.h"
 
 #include <QDateTime>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #include "netfoxreferenceparser.h"
 
-#include "netfoxsyntax.h"
+#include "network/netfoxsyntax.h"
 
 #include <QHash>
 #include <QMap>
