@@ -41,35 +41,6 @@ namespace {
 // The narrowest window that starts with the mirror panel shown.
 constexpr int kMirrorRoomWidth = 1000;
 
-// Stands in for a screen that is not built yet.
-QWidget *placeholder(const QString &symbol, const QString &title, QWidget *parent)
-{
-    auto *page = new QWidget(parent);
-    auto *layout = new QVBoxLayout(page);
-    layout->addStretch(1);
-
-    auto *icon = new QLabel(page);
-    icon->setPixmap(SymbolIcons::icon(symbol).pixmap(64, 64));
-    icon->setAlignment(Qt::AlignCenter);
-    layout->addWidget(icon);
-
-    auto *heading = new QLabel(title, page);
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
-    headingFont.setWeight(QFont::DemiBold);
-    heading->setFont(headingFont);
-    heading->setAlignment(Qt::AlignCenter);
-    layout->addWidget(heading);
-
-    auto *note = new QLabel(MainWindow::tr("This screen is not available yet."), page);
-    note->setAlignment(Qt::AlignCenter);
-    note->setForegroundRole(QPalette::PlaceholderText);
-    layout->addWidget(note);
-
-    layout->addStretch(1);
-    return page;
-}
-
 // "Run Test (Ctrl+R)": the shortcut in the platform's own spelling.
 QString withShortcut(const QString &text, const QKeySequence &shortcut)
 {
@@ -106,29 +77,11 @@ MainWindow::MainWindow(QWidget *parent)
     m_tabs->setObjectName(QStringLiteral("mainTabs"));
     m_tabs->setDocumentMode(true);
     m_tabs->tabBar()->setExpanding(false);
-    struct TabSpec
-    {
-        const char *symbol;
-        QString title;
-    };
-    const TabSpec specs[] = {
-        { "play.circle", tr("Workspace") },
-        { "clock.fill", tr("History") },
-        { "gearshape", tr("Settings") },
-    };
-    for (const TabSpec &spec : specs) {
-        const QString symbol = QString::fromLatin1(spec.symbol);
-        QWidget *page = nullptr;
-        if (m_tabs->count() == WorkspaceTab)
-            page = buildWorkspaceScreen();
-        else if (m_tabs->count() == HistoryTab)
-            page = m_history = new HistoryView({}, m_tabs);
-        else if (m_tabs->count() == SettingsTab)
-            page = m_settings = new SettingsView(m_tabs);
-        else
-            page = placeholder(symbol, spec.title, m_tabs);
-        m_tabs->addTab(page, SymbolIcons::icon(symbol), spec.title);
-    }
+    m_tabs->addTab(buildWorkspaceScreen(), SymbolIcons::icon(u"play.circle"), tr("Workspace"));
+    m_history = new HistoryView({}, m_tabs);
+    m_tabs->addTab(m_history, SymbolIcons::icon(u"clock.fill"), tr("History"));
+    m_settings = new SettingsView(m_tabs);
+    m_tabs->addTab(m_settings, SymbolIcons::icon(u"gearshape"), tr("Settings"));
     layout->addWidget(m_tabs, 1);
     // The history is read again each time its tab comes on screen, and when
     // a run's reports are written while it is shown.
