@@ -28,33 +28,6 @@ QToolButton *iconButton(const QString &help, const QIcon &icon, QWidget *parent)
     return button;
 }
 
-QWidget *networkEmptyState(QWidget *parent)
-{
-    auto *page = new QWidget(parent);
-    page->setObjectName(QStringLiteral("networkEmptyState"));
-    auto *layout = new QVBoxLayout(page);
-    layout->addStretch();
-    auto *symbol = new QLabel(page);
-    symbol->setPixmap(SymbolIcons::icon(u"network").pixmap(48, 48, QIcon::Disabled));
-    symbol->setAlignment(Qt::AlignCenter);
-    layout->addWidget(symbol);
-    layout->addSpacing(8);
-    auto *headline = new QLabel(ConsolePanel::tr("No Network Traffic"), page);
-    headline->setAlignment(Qt::AlignCenter);
-    headline->setForegroundRole(QPalette::PlaceholderText);
-    layout->addWidget(headline);
-    auto *line = new QLabel(ConsolePanel::tr("Traffic will appear here when the test runs on a physical device."), page);
-    line->setAlignment(Qt::AlignCenter);
-    line->setWordWrap(true);
-    line->setForegroundRole(QPalette::PlaceholderText);
-    QFont small = line->font();
-    small.setPointSizeF(small.pointSizeF() * 0.9);
-    line->setFont(small);
-    layout->addWidget(line);
-    layout->addStretch();
-    return page;
-}
-
 } // namespace
 
 ConsolePanel::ConsolePanel(RunnerViewModel *runner, QWidget *parent)
@@ -104,6 +77,9 @@ ConsolePanel::ConsolePanel(RunnerViewModel *runner, QWidget *parent)
     }
     m_filter->setMinimumWidth(120);
     barLayout->addWidget(m_filter, 1);
+    // Takes the filter's room on the network segment, where it is hidden, so
+    // that the segment buttons keep their width.
+    barLayout->addStretch(0);
 
     m_autoScroll = new QCheckBox(tr("Auto-Scroll"), bar);
     m_autoScroll->setChecked(true);
@@ -121,7 +97,8 @@ ConsolePanel::ConsolePanel(RunnerViewModel *runner, QWidget *parent)
     m_stack = new QStackedWidget(this);
     m_view = new ConsoleView(m_stack);
     m_stack->addWidget(m_view);
-    m_networkPage = networkEmptyState(m_stack);
+    // The network traffic view's place, until the window installs it.
+    m_networkPage = new QWidget(m_stack);
     m_stack->addWidget(m_networkPage);
 
     auto *layout = new QVBoxLayout(this);

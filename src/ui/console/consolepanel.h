@@ -35,7 +35,8 @@ public:
     void focusFilter(); // Ctrl/Cmd+F
     ConsoleView *consoleView() const { return m_view; }
     QToolButton *hierarchyButton() const { return m_hierarchyButton; }
-    // Replaces the network page's empty state (the panel takes ownership).
+    // Installs the network traffic view in the network segment's place (the
+    // panel takes ownership).
     void setNetworkView(QWidget *view);
 
     Segment segment() const;
