@@ -19,6 +19,8 @@ function(kestrune_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     kestrune_target_defaults(${name})
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+    # The shared helpers (tests/support) are headers: every suite can use them.
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     target_compile_definitions(${name} PRIVATE
         KESTRUNE_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
         KESTRUNE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMetaObject>
+#include <QObject>
 #include <QRunnable>
 #include <QThreadPool>
 
@@ -16,6 +18,10 @@
 
 #if defined(KESTRUNE_TSAN)
 #include <sanitizer/tsan_interface.h>
+// Exported by the ThreadSanitizer runtime (GCC's and clang's) but not
+// declared in its public header.
+extern "C" void __tsan_ignore_thread_begin();
+extern "C" void __tsan_ignore_thread_end();
 #endif
 
 // Starts a piece of work on a thread pool. The same as QThreadPool::start,
@@ -52,6 +58,36 @@ private:
 inline void start(QThreadPool &pool, std::function<void()> work, int priority = 0)
 {
     pool.start(new Task(std::move(work)), priority);
+}
+
+#if defined(KESTRUNE_TSAN)
+// One address for every hand-off: acquiring it on the main thread takes in
+// all the releases before it, which is at least the order the event queue gives.
+inline char g_handOffOrder = 0;
+#endif
+
+// The way back: `call()` runs later on the thread of `context` (the main
+// thread for the application object). Under ThreadSanitizer the same problem
+// as above, in the other direction: what the worker wrote before posting is
+// released first, and the copying of the call into Qt's slot object (which
+// happens inside Qt's queue) is not recorded, so the main thread's reads of
+// the captured values do not look raced with their construction.
+template <typename Call> void post(QObject *context, Call &&call)
+{
+#if defined(KESTRUNE_TSAN)
+    __tsan_release(&g_handOffOrder);
+    __tsan_ignore_thread_begin();
+    QMetaObject::invokeMethod(
+        context,
+        [call = std::forward<Call>(call)]() mutable {
+            __tsan_acquire(&g_handOffOrder);
+            call();
+        },
+        Qt::QueuedConnection);
+    __tsan_ignore_thread_end();
+#else
+    QMetaObject::invokeMethod(context, std::forward<Call>(call), Qt::QueuedConnection);
+#endif
 }
 
 } // namespace PoolWork

@@ -35,13 +35,10 @@ void HistoryViewModel::loadReports()
                 return;
             TestReportList rows = scan(directory);
             // The pointer is only read on the main thread, where the model lives.
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [self, generation, rows = std::move(rows)]() mutable {
-                    if (self)
-                        self->publish(generation, std::move(rows));
-                },
-                Qt::QueuedConnection);
+            PoolWork::post(QCoreApplication::instance(), [self, generation, rows = std::move(rows)]() mutable {
+                if (self)
+                    self->publish(generation, std::move(rows));
+            });
         },
         QThread::HighPriority);
 }

@@ -42,13 +42,10 @@ void ReportManager::generateReport(
         const bool generated = ReportGenerator(options).generate(folder, testStartTime, &reason);
         // Delivered on the main thread, and dropped if the manager is gone
         // (the pointer is only read there).
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, generated, reason, completion = std::move(completion)] {
-                if (self && completion)
-                    completion(generated, reason);
-            },
-            Qt::QueuedConnection);
+        PoolWork::post(QCoreApplication::instance(), [self, generated, reason, completion = std::move(completion)] {
+            if (self && completion)
+                completion(generated, reason);
+        });
     });
 }
 

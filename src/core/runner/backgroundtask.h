@@ -3,7 +3,6 @@
 #include "process/poolwork.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QPointer>
 #include <QThreadPool>
 
@@ -33,13 +32,10 @@ template <typename T, typename Task> void postToMain(const QPointer<T> &target, 
     QCoreApplication *app = QCoreApplication::instance();
     if (!app)
         return;
-    QMetaObject::invokeMethod(
-        app,
-        [target, task = std::forward<Task>(task)]() mutable {
-            if (T *object = target.data())
-                task(object);
-        },
-        Qt::QueuedConnection);
+    PoolWork::post(app, [target, task = std::forward<Task>(task)]() mutable {
+        if (T *object = target.data())
+            task(object);
+    });
 }
 
 } // namespace BackgroundTask
