@@ -76,8 +76,13 @@ CheckStatus checkXcode(const ToolPaths &paths)
     const ToolCommand version = ToolCommands(paths).xcodebuildVersion();
     if (!isExecutableFile(version.program))
         return CheckStatus::failed(QStringLiteral("Xcode not found"));
-    const QString output = runCommand(version.program, version.arguments);
-    return CheckStatus::success(output.section(QLatin1Char('\n'), 0, 0).trimmed());
+    // With only the command line tools installed, /usr/bin/xcodebuild is a
+    // stub that prints its complaint on standard error and nothing else: no
+    // version line means no Xcode to build the device's test driver with.
+    const QString line = runCommand(version.program, version.arguments).section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (line.isEmpty())
+        return CheckStatus::failed(QStringLiteral("Xcode not found"));
+    return CheckStatus::success(line);
 }
 
 CheckStatus checkSigning(const ToolPaths &paths, const QString &teamId)
