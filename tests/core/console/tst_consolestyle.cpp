@@ -1,17 +1,14 @@
 #include "console/consolefilter.h"
-#include "console/consolemirror.h"
 #include "console/consolestyle.h"
 
 #include <QTest>
 
-using ConsoleStyle::Role;
-using Spans = QList<ConsoleStyle::Span>;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-// "text" + a role letter per coloured run, for readable tables:
-// the coloured substrings with their role, bold marked with "*".
-QStringList described(const QString &line, const Spans &spans)
+// The coloured substrings with their role, bold marked with "*".
+QStringList described(const QString &line, const QList<ConsoleStyle::Span> &spans)
 {
     static const char *names[] = { "base", "purple", "blue", "green", "yellow", "red", "grey" };
     QStringList out;
@@ -31,125 +28,67 @@ private Q_SLOTS:
     void styleLine();
     void filter_data();
     void filter();
-    void mirror_data();
-    void mirror();
 };
 
 void TestConsoleStyle::styleLine_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<RunMode>("mode");
-    QTest::addColumn<QStringList>("runs");
+    QTest::addColumn<QString>("runs"); // the coloured runs, " | " between them
+    const auto row = [](const char *tag, const QString &line, RunMode mode, const char *runs) {
+        QTest::newRow(tag) << line << mode << QString::fromUtf8(runs);
+    };
     const RunMode test = RunMode::Test;
     const RunMode tree = RunMode::Hierarchy;
-    QTest::newRow("time, check, keyword, duration") << QStringLiteral("[12:00:01] ✅ tapOn login button (5.2s)\n") << test
-                                                   << QStringList { "[12:00:01]=grey", "✅=green", "tapOn=purple*", "(5.2s)=grey" };
-    QTest::newRow("keyword inside a word stays plain") << QStringLiteral("xtapOnx") << test << QStringList {};
-    QTest::newRow("check and cross each coloured") << QStringLiteral("✓ one ❌ two ✖") << test
-                                                  << QStringList { "✓=green", "❌=red", "✖=red" };
     // The runner's own failure mark and the variant some builds print.
-    QTest::newRow("runner failed step U+2717")
-        << QStringLiteral("[09:14:02]     ✗ tapOn: id=\"pay\" (1.2s)\n") << test
-        << QStringList { "[09:14:02]=grey", "✗=red", "tapOn=purple*", "id=\"pay\"=blue", "(1.2s)=grey" };
-    QTest::newRow("runner failed flow U+2718") << QStringLiteral("✘ Checkout 5.5s") << test << QStringList { "✘=red" };
-    QTest::newRow("runner step with ms duration") << QStringLiteral("[09:14:01]     ✓ tapOn: id=\"cartButton\" (311ms)") << test
-                                                  << QStringList { "[09:14:01]=grey", "✓=green", "tapOn=purple*",
-                                                         "id=\"cartButton\"=blue", "(311ms)=grey" };
-    QTest::newRow("slow step warning and text") << QStringLiteral("    ⚠ assertVisible: text=\"Total\" (5.4s)") << test
-                                                << QStringList { "⚠=yellow", "assertVisible=purple*", "text=\"Total\"=green",
-                                                       "(5.4s)=grey" };
-    QTest::newRow("time not at the start is plain") << QStringLiteral("at [12:00:01]") << test << QStringList {};
-    QTest::newRow("later rule recolours, bold stays") << QStringLiteral("id=\"Run\"") << test
-                                                     << QStringList { "id=\"=blue", "Run=blue*", "\"=blue" };
-    QTest::newRow("keyword rule is case-sensitive") << QStringLiteral("TAPON run") << test << QStringList {};
-    QTest::newRow("hierarchy button bounds id")
-        << QStringLiteral("    Button  id=login  text=\"Log in\"  (10,20 100x44)") << tree
-        << QStringList { "Button=purple*", "id=login=blue", "text=\"Log in\"=green", "(10,20 100x44)=grey" };
-    QTest::newRow("hierarchy id to end of line") << QStringLiteral("[10:00:00] StaticText  id=Welcome back") << tree
-                                                 << QStringList { "[10:00:00]=grey", "StaticText=purple*", "id=Welcome back=blue" };
-    QTest::newRow("hierarchy mode ignores test marks") << QStringLiteral("✗ tapOn") << tree << QStringList {};
-    QTest::newRow("test mode ignores element types") << QStringLiteral("Button (10,20 100x44)") << test << QStringList {};
+    row("runner failed step U+2717", u"[09:14:02]     ✗ tapOn: id=\"pay\" (1.2s)\n"_s, test,
+        "[09:14:02]=grey | ✗=red | tapOn=purple* | id=\"pay\"=blue | (1.2s)=grey");
+    row("runner failed flow U+2718", u"✘ Checkout 5.5s"_s, test, "✘=red");
+    row("other check and cross marks", u"✓ one ✅ ❌ two ✖"_s, test, "✓=green | ✅=green | ❌=red | ✖=red");
+    row("slow step warning and text", u"    ⚠ assertVisible: text=\"Total\" (5.4s)"_s, test,
+        "⚠=yellow | assertVisible=purple* | text=\"Total\"=green | (5.4s)=grey");
+    row("keyword inside a word stays plain", u"xtapOnx"_s, test, "");
+    row("time not at the start is plain", u"at [12:00:01]"_s, test, "");
+    row("later rule recolours, bold stays", u"id=\"Run\""_s, test, "id=\"=blue | Run=blue* | \"=blue");
+    row("hierarchy button bounds id", u"    Button  id=login  text=\"Log in\"  (10,20 100x44)"_s, tree,
+        "Button=purple* | id=login=blue | text=\"Log in\"=green | (10,20 100x44)=grey");
+    row("hierarchy id to the end of a CR LF line", u"[10:00:00] StaticText  id=Welcome back\r\n"_s, tree,
+        "[10:00:00]=grey | StaticText=purple* | id=Welcome back=blue");
+    row("hierarchy mode ignores test marks", u"✗ tapOn"_s, tree, "");
 }
 
 void TestConsoleStyle::styleLine()
 {
     QFETCH(QString, line);
     QFETCH(RunMode, mode);
-    QFETCH(QStringList, runs);
-    QCOMPARE(described(line, ConsoleStyle::styleLine(line, mode)), runs);
+    QFETCH(QString, runs);
+    QCOMPARE(described(line, ConsoleStyle::styleLine(line, mode)).join(u" | "), runs);
 }
 
 void TestConsoleStyle::filter_data()
 {
     QTest::addColumn<QString>("needle");
     QTest::addColumn<QString>("locale");
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QStringList>("shown");
-    const QStringList lines { "[10:00:00] ✓ tapOn: id=\"Login\"\n", "[10:00:01] ⚠ slow\n", "[10:00:02] LOGIN done\n" };
-    QTest::newRow("empty shows all") << QString() << "en_US" << lines << lines;
-    QTest::newRow("case-insensitive, in order") << "login" << "en_US" << lines << QStringList { lines[0], lines[2] };
-    QTest::newRow("nothing matches") << "payment" << "en_US" << lines << QStringList {};
-    QTest::newRow("non-ASCII letters fold") << "ÉCRAN" << "fr_FR" << QStringList { "écran d'accueil\n", "exit\n" }
-                                           << QStringList { "écran d'accueil\n" };
-    QTest::newRow("locale lower case (Turkish dotted I)") << "İSTANBUL" << "tr_TR" << QStringList { "istanbul\n", "other\n" }
-                                                         << QStringList { "istanbul\n" };
+    QTest::addColumn<QString>("lines"); // "|" between the lines
+    QTest::addColumn<QString>("shown");
+    const auto row = [](const char *tag, const char *needle, const char *locale, const char *lines, const char *shown) {
+        QTest::newRow(tag) << QString::fromUtf8(needle) << QString::fromLatin1(locale) << QString::fromUtf8(lines)
+                           << QString::fromUtf8(shown);
+    };
+    const char *lines = "[10:00:00] ✓ tapOn: id=\"Login\"|[10:00:01] ⚠ slow|[10:00:02] LOGIN done";
+    row("empty shows all", "", "en_US", lines, lines);
+    row("case-insensitive, in order", "login", "en_US", lines, "[10:00:00] ✓ tapOn: id=\"Login\"|[10:00:02] LOGIN done");
+    row("non-ASCII letters fold", "ÉCRAN", "fr_FR", "écran d'accueil|exit", "écran d'accueil");
+    row("locale lower case (Turkish dotted I)", "İSTANBUL", "tr_TR", "istanbul|other", "istanbul");
 }
 
 void TestConsoleStyle::filter()
 {
     QFETCH(QString, needle);
     QFETCH(QString, locale);
-    QFETCH(QStringList, lines);
-    QFETCH(QStringList, shown);
-    QCOMPARE(ConsoleFilter(needle, QLocale(locale)).apply(lines), shown);
-}
-
-void TestConsoleStyle::mirror_data()
-{
-    // Batches of the controller (appended lines, then the trimmed count);
-    // after each, the view's lines must equal the filtered controller list.
-    QTest::addColumn<QString>("needle");
-    QTest::addColumn<QList<int>>("batches"); // line counts per batch
-    QTest::addColumn<int>("maxLines");
-    QTest::addColumn<int>("keep");
-    QTest::newRow("growing, no trim") << QString() << QList<int> { 10, 3 } << 2500 << 2000;
-    QTest::newRow("1900 then 700 across the limit") << QString() << QList<int> { 1900, 700 } << 2500 << 2000;
-    QTest::newRow("one flood beyond the limit") << QString() << QList<int> { 6000 } << 2500 << 2000;
-    QTest::newRow("floods after a full list") << QString() << QList<int> { 2400, 3000, 10, 2600 } << 2500 << 2000;
-    QTest::newRow("filtered, across the limit") << "7" << QList<int> { 1900, 700, 4000 } << 2500 << 2000;
-}
-
-void TestConsoleStyle::mirror()
-{
-    QFETCH(QString, needle);
-    QFETCH(QList<int>, batches);
-    QFETCH(int, maxLines);
-    QFETCH(int, keep);
-    ConsoleMirror mirror;
-    mirror.setFilter(ConsoleFilter(needle));
-    QStringList controller;
-    QStringList view;
-    int next = 0;
-    for (int count : batches) {
-        QStringList batch;
-        for (int i = 0; i < count; ++i)
-            batch.append(QStringLiteral("line %1\n").arg(next++));
-        controller.append(batch);
-        mirror.appended(batch);
-        if (controller.size() > maxLines) {
-            const qsizetype removed = controller.size() - keep;
-            controller.remove(0, removed);
-            mirror.trimmed(removed);
-        }
-        const ConsoleMirror::Edit edit = mirror.takeEdit(controller);
-        QVERIFY(!edit.reset);
-        if (edit.reset)
-            view.clear();
-        view.remove(0, qMin(edit.removeFront, view.size()));
-        view.append(edit.append);
-        QCOMPARE(view, ConsoleFilter(needle).apply(controller));
-        QCOMPARE(mirror.controllerLineCount(), controller.size());
-    }
+    QFETCH(QString, lines);
+    QFETCH(QString, shown);
+    QCOMPARE(ConsoleFilter(needle, QLocale(locale)).apply(lines.split(u'|')).join(u'|'), shown);
 }
 
 QTEST_GUILESS_MAIN(TestConsoleStyle)
