@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
@@ -27,7 +26,8 @@ inline QString cliPath()
     return QStringLiteral(KESTRUNE_BINARY_DIR "/src/cli/kestrune-cli");
 }
 
-inline CliResult runCli(const QStringList &arguments, const QProcessEnvironment &environment, int timeoutMs = 60'000,
+inline CliResult runCli(const QStringList &arguments,
+    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(), int timeoutMs = 60'000,
     const QString &workingDirectory = QString())
 {
     QProcess process;
@@ -48,27 +48,11 @@ inline CliResult runCli(const QStringList &arguments, const QProcessEnvironment 
     return result;
 }
 
-inline CliResult runCli(const QStringList &arguments)
-{
-    return runCli(arguments, QProcessEnvironment::systemEnvironment());
-}
-
-// Writes an executable shell script.
-inline bool writeScript(const QString &path, const QByteArray &body)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write("#!/bin/sh\n" + body);
-    file.close();
-    return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
 // kestrune-cli with its standard output on a pseudo-terminal, as when a
 // user reads it in a terminal window; what it wrote there, or nothing when
 // no terminal could be had.
 inline std::optional<QByteArray> runOnTerminal(
-    const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+    const QStringList &arguments, const QProcessEnvironment &environment, const QString &workingDirectory = QString())
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
@@ -88,6 +72,8 @@ inline std::optional<QByteArray> runOnTerminal(
     QProcess process;
     process.setStandardOutputFile(slavePath);
     process.setProcessEnvironment(environment);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
     process.start(cliPath(), arguments);
     QByteArray written;
     auto drain = [&] {
