@@ -3,7 +3,6 @@
 #include "network/netfoxsyntax.h"
 
 #include <QHash>
-#include <QMap>
 
 #include <algorithm>
 
@@ -110,7 +109,7 @@ QRegularExpression cachedPattern(const QString &pattern, bool dotAll)
 // The extraction helpers exactly as the parsing rules define them: the
 // label escaped, a suffix pattern, the first match over the whole text.
 std::optional<QString> extractLabeledValue(
-    const QString &label, const QString &text, const QString &suffix, bool dotAll, bool (*trimmed)(char16_t))
+    const QString &label, const QString &text, const QString &suffix, bool dotAll, QStringView (*trimmed)(QStringView))
 {
     const QRegularExpression regex = cachedPattern(QRegularExpression::escape(label) + suffix, dotAll);
     if (!regex.isValid())
@@ -118,22 +117,17 @@ std::optional<QString> extractLabeledValue(
     const QRegularExpressionMatch match = regex.match(text);
     if (!match.hasMatch() || match.lastCapturedIndex() < 1)
         return std::nullopt;
-    QStringView value = match.capturedView(1);
-    while (!value.isEmpty() && trimmed(value.front().unicode()))
-        value = value.sliced(1);
-    while (!value.isEmpty() && trimmed(value.back().unicode()))
-        value.chop(1);
-    return value.toString();
+    return trimmed(match.capturedView(1)).toString();
 }
 
 std::optional<QString> lineValue(const QString &label, const QString &text)
 {
-    return extractLabeledValue(label, text, QStringLiteral("\\s+(.*?)\\n"), false, isHorizontalSpace);
+    return extractLabeledValue(label, text, QStringLiteral("\\s+(.*?)\\n"), false, trimmedHorizontal);
 }
 
 std::optional<QString> bodyValue(const QString &label, const QString &text)
 {
-    return extractLabeledValue(label, text, QStringLiteral("\\n(.*?)$"), true, isSpace);
+    return extractLabeledValue(label, text, QStringLiteral("\\n(.*?)$"), true, trimmedSpace);
 }
 
 std::optional<QString> extractSection(const QString &startLabel, const QString &endLabel, const QString &text)
@@ -156,11 +150,10 @@ std::optional<QString> requestIdentifier(const QString &headers)
     return trimmedSpace(match.capturedView(2)).toString();
 }
 
-using Record = QMap<QString, QString>;
-
 struct Pending
 {
-    Record record;
+    NetworkHit hit; // headers as logged, no time or id yet
+    QString time;
     int sequence = 0; // position among the requests, for a stable leftover order
 };
 
@@ -171,7 +164,7 @@ NetworkHitList parseNetworkLogText(const QString &input, const std::optional<QDa
     QString text = input;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 
-    QList<Record> results;
+    QList<Pending> results;
     QHash<QString, Pending> pendingById;
     QHash<QString, QList<Pending>> pendingByUrl;
     int sequence = 0;
@@ -186,21 +179,18 @@ NetworkHitList parseNetworkLogText(const QString &input, const std::optional<QDa
         const QString block = match.captured(2);
         if (isIgnoredTrafficUrl(url))
             continue;
-        const QString headers = extractSection(QStringLiteral("[Request Headers]"), QStringLiteral("[Request Body]"), block)
-                                    .value_or(kNoRequestHeaders.toString());
-        Record record;
-        record.insert(QStringLiteral("url"), url);
-        record.insert(QStringLiteral("time"), lineValue(QStringLiteral("[Request Date]"), block).value_or(QString()));
-        record.insert(QStringLiteral("req_method"),
-            lineValue(QStringLiteral("[Request Method]"), block).value_or(kDefaultMethod.toString()));
-        record.insert(
-            QStringLiteral("req_body"), bodyValue(QStringLiteral("[Request Body]"), block).value_or(kNoRequestBody.toString()));
-        record.insert(QStringLiteral("req_headers"), headers);
-        record.insert(QStringLiteral("res_status"), kTimeout.toString());
-        record.insert(QStringLiteral("res_body"), kNoResponseBody.toString());
-        record.insert(QStringLiteral("res_headers"), kNoResponseHeaders.toString());
-        const Pending pending { record, sequence++ };
-        if (const auto identifier = requestIdentifier(headers))
+        Pending pending;
+        pending.hit.url = url;
+        pending.time = lineValue(QStringLiteral("[Request Date]"), block).value_or(QString());
+        pending.hit.reqMethod = lineValue(QStringLiteral("[Request Method]"), block).value_or(kDefaultMethod.toString());
+        pending.hit.reqBody = bodyValue(QStringLiteral("[Request Body]"), block).value_or(kNoRequestBody.toString());
+        pending.hit.reqHeaders = extractSection(QStringLiteral("[Request Headers]"), QStringLiteral("[Request Body]"), block)
+                                     .value_or(kNoRequestHeaders.toString());
+        pending.hit.resStatus = kTimeout.toString();
+        pending.hit.resBody = kNoResponseBody.toString();
+        pending.hit.resHeaders = kNoResponseHeaders.toString();
+        pending.sequence = sequence++;
+        if (const auto identifier = requestIdentifier(pending.hit.reqHeaders))
             pendingById.insert(*identifier, pending);
         else
             pendingByUrl[url].append(pending);
@@ -218,49 +208,39 @@ NetworkHitList parseNetworkLogText(const QString &input, const std::optional<QDa
             continue;
         const QString headers = extractSection(QStringLiteral("[Response Headers]"), QStringLiteral("[Response Body]"), block)
                                     .value_or(kNoResponseHeaders.toString());
-        std::optional<Record> partner;
+        std::optional<Pending> partner;
         const auto identifier = requestIdentifier(headers);
-        if (identifier && pendingById.contains(*identifier)) {
-            partner = pendingById.take(*identifier).record;
-        } else if (!pendingByUrl.value(url).isEmpty()) {
-            partner = pendingByUrl[url].takeFirst().record;
-        }
+        if (identifier && pendingById.contains(*identifier))
+            partner = pendingById.take(*identifier);
+        else if (!pendingByUrl.value(url).isEmpty())
+            partner = pendingByUrl[url].takeFirst();
         if (!partner)
             continue;
-        partner->insert(
-            QStringLiteral("res_status"), lineValue(QStringLiteral("[Response Status]"), block).value_or(kTimeout.toString()));
-        partner->insert(
-            QStringLiteral("res_body"), bodyValue(QStringLiteral("[Response Body]"), block).value_or(kNoResponseBody.toString()));
-        partner->insert(QStringLiteral("res_headers"), headers);
+        partner->hit.resStatus = lineValue(QStringLiteral("[Response Status]"), block).value_or(kTimeout.toString());
+        partner->hit.resBody = bodyValue(QStringLiteral("[Response Body]"), block).value_or(kNoResponseBody.toString());
+        partner->hit.resHeaders = headers;
         results.append(*partner);
     }
 
-    QList<Pending> leftovers = pendingById.values();
     auto bySequence = [](const Pending &a, const Pending &b) { return a.sequence < b.sequence; };
+    QList<Pending> leftovers = pendingById.values();
     std::sort(leftovers.begin(), leftovers.end(), bySequence);
-    for (const Pending &pending : std::as_const(leftovers))
-        results.append(pending.record);
+    results += leftovers;
     leftovers.clear();
     for (const QList<Pending> &list : std::as_const(pendingByUrl))
         leftovers += list;
     std::sort(leftovers.begin(), leftovers.end(), bySequence);
-    for (const Pending &pending : std::as_const(leftovers))
-        results.append(pending.record);
+    results += leftovers;
 
     NetworkHitList hits;
-    for (const Record &record : std::as_const(results)) {
-        const std::optional<QDateTime> time = parseRequestDate(record.value(QStringLiteral("time")));
+    for (const Pending &pending : std::as_const(results)) {
+        const std::optional<QDateTime> time = parseRequestDate(pending.time);
         if (!time || (since && *time < *since))
             continue;
-        NetworkHit hit;
+        NetworkHit hit = pending.hit;
         hit.time = *time;
-        hit.url = record.value(QStringLiteral("url"));
-        hit.reqMethod = record.value(QStringLiteral("req_method"), kDefaultMethod.toString());
-        hit.reqHeaders = formatHeaders(record.value(QStringLiteral("req_headers")));
-        hit.reqBody = record.value(QStringLiteral("req_body"), kNoRequestBody.toString());
-        hit.resStatus = record.value(QStringLiteral("res_status"), kTimeout.toString());
-        hit.resHeaders = formatHeaders(record.value(QStringLiteral("res_headers")));
-        hit.resBody = record.value(QStringLiteral("res_body"), kNoResponseBody.toString());
+        hit.reqHeaders = formatHeaders(hit.reqHeaders);
+        hit.resHeaders = formatHeaders(hit.resHeaders);
         hit.id = exchangeId(hit.time, hit.url, hit.reqMethod, hit.reqBody);
         hits.append(hit);
     }

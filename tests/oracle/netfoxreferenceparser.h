@@ -10,23 +10,14 @@
 
 // The Netfox log parser written the slow, obvious way: every field is found
 // by running the log's regular expressions, as the parser's rules state them,
-// over the whole text. Production uses the hand-written scanner in
-// netfoxparser.cpp; this one stays as the oracle that the differential test
-// and the benchmark compare it with. Pure functions, any thread; quadratic
-// on logs with many unfinished blocks. The text must be valid UTF-16 (as
-// every decoded file is): the regular-expression engine refuses a lone
-// surrogate and then finds nothing.
-//
-// The engine underneath differs from the rules' engine in ways compile()
-// spells out: "\s" is widened to Unicode White_Space, "." without the
-// dot-all option excludes every line terminator, "$" also holds before a
-// final CR, VT, FF, NEL, LS or PS, and case-insensitive names get the
-// characters that fold onto their letters (long s, Kelvin sign, the "st"
-// ligatures). One difference is left: the rules' engine steps over CRLF as
-// one character under dot-all, so a lazy group can never end between CR and
-// LF; in these patterns the group is always followed by white space, a
-// hyphen or "[", and an end before the CR is tried first and succeeds
-// whenever the end between them would, so the results cannot differ.
+// over the whole text. The oracle that the parser suite, the fuzz
+// targets and the benchmark hold the shipped scanner against. Pure
+// functions, any thread; quadratic on logs with many unfinished blocks. The
+// text must be valid UTF-16 (as every decoded file is): the engine refuses a
+// lone surrogate and then finds nothing. The rules' engine steps over CRLF as
+// one character under dot-all; here the lazy groups are always followed by
+// white space, a hyphen or "[", so an end before the CR is tried first and
+// the results cannot differ.
 namespace NetfoxReference {
 
 // Compiles a pattern written with the log rules' regular-expression meaning

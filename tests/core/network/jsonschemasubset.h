@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -28,21 +29,13 @@ public:
 private:
     static bool hasType(const QJsonValue &value, const QString &type)
     {
-        if (type == QLatin1String("object"))
-            return value.isObject();
-        if (type == QLatin1String("array"))
-            return value.isArray();
-        if (type == QLatin1String("string"))
-            return value.isString();
-        if (type == QLatin1String("boolean"))
-            return value.isBool();
-        if (type == QLatin1String("null"))
-            return value.isNull();
-        if (type == QLatin1String("number"))
-            return value.isDouble();
         if (type == QLatin1String("integer"))
             return value.isDouble() && std::floor(value.toDouble()) == value.toDouble();
-        return false;
+        static const QHash<QString, QJsonValue::Type> types { { QStringLiteral("object"), QJsonValue::Object },
+            { QStringLiteral("array"), QJsonValue::Array }, { QStringLiteral("string"), QJsonValue::String },
+            { QStringLiteral("boolean"), QJsonValue::Bool }, { QStringLiteral("null"), QJsonValue::Null },
+            { QStringLiteral("number"), QJsonValue::Double } };
+        return types.contains(type) && value.type() == types.value(type);
     }
 
     void check(const QJsonValue &value, QJsonObject schema, const QString &path, QStringList &errors) const
@@ -58,12 +51,8 @@ private:
         if (schema.contains(QLatin1String("type"))) {
             const QJsonValue type = schema.value(QLatin1String("type"));
             QStringList types;
-            if (type.isArray()) {
-                for (const QJsonValue &t : type.toArray())
-                    types << t.toString();
-            } else {
-                types << type.toString();
-            }
+            for (const QJsonValue &t : type.isArray() ? type.toArray() : QJsonArray { type })
+                types << t.toString();
             if (std::none_of(types.cbegin(), types.cend(), [&](const QString &t) { return hasType(value, t); })) {
                 errors << path + u": not of type " + types.join(u'|');
                 return;

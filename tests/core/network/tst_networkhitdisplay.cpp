@@ -1,35 +1,27 @@
-// The display rules of the traffic list and the exchange detail, the list's
-// filter, and the replay command lines (run through a shell with a stand-in
-// curl that hands back the words it got).
+// What the traffic views and exports make of exchanges: the detail's body and
+// copied text, the list's filter, the replay command lines (run through a
+// shell and a stand-in curl that hands back its words) and the HAR 1.2 export
+// (against the HAR schema, and mapped as a HAR reader expects).
+#include "jsonschemasubset.h"
 #include "netfoxlogbuilder.h"
 #include "network/curlcommand.h"
+#include "network/harexport.h"
 #include "network/netfoxparser.h"
 #include "network/networkhitdisplay.h"
 #include "network/networkhitfilter.h"
+#include "scratchfiles.h"
 
-#include <QFile>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-using NetworkHitDisplay::ColorRole;
-
-Q_DECLARE_METATYPE(ColorRole)
 
 namespace {
 
 NetworkHit hit(const QString &method, const QString &status, const QString &url = QStringLiteral("https://a.test/x"))
 {
-    NetworkHit h;
-    h.id = url + method + status;
-    h.url = url;
-    h.reqMethod = method;
-    h.resStatus = status;
-    h.reqHeaders = QStringLiteral("Accept: \"application/json\"");
-    h.reqBody = QStringLiteral("No Request Body");
-    h.resHeaders = QStringLiteral("Content-Type: application/json");
-    h.resBody = QStringLiteral("{\"token\":\"Abc\"}");
-    return h;
+    return NetworkHit { url + method + status, QDateTime(), url, method, "Accept: \"application/json\"", "No Request Body",
+        status, "Content-Type: application/json", "{\"token\":\"Abc\"}" };
 }
 
 // A request as the app's library logs it, read back by the parser.
@@ -43,6 +35,54 @@ NetworkHit parsedRequest(const QString &method, const QString &headers, const QS
     return hits.isEmpty() ? NetworkHit() : hits.first();
 }
 
+// The sample session: a POST login answered 200, a GET cart answered with a
+// redirect, and an orders request that got no answer.
+QJsonObject sessionHar()
+{
+    return HarExport::document(Netfox::parseNetworkLog(QStringLiteral(KESTRUNE_TEST_DATA_DIR "/netfox/session.log")),
+        QStringLiteral("Kestrune"), QStringLiteral("0.1.0"));
+}
+
+// The value at a dotted path such as "log.entries.0.request".
+QJsonValue at(const QJsonValue &document, const QString &path)
+{
+    QJsonValue value = document;
+    for (const QString &key : path.split(u'.')) {
+        bool isIndex = false;
+        const int index = key.toInt(&isIndex);
+        value = isIndex ? value[index] : value[key];
+    }
+    return value;
+}
+
+// `document` without the member at the dotted path.
+QJsonValue without(const QJsonValue &document, QStringList path)
+{
+    const QString key = path.takeFirst();
+    bool isIndex = false;
+    const int index = key.toInt(&isIndex);
+    if (isIndex) {
+        QJsonArray array = document.toArray();
+        array[index] = without(array[index], path);
+        return array;
+    }
+    QJsonObject object = document.toObject();
+    if (path.isEmpty())
+        object.remove(key);
+    else
+        object[key] = without(object[key], path);
+    return object;
+}
+
+// "name=value" of each name-value object in the array at `path`.
+QStringList pairs(const QJsonValue &document, const QString &path)
+{
+    QStringList list;
+    for (const QJsonValue &item : at(document, path).toArray())
+        list << item[QLatin1String("name")].toString() + u'=' + item[QLatin1String("value")].toString();
+    return list;
+}
+
 } // namespace
 
 class TestNetworkHitDisplay : public QObject
@@ -51,12 +91,6 @@ class TestNetworkHitDisplay : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void methodColor_data();
-    void methodColor();
-    void statusColor_data();
-    void statusColor();
-    void detailStatusColor_data();
-    void detailStatusColor();
     void prettyBody_data();
     void prettyBody();
     void copyContent_data();
@@ -65,6 +99,11 @@ private Q_SLOTS:
     void filter();
     void curlRoundTrip_data();
     void curlRoundTrip();
+    void harSchemaCheck_data();
+    void harSchemaCheck();
+    void harExchangeMapping();
+    void harHeaderPairs_data();
+    void harHeaderPairs();
 
 private:
     QTemporaryDir m_bin;
@@ -73,88 +112,24 @@ private:
 void TestNetworkHitDisplay::initTestCase()
 {
     // A stand-in curl: prints each argument followed by a NUL.
-    QVERIFY(m_bin.isValid());
-    QFile script(m_bin.filePath(QStringLiteral("curl")));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done\n");
-    script.close();
-    QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
-}
-
-void TestNetworkHitDisplay::methodColor_data()
-{
-    QTest::addColumn<QString>("method");
-    QTest::addColumn<ColorRole>("role");
-    QTest::newRow("GET blue") << "GET" << ColorRole::Blue;
-    QTest::newRow("post written in lower case is green") << "post" << ColorRole::Green;
-    QTest::newRow("PUT orange") << "PUT" << ColorRole::Orange;
-    QTest::newRow("Delete red") << "Delete" << ColorRole::Red;
-    QTest::newRow("PATCH grey") << "PATCH" << ColorRole::Grey;
-    QTest::newRow("empty grey") << "" << ColorRole::Grey;
-}
-
-void TestNetworkHitDisplay::methodColor()
-{
-    QFETCH(QString, method);
-    QFETCH(ColorRole, role);
-    QCOMPARE(NetworkHitDisplay::methodColor(method), role);
-}
-
-void TestNetworkHitDisplay::statusColor_data()
-{
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<ColorRole>("role");
-    QTest::newRow("200 green") << "200" << ColorRole::Green;
-    QTest::newRow("204 green") << "204" << ColorRole::Green;
-    QTest::newRow("301 orange") << "301" << ColorRole::Orange;
-    QTest::newRow("404 red") << "404" << ColorRole::Red;
-    QTest::newRow("500 red") << "500" << ColorRole::Red;
-    QTest::newRow("TIMEOUT grey") << "TIMEOUT" << ColorRole::Grey;
-    QTest::newRow("timeout in lower case orange") << "timeout" << ColorRole::Orange;
-    QTest::newRow("100 orange") << "100" << ColorRole::Orange;
-}
-
-void TestNetworkHitDisplay::statusColor()
-{
-    QFETCH(QString, status);
-    QFETCH(ColorRole, role);
-    QCOMPARE(NetworkHitDisplay::statusColor(status), role);
-}
-
-void TestNetworkHitDisplay::detailStatusColor_data()
-{
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<ColorRole>("role");
-    QTest::newRow("201 green") << "201" << ColorRole::Green;
-    QTest::newRow("301 red") << "301" << ColorRole::Red;
-    QTest::newRow("TIMEOUT red") << "TIMEOUT" << ColorRole::Red;
-}
-
-void TestNetworkHitDisplay::detailStatusColor()
-{
-    QFETCH(QString, status);
-    QFETCH(ColorRole, role);
-    QCOMPARE(NetworkHitDisplay::detailStatusColor(status), role);
+    QVERIFY(testsupport::writeFile(
+        m_bin.filePath(QStringLiteral("curl")), "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done\n", true));
 }
 
 void TestNetworkHitDisplay::prettyBody_data()
 {
     QTest::addColumn<QString>("body");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("one-line object indented") << "{\"a\":1,\"b\":[true,null]}"
-                                              << "{\n    \"a\": 1,\n    \"b\": [\n        true,\n        null\n    ]\n}";
-    QTest::newRow("escaped slash shown plain") << "{\"url\":\"https:\\/\\/x.test\\/a\"}"
-                                               << "{\n    \"url\": \"https://x.test/a\"\n}";
-    QTest::newRow("array after spaces") << "  [1, \"é\"]\n"
-                                        << "[\n    1,\n    \"é\"\n]";
-    QTest::newRow("plain text unchanged, untrimmed") << " hello {world} "
-                                                     << " hello {world} ";
-    QTest::newRow("invalid [ unchanged") << "[ not json"
-                                         << "[ not json";
-    QTest::newRow("object with trailing garbage unchanged") << "{\"a\":1} x"
-                                                            << "{\"a\":1} x";
-    QTest::newRow("placeholder unchanged") << "No Response Body"
-                                           << "No Response Body";
+    QTest::newRow("one-line object indented")
+        << "{\"a\":1,\"b\":[true,null]}"
+        << QStringLiteral("{\n    \"a\": 1,\n    \"b\": [\n        true,\n        null\n    ]\n}");
+    QTest::newRow("escaped slash shown plain")
+        << "{\"url\":\"https:\\/\\/x.test\\/a\"}" << QStringLiteral("{\n    \"url\": \"https://x.test/a\"\n}");
+    QTest::newRow("array after spaces") << "  [1, \"é\"]\n" << QStringLiteral("[\n    1,\n    \"é\"\n]");
+    QTest::newRow("plain text unchanged, untrimmed") << " hello {world} " << QStringLiteral(" hello {world} ");
+    QTest::newRow("invalid [ unchanged") << "[ not json" << QStringLiteral("[ not json");
+    QTest::newRow("object with trailing garbage unchanged") << "{\"a\":1} x" << QStringLiteral("{\"a\":1} x");
+    QTest::newRow("placeholder unchanged") << "No Response Body" << QStringLiteral("No Response Body");
 }
 
 void TestNetworkHitDisplay::prettyBody()
@@ -169,18 +144,13 @@ void TestNetworkHitDisplay::copyContent_data()
     QTest::addColumn<NetworkHit>("hit");
     QTest::addColumn<int>("side");
     QTest::addColumn<QString>("content");
-    NetworkHit answered = hit(QStringLiteral("GET"), QStringLiteral("200"));
+    const NetworkHit answered = hit(QStringLiteral("GET"), QStringLiteral("200"));
     QTest::newRow("response tab") << answered << 1
                                   << "HEADERS\nContent-Type: application/json\n\nBODY\n{\n    \"token\": \"Abc\"\n}";
     QTest::newRow("request tab") << answered << 0 << "HEADERS\nAccept: \"application/json\"\n\nBODY\nNo Request Body";
     NetworkHit blank = answered;
     blank.resHeaders = QStringLiteral(" \n\t");
-    blank.resBody = QStringLiteral("plain");
-    QTest::newRow("blank headers") << blank << 1 << "HEADERS\nNo Headers\n\nBODY\nplain";
-    NetworkHit timedOut = hit(QStringLiteral("GET"), QStringLiteral("TIMEOUT"));
-    timedOut.resHeaders = QStringLiteral("No Response Headers");
-    timedOut.resBody = QStringLiteral("No Response Body");
-    QTest::newRow("placeholder headers kept") << timedOut << 1 << "HEADERS\nNo Response Headers\n\nBODY\nNo Response Body";
+    QTest::newRow("blank headers say so") << blank << 1 << "HEADERS\nNo Headers\n\nBODY\n{\n    \"token\": \"Abc\"\n}";
 }
 
 void TestNetworkHitDisplay::copyContent()
@@ -199,7 +169,6 @@ void TestNetworkHitDisplay::filter_data()
     QTest::addColumn<QString>("method");
     QTest::addColumn<bool>("matches");
     const NetworkHit ok = hit(QStringLiteral("post"), QStringLiteral("200"), QStringLiteral("https://api.test/Login"));
-    QTest::newRow("no filter") << ok << "" << false << "" << true;
     QTest::newRow("blank search matches") << ok << "  " << false << "" << true;
     QTest::newRow("url ignoring case") << ok << "LOGIN" << false << "" << true;
     QTest::newRow("method") << ok << "POST" << false << "" << true;
@@ -209,7 +178,6 @@ void TestNetworkHitDisplay::filter_data()
     QTest::newRow("no field holds it") << ok << "logout" << false << "" << false;
     QTest::newRow("200 not failed") << ok << "" << true << "" << false;
     QTest::newRow("404 failed") << hit("GET", "404") << "" << true << "" << true;
-    QTest::newRow("503 failed") << hit("GET", "503") << "" << true << "" << true;
     QTest::newRow("TIMEOUT failed") << hit("GET", "TIMEOUT") << "" << true << "" << true;
     QTest::newRow("301 not failed") << hit("GET", "301") << "" << true << "" << false;
     QTest::newRow("method ignoring case") << ok << "" << false << "POST" << true;
@@ -267,11 +235,9 @@ void TestNetworkHitDisplay::curlRoundTrip()
     QVERIFY(!hit.url.isEmpty());
     const QString command = CurlCommand::command(hit);
     QVERIFY2(command.startsWith(QStringLiteral("curl ")), qPrintable(command));
+    const testsupport::ScopedEnv path("PATH", QFile::encodeName(m_bin.path()) + ':' + qgetenv("PATH"));
+    const testsupport::ScopedEnv locale("LC_ALL", "C.UTF-8");
     QProcess shell;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PATH"), m_bin.path() + u':' + environment.value(QStringLiteral("PATH")));
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    shell.setProcessEnvironment(environment);
     shell.start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), command });
     QVERIFY(shell.waitForFinished(10'000));
     QCOMPARE(shell.exitCode(), 0);
@@ -284,6 +250,87 @@ void TestNetworkHitDisplay::curlRoundTrip()
     QCOMPARE(got, words);
     // `--format curl` output: one line of its own per exchange.
     QCOMPARE(CurlCommand::commands({ hit, hit }), command + u'\n' + command + u'\n');
+}
+
+void TestNetworkHitDisplay::harSchemaCheck_data()
+{
+    QTest::addColumn<bool>("noExchanges");
+    QTest::addColumn<QString>("removed"); // the path of a member of the first entry
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("the sample session") << false << QString() << true;
+    QTest::newRow("no exchanges") << true << QString() << true;
+    QTest::newRow("without startedDateTime") << false << "startedDateTime" << false;
+    QTest::newRow("without timings") << false << "timings" << false;
+    QTest::newRow("without request.queryString") << false << "request.queryString" << false;
+    QTest::newRow("without response.content") << false << "response.content" << false;
+}
+
+void TestNetworkHitDisplay::harSchemaCheck()
+{
+    // The validator knows every keyword the schema uses, and must be able to
+    // fail: the same document without one required member does not pass.
+    QFETCH(bool, noExchanges);
+    QFETCH(QString, removed);
+    QFETCH(bool, valid);
+    QJsonObject har = noExchanges ? HarExport::document({}, QStringLiteral("K"), QStringLiteral("1")) : sessionHar();
+    QCOMPARE(at(har, QStringLiteral("log.entries")).toArray().size(), noExchanges ? 0 : 3);
+    if (!removed.isEmpty())
+        har = without(har, QString(u"log.entries.0." + removed).split(u'.')).toObject();
+    const QByteArray schema = testsupport::readFile(QStringLiteral(KESTRUNE_TEST_DATA_DIR "/netfox/har-1.2.schema.json"));
+    const QStringList errors = JsonSchemaSubset(QJsonDocument::fromJson(schema).object()).validate(har);
+    QVERIFY2(errors.isEmpty() == valid, qPrintable(errors.join(u'\n')));
+}
+
+void TestNetworkHitDisplay::harExchangeMapping()
+{
+    const QJsonObject har = sessionHar();
+    auto text = [&](const char *path) { return at(har, QString::fromLatin1(path)).toString(); };
+    QCOMPARE(text("log.version"), QStringLiteral("1.2"));
+    QCOMPARE(text("log.creator.name"), QStringLiteral("Kestrune"));
+    QCOMPARE(text("log.entries.0.startedDateTime"), QStringLiteral("2026-12-06T08:36:43.000+00:00"));
+    QCOMPARE(text("log.entries.0.request.method"), QStringLiteral("POST"));
+    QCOMPARE(
+        pairs(har, "log.entries.0.request.headers"), (QStringList { "Content-Type=application/json", "Accept-Language=id-ID" }));
+    QCOMPARE(pairs(har, "log.entries.0.request.queryString"), (QStringList { "user=qa@example.com", "lang=id" }));
+    QCOMPARE(text("log.entries.0.request.postData.mimeType"), QStringLiteral("application/json"));
+    QVERIFY(text("log.entries.0.request.postData.text").contains(u"\"password\" : \"••••\""));
+    QCOMPARE(at(har, "log.entries.0.response.status").toInt(), 200);
+    QCOMPARE(pairs(har, "log.entries.0.response.headers"),
+        (QStringList { "Content-Type=application/json; charset=utf-8", "Date=Sun, 06 Dec 2026 08:36:45 GMT",
+            "Set-Cookie=session=abc; Path=/" }));
+    QVERIFY(text("log.entries.0.response.content.text").contains(u"Dévi Ñoño 🚀"));
+    QCOMPARE(at(har, "log.entries.0.response.content.size").toInt(), text("log.entries.0.response.content.text").toUtf8().size());
+    QCOMPARE(text("log.entries.0.response.content.mimeType"), QStringLiteral("application/json; charset=utf-8"));
+    // The GET with an empty body has no postData; its response redirects.
+    QVERIFY(!at(har, "log.entries.1.request").toObject().contains(QLatin1String("postData")));
+    QCOMPARE(at(har, "log.entries.1.request.bodySize").toInt(-1), 0);
+    QCOMPARE(text("log.entries.1.response.redirectURL"), QStringLiteral("https://api.example.com/v2/cart/1"));
+    // No response: status 0, the logged status text, no headers, no text.
+    QCOMPARE(at(har, "log.entries.2.response.status").toInt(-1), 0);
+    QCOMPARE(text("log.entries.2.response.statusText"), QStringLiteral("TIMEOUT"));
+    QCOMPARE(at(har, "log.entries.2.response.headers").toArray().size(), 0);
+    QVERIFY(!at(har, "log.entries.2.response.content").toObject().contains(QLatin1String("text")));
+    QCOMPARE(at(har, "log.entries.2.response.content.size").toInt(-1), 0);
+}
+
+void TestNetworkHitDisplay::harHeaderPairs_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("placeholder") << "No Request Headers" << QStringList {};
+    QTest::newRow("empty dictionary") << ":" << QStringList {};
+    QTest::newRow("continuation line") << "Link: <a>\n <b>" << QStringList { "Link=<a>\n<b>" };
+    QTest::newRow("lone quote stays") << "X: \"" << QStringList { "X=\"" };
+}
+
+void TestNetworkHitDisplay::harHeaderPairs()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    QStringList actual;
+    for (const auto &[name, value] : HarExport::headerPairs(text))
+        actual << name + u'=' + value;
+    QCOMPARE(actual, expected);
 }
 
 QTEST_GUILESS_MAIN(TestNetworkHitDisplay)
