@@ -8,11 +8,9 @@
 #include "fakenetworktools.h"
 #include "fakereportmanager.h"
 #include "runner/runnerviewmodel.h"
+#include "scratchfiles.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,10 +35,7 @@ inline FileNode nodeAt(const QString &workspace, const QString &relative)
 
 inline void write(const QString &path, const QByteArray &content = "x")
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
+    QVERIFY2(testsupport::writeFile(path, content), qPrintable(path));
 }
 
 } // namespace runnertest

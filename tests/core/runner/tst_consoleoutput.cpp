@@ -11,7 +11,6 @@ class TestConsoleOutput : public QObject
 private Q_SLOTS:
     void assembly_data();
     void assembly();
-    void overlongPartialLine();
     void filter_data();
     void filter();
     void bounds_data();
@@ -19,7 +18,6 @@ private Q_SLOTS:
     void hierarchy_data();
     void hierarchy();
     void hierarchyBlankLineKeepsStack();
-    void timePrefix();
 };
 
 void TestConsoleOutput::assembly_data()
@@ -28,21 +26,22 @@ void TestConsoleOutput::assembly_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("pending");
 
+    const QString x(10'000, u'x');
+    const QString z(10'001, u'z');
     QTest::newRow("line split across two chunks")
-        << QStringList { QStringLiteral("first\nsec"), QStringLiteral("ond\n") }
-        << QStringList { QStringLiteral("first"), QStringLiteral("second") } << QString();
-    QTest::newRow("no line feed: nothing yet") << QStringList { QStringLiteral("partial"), QStringLiteral(" still") }
-                                               << QStringList {} << QStringLiteral("partial still");
+        << QStringList { "first\nsec", "ond\n" } << QStringList { "first", "second" } << QString();
+    QTest::newRow("no line feed: nothing yet")
+        << QStringList { "partial", " still" } << QStringList {} << QStringLiteral("partial still");
     QTest::newRow("carriage return stays in the line")
-        << QStringList { QStringLiteral("a\r\nb\r\n") } << QStringList { QStringLiteral("a\r"), QStringLiteral("b\r") }
-        << QString();
-    QTest::newRow("empty lines are lines") << QStringList { QStringLiteral("\n\nx\n") }
-                                           << QStringList { QString(), QString(), QStringLiteral("x") } << QString();
-    QTest::newRow("tail after the last feed carried")
-        << QStringList { QStringLiteral("a\nb\nc") } << QStringList { QStringLiteral("a"), QStringLiteral("b") }
-        << QStringLiteral("c");
+        << QStringList { "a\r\nb\r\n" } << QStringList { "a\r", "b\r" } << QString();
+    QTest::newRow("empty lines are lines") << QStringList { "\n\nx\n" } << QStringList { QString(), QString(), "x" } << QString();
     QTest::newRow("chunk that is just a feed ends the pending line")
-        << QStringList { QStringLiteral("abc"), QStringLiteral("\n") } << QStringList { QStringLiteral("abc") } << QString();
+        << QStringList { "abc", "\n" } << QStringList { "abc" } << QString();
+    // A runner that never ends its line: cut at 10,001 characters.
+    QTest::newRow("10,000 characters wait for more") << QStringList { x } << QStringList {} << x;
+    QTest::newRow("the 10,001st character cuts the line") << QStringList { x, "y" } << QStringList { x + u'y' } << QString();
+    QTest::newRow("a line ended first, then an overlong one")
+        << QStringList { "done\n" + z } << QStringList { "done", z } << QString();
 }
 
 void TestConsoleOutput::assembly()
@@ -58,22 +57,6 @@ void TestConsoleOutput::assembly()
     QCOMPARE(assembler.pending(), pending);
     QCOMPARE(assembler.takePending(), pending);
     QVERIFY(assembler.pending().isEmpty());
-}
-
-void TestConsoleOutput::overlongPartialLine()
-{
-    LineAssembler assembler;
-    QVERIFY(assembler.feed(QString(10'000, u'x')).isEmpty());
-    QCOMPARE(assembler.pending().size(), 10'000);
-    const QStringList lines = assembler.feed(QStringLiteral("y"));
-    QCOMPARE(lines.size(), 1);
-    QCOMPARE(lines.first().size(), 10'001);
-    QVERIFY(assembler.pending().isEmpty());
-    // A line completed by the same chunk is given out first.
-    const QStringList mixed = assembler.feed(QString(QStringLiteral("done\n") + QString(10'001, u'z')));
-    QCOMPARE(mixed.size(), 2);
-    QCOMPARE(mixed.first(), QStringLiteral("done"));
-    QCOMPARE(mixed.last().size(), 10'001);
 }
 
 void TestConsoleOutput::filter_data()
@@ -113,7 +96,6 @@ void TestConsoleOutput::bounds_data()
     QTest::addColumn<int>("expectedRemoved");
 
     QTest::newRow("2600 in one batch keep the newest 2000") << 0 << 2600 << 2000 << 600;
-    QTest::newRow("2400 stay") << 0 << 2400 << 2400 << 0;
     QTest::newRow("exactly 2500 stay") << 0 << 2500 << 2500 << 0;
     QTest::newRow("2501 trim to 2000") << 2500 << 1 << 2000 << 501;
     QTest::newRow("one over across batches") << 2400 << 101 << 2000 << 501;
@@ -147,6 +129,19 @@ void TestConsoleOutput::hierarchy_data()
     QTest::newRow("siblings line up") << QList<int> { 0, 1, 1, 6, 1 } << QList<int> { 0, 2, 2, 4, 2 };
     QTest::newRow("first line indented") << QList<int> { 4, 8, 2, 4 } << QList<int> { 0, 2, 0, 2 };
     QTest::newRow("back to the root") << QList<int> { 0, 2, 4, 0, 3 } << QList<int> { 0, 2, 4, 0, 2 };
+    // A runaway view nesting: re-indented without recursion, in linear time,
+    // and climbing back out to the top works in one step.
+    for (const int step : { 1, 4 }) {
+        QList<int> raw;
+        QList<int> expected;
+        for (int level = 0; level < 10'000; ++level) {
+            raw << level * step;
+            expected << 2 * level;
+        }
+        raw << 0 << step;
+        expected << 0 << 2;
+        QTest::addRow("ten thousand levels, %d space(s) each", step) << raw << expected;
+    }
 }
 
 void TestConsoleOutput::hierarchy()
@@ -155,9 +150,10 @@ void TestConsoleOutput::hierarchy()
     QFETCH(QList<int>, expected);
     HierarchyFormatter formatter;
     for (qsizetype i = 0; i < raw.size(); ++i) {
-        const QString line = QString(raw[i], u' ') + QStringLiteral("Button  id=b%1").arg(i);
-        const QString formatted = formatter.formatLine(line);
-        QCOMPARE(formatted, QString(expected[i], u' ') + QStringLiteral("Button  id=b%1").arg(i));
+        const QString text = QStringLiteral("Button  id=b%1").arg(i);
+        const QString formatted = formatter.formatLine(QString(raw[i], u' ') + text);
+        if (formatted != QString(expected[i], u' ') + text)
+            QFAIL(qPrintable(QStringLiteral("line %1 re-indented as \"%2\"").arg(i).arg(formatted)));
     }
 }
 
@@ -166,20 +162,14 @@ void TestConsoleOutput::hierarchyBlankLineKeepsStack()
     HierarchyFormatter formatter;
     formatter.formatLine(QStringLiteral("Application"));
     formatter.formatLine(QStringLiteral("    Window"));
-    const auto before = formatter.stack();
+    // Blank lines pass as they are and keep the nesting; a tab ends the
+    // indentation count and stays in the text.
     QCOMPARE(formatter.formatLine(QStringLiteral("      ")), QStringLiteral("      "));
     QCOMPARE(formatter.formatLine(QString()), QString());
-    QCOMPARE(formatter.stack(), before);
-    // A tab ends the indentation count: it stays in the text.
     QCOMPARE(formatter.formatLine(QStringLiteral("        \tButton")), QStringLiteral("    \tButton"));
+    // The next fetch starts at the root again.
     formatter.reset();
-    QCOMPARE(formatter.stack(), (QList<HierarchyFormatter::Level> { { -1, -2 } }));
-}
-
-void TestConsoleOutput::timePrefix()
-{
-    QCOMPARE(ConsoleLines::timePrefix(QTime(9, 5, 7)), QStringLiteral("[09:05:07] "));
-    QCOMPARE(ConsoleLines::timePrefix(QTime(23, 59, 59)), QStringLiteral("[23:59:59] "));
+    QCOMPARE(formatter.formatLine(QStringLiteral("    Window")), QStringLiteral("Window"));
 }
 
 QTEST_GUILESS_MAIN(TestConsoleOutput)

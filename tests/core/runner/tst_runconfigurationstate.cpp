@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <functional>
+
 using Input = RunConfigurationState::Input;
 Q_DECLARE_METATYPE(RunConfigurationState::Input)
 
@@ -12,8 +14,8 @@ DeviceInfo device(const char *id, const char *name)
     return DeviceInfo { QString::fromLatin1(id), QString::fromLatin1(name), false };
 }
 
-// Everything a run needs is set; rows take one piece away.
-Input ready()
+// Everything a run needs is set; rows change one piece.
+Input ready(const std::function<void(Input &)> &change = {})
 {
     Input input;
     input.devices = { device("UDID-1", "iPhone 15"), device("UDID-2", "iPad") };
@@ -22,7 +24,31 @@ Input ready()
     input.selectedAppId = QStringLiteral("com.bank.app.uat");
     input.hasWorkspace = true;
     input.selectedFlowRelativePath = QStringLiteral("flows/login.yaml");
+    if (change)
+        change(input);
     return input;
+}
+
+// One row of the header in words: what is shown, which controls are
+// enabled ("-" when not), and the picker's titles.
+QString describe(const RunConfigurationState &state, const QString &row)
+{
+    const auto flag = [](bool on, const char *name) { return QString(QLatin1String(on ? " " : " -") + QLatin1String(name)); };
+    if (row == u"run") {
+        const QString shown = state.showsRunButton ? QStringLiteral("run") : state.progressCaption + " / " + state.stopLabel;
+        return shown + flag(state.runEnabled, "enabled") + (state.showsReportButton ? QStringLiteral(" report") : QString());
+    }
+    if (row == u"app") {
+        return flag(state.appRowEnabled, "row").mid(1) + flag(state.appRefreshEnabled, "refresh")
+            + (state.appRefreshBusy ? " busy" : "") + (state.showsAppField ? " field" : "") + ": "
+            + RunConfigurationState::pickerTitles(state.appOptions).join(QStringLiteral(", "));
+    }
+    if (row == u"device") {
+        return flag(state.devicePickerEnabled, "picker").mid(1) + flag(state.deviceRefreshEnabled, "refresh")
+            + (state.deviceRefreshBusy ? " busy" : "") + ": "
+            + RunConfigurationState::pickerTitles(state.deviceOptions).join(QStringLiteral(", "));
+    }
+    return state.showsVariables ? QString::number(state.variablesListHeight) : QStringLiteral("hidden");
 }
 
 } // namespace
@@ -32,190 +58,71 @@ class TestRunConfigurationState : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void runButton_data();
-    void runButton();
-    void appRow_data();
-    void appRow();
-    void deviceRow_data();
-    void deviceRow();
-    void variables_data();
-    void variables();
-    void pickerIndex_data();
-    void pickerIndex();
+    void header_data();
+    void header();
 };
 
-void TestRunConfigurationState::runButton_data()
+void TestRunConfigurationState::header_data()
 {
     QTest::addColumn<Input>("input");
-    QTest::addColumn<bool>("showsRunButton");
-    QTest::addColumn<bool>("runEnabled");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("stopLabel");
-    QTest::addColumn<bool>("showsReport");
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("expected");
 
-    QTest::newRow("all set") << ready() << true << true << QString() << QString() << false;
-    Input input = ready();
-    input.hasWorkspace = false;
-    QTest::newRow("no workspace") << input << true << false << QString() << QString() << false;
-    input = ready();
-    input.selectedFlowRelativePath.clear();
-    QTest::newRow("no flow") << input << true << false << QString() << QString() << false;
-    input = ready();
-    input.selectedDeviceId.clear();
-    QTest::newRow("no device") << input << true << false << QString() << QString() << false;
-    input = ready();
-    input.selectedAppId.clear();
-    QTest::newRow("no app") << input << true << false << QString() << QString() << false;
-    input = Input();
-    QTest::newRow("nothing set") << input << true << false << QString() << QString() << false;
-    input = ready();
-    input.isRunning = true;
-    QTest::newRow("test running") << input << false << true << QStringLiteral("Running...")
-                                  << QStringLiteral("Stop Test") << false;
-    input.runMode = RunMode::Hierarchy;
-    QTest::newRow("hierarchy fetch") << input << false << true << QStringLiteral("Fetching Hierarchy...")
-                                     << QStringLiteral("Stop Fetching") << false;
-    input = Input();
-    input.isRunning = true;
-    input.runMode = RunMode::Hierarchy;
-    QTest::newRow("fetch without a flow") << input << false << false << QStringLiteral("Fetching Hierarchy...")
-                                          << QStringLiteral("Stop Fetching") << false;
-    input = ready();
-    input.showReportButton = true;
-    QTest::newRow("idle with report") << input << true << true << QString() << QString() << true;
-    input.isRunning = true;
-    QTest::newRow("running with report") << input << false << true << QStringLiteral("Running...")
-                                         << QStringLiteral("Stop Test") << true;
+    QTest::newRow("run: all set") << ready() << "run" << QStringLiteral("run enabled");
+    QTest::newRow("run: no workspace") << ready([](Input &i) { i.hasWorkspace = false; }) << "run"
+                                       << QStringLiteral("run -enabled");
+    QTest::newRow("run: no flow") << ready([](Input &i) { i.selectedFlowRelativePath.clear(); }) << "run"
+                                  << QStringLiteral("run -enabled");
+    QTest::newRow("run: no device") << ready([](Input &i) { i.selectedDeviceId.clear(); }) << "run"
+                                    << QStringLiteral("run -enabled");
+    QTest::newRow("run: no app") << ready([](Input &i) { i.selectedAppId.clear(); }) << "run" << QStringLiteral("run -enabled");
+    Input fetch;
+    fetch.isRunning = true;
+    fetch.runMode = RunMode::Hierarchy;
+    QTest::newRow("run: fetch without a flow")
+        << fetch << "run" << QStringLiteral("Fetching Hierarchy... / Stop Fetching -enabled");
+    Input running = ready();
+    running.isRunning = true;
+    QTest::newRow("run: test running") << running << "run" << QStringLiteral("Running... / Stop Test enabled");
+    running.showReportButton = true;
+    QTest::newRow("run: running with report") << running << "run" << QStringLiteral("Running... / Stop Test enabled report");
+
+    const QString listed = QStringLiteral(": com.bank.app.uat, com.bank.app.sit");
+    QTest::newRow("app: device chosen, apps listed") << ready() << "app"
+                                                     << "row refresh" + listed;
+    QTest::newRow("app: no apps, free field")
+        << ready([](Input &i) { i.apps.clear(); }) << "app" << QStringLiteral("row refresh field: No items found");
+    QTest::newRow("app: no devices, stale selection") << ready([](Input &i) { i.devices.clear(); }) << "app"
+                                                      << "-row -refresh" + listed;
+    Input busy = ready();
+    busy.isRefreshingApps = true;
+    QTest::newRow("app: refreshing") << busy << "app"
+                                     << "row -refresh busy" + listed;
+    busy.selectedDeviceId.clear();
+    QTest::newRow("app: refreshing without a device") << busy << "app"
+                                                      << "-row -refresh busy" + listed;
+
+    QTest::newRow("device: two devices") << ready() << "device"
+                                         << QStringLiteral("picker refresh: iPhone 15 (UDID-1), iPad (UDID-2)");
+    QTest::newRow("device: none") << Input() << "device" << QStringLiteral("-picker refresh: No items found");
+    Input refreshing;
+    refreshing.isRefreshingDevices = true;
+    QTest::newRow("device: refreshing, none yet")
+        << refreshing << "device" << QStringLiteral("-picker -refresh busy: No items found");
+    refreshing.devices = { device("00008110-001A", "Rina's iPhone (2)") };
+    QTest::newRow("device: name with parentheses, refreshing")
+        << refreshing << "device" << QStringLiteral("picker -refresh busy: Rina's iPhone (2) (00008110-001A)");
+
+    for (const auto &[count, height] : { std::pair { 0, "hidden" }, { 1, "56" }, { 7, "248" }, { 8, "250" }, { 400, "250" } })
+        QTest::addRow("variables: %d", count)
+            << ready([count](Input &i) { i.envVarCount = count; }) << "variables" << QString::fromLatin1(height);
 }
 
-void TestRunConfigurationState::runButton()
+void TestRunConfigurationState::header()
 {
     QFETCH(Input, input);
-    const RunConfigurationState state = RunConfigurationState::compute(input);
-    QTEST(state.showsRunButton, "showsRunButton");
-    QTEST(state.runEnabled, "runEnabled");
-    QTEST(state.progressCaption, "caption");
-    QTEST(state.stopLabel, "stopLabel");
-    QTEST(state.showsReportButton, "showsReport");
-}
-
-void TestRunConfigurationState::appRow_data()
-{
-    QTest::addColumn<Input>("input");
-    QTest::addColumn<bool>("rowEnabled");
-    QTest::addColumn<bool>("refreshEnabled");
-    QTest::addColumn<bool>("refreshBusy");
-    QTest::addColumn<bool>("showsField");
-    QTest::addColumn<QStringList>("titles");
-
-    const QStringList listed { QStringLiteral("com.bank.app.uat"), QStringLiteral("com.bank.app.sit") };
-    const QStringList none { QStringLiteral("No items found") };
-    QTest::newRow("device chosen, apps listed") << ready() << true << true << false << false << listed;
-    Input input = ready();
-    input.apps.clear();
-    QTest::newRow("no apps: free field") << input << true << true << false << true << none;
-    input = ready();
-    input.devices.clear();
-    QTest::newRow("no devices, stale selection") << input << false << false << false << false << listed;
-    input = ready();
-    input.selectedDeviceId.clear();
-    QTest::newRow("devices, none chosen") << input << false << false << false << false << listed;
-    input = ready();
-    input.isRefreshingApps = true;
-    QTest::newRow("refreshing apps") << input << true << false << true << false << listed;
-    input.selectedDeviceId.clear();
-    QTest::newRow("refreshing without a device") << input << false << false << true << false << listed;
-}
-
-void TestRunConfigurationState::appRow()
-{
-    QFETCH(Input, input);
-    const RunConfigurationState state = RunConfigurationState::compute(input);
-    QTEST(state.appRowEnabled, "rowEnabled");
-    QTEST(state.appRefreshEnabled, "refreshEnabled");
-    QTEST(state.appRefreshBusy, "refreshBusy");
-    QTEST(state.showsAppField, "showsField");
-    QTEST(RunConfigurationState::pickerTitles(state.appOptions), "titles");
-    for (const PickerOption &option : state.appOptions)
-        QCOMPARE(option.id, option.title);
-}
-
-void TestRunConfigurationState::deviceRow_data()
-{
-    QTest::addColumn<Input>("input");
-    QTest::addColumn<QStringList>("titles");
-    QTest::addColumn<bool>("pickerEnabled");
-    QTest::addColumn<bool>("refreshEnabled");
-    QTest::addColumn<bool>("refreshBusy");
-
-    QTest::newRow("two devices") << ready()
-                                 << QStringList { QStringLiteral("iPhone 15 (UDID-1)"), QStringLiteral("iPad (UDID-2)") }
-                                 << true << true << false;
-    Input input;
-    QTest::newRow("no devices") << input << QStringList { QStringLiteral("No items found") } << false << true << false;
-    input.isRefreshingDevices = true;
-    QTest::newRow("refreshing, none yet") << input << QStringList { QStringLiteral("No items found") } << false << false
-                                          << true;
-    input = ready();
-    input.devices = { device("00008110-001A", "Rina's iPhone (2)") };
-    input.isRefreshingDevices = true;
-    QTest::newRow("name with parentheses, refreshing")
-        << input << QStringList { QStringLiteral("Rina's iPhone (2) (00008110-001A)") } << true << false << true;
-}
-
-void TestRunConfigurationState::deviceRow()
-{
-    QFETCH(Input, input);
-    const RunConfigurationState state = RunConfigurationState::compute(input);
-    QTEST(RunConfigurationState::pickerTitles(state.deviceOptions), "titles");
-    QTEST(state.devicePickerEnabled, "pickerEnabled");
-    QTEST(state.deviceRefreshEnabled, "refreshEnabled");
-    QTEST(state.deviceRefreshBusy, "refreshBusy");
-    for (qsizetype i = 0; i < state.deviceOptions.size(); ++i)
-        QCOMPARE(state.deviceOptions.at(i).id, input.devices.at(i).id);
-}
-
-void TestRunConfigurationState::variables_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<bool>("shown");
-    QTest::addColumn<int>("height");
-
-    QTest::newRow("none: no row") << 0 << false << 0;
-    QTest::newRow("one") << 1 << true << 56;
-    QTest::newRow("six") << 6 << true << 216;
-    QTest::newRow("seven reaches the cap") << 7 << true << 248;
-    QTest::newRow("eight is capped") << 8 << true << 250;
-    QTest::newRow("hundreds are capped") << 400 << true << 250;
-}
-
-void TestRunConfigurationState::variables()
-{
-    QFETCH(int, count);
-    Input input = ready();
-    input.envVarCount = count;
-    const RunConfigurationState state = RunConfigurationState::compute(input);
-    QTEST(state.showsVariables, "shown");
-    QTEST(state.variablesListHeight, "height");
-}
-
-void TestRunConfigurationState::pickerIndex_data()
-{
-    QTest::addColumn<QString>("selection");
-    QTest::addColumn<int>("index");
-
-    QTest::newRow("first") << QStringLiteral("UDID-1") << 0;
-    QTest::newRow("second") << QStringLiteral("UDID-2") << 1;
-    QTest::newRow("not listed keeps the row") << QStringLiteral("UDID-9") << -1;
-    QTest::newRow("empty selection") << QString() << -1;
-    QTest::newRow("a title is not an id") << QStringLiteral("iPad (UDID-2)") << -1;
-}
-
-void TestRunConfigurationState::pickerIndex()
-{
-    QFETCH(QString, selection);
-    const RunConfigurationState state = RunConfigurationState::compute(ready());
-    QTEST(RunConfigurationState::pickerIndex(state.deviceOptions, selection), "index");
+    QFETCH(QString, row);
+    QTEST(describe(RunConfigurationState::compute(input), row), "expected");
 }
 
 QTEST_GUILESS_MAIN(TestRunConfigurationState)

@@ -1,3 +1,4 @@
+#include "scratchfiles.h"
 #include "workspace/filecontentloader.h"
 #include "workspace/yamlhighlight.h"
 
@@ -29,8 +30,6 @@ class TestYamlHighlight : public QObject
 private Q_SLOTS:
     void highlightLine_data();
     void highlightLine();
-    void splitLines_data();
-    void splitLines();
     void loadContent_data();
     void loadContent();
 };
@@ -50,8 +49,7 @@ void TestYamlHighlight::highlightLine_data()
     QTest::newRow("digit followed by a letter") << "wait: 5s" << QStringList { "wait=key/medium", ": 5s=plain" };
     QTest::newRow("true after colon") << "optional: true" << QStringList { "optional=key/medium", ": =plain", "true=scalar" };
     QTest::newRow("env URL keyed up to the scheme colon")
-        << "BASE_URL=https://api.example.com"
-        << QStringList { "BASE_URL=https=key/medium", "://api.example.com=plain" };
+        << "BASE_URL=https://api.example.com" << QStringList { "BASE_URL=https=key/medium", "://api.example.com=plain" };
     QTest::newRow("variable reference") << "text: ${USERNAME}"
                                         << QStringList { "text=key/medium", ": =plain", "${USERNAME}=variable/bold" };
     QTest::newRow("two equal quoted strings")
@@ -74,23 +72,6 @@ void TestYamlHighlight::highlightLine()
     QCOMPARE(described(line), runs);
 }
 
-void TestYamlHighlight::splitLines_data()
-{
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("empty is one line") << "" << QStringList { "" };
-    QTest::newRow("trailing break") << "a\nb\n" << QStringList { "a", "b", "" };
-    QTest::newRow("windows breaks keep CR") << "a\r\nb" << QStringList { "a\r", "b" };
-    QTest::newRow("lone CR is no break") << "a\rb" << QStringList { "a\rb" };
-}
-
-void TestYamlHighlight::splitLines()
-{
-    QFETCH(QString, code);
-    QFETCH(QStringList, lines);
-    QCOMPARE(YamlHighlight::splitLines(code), lines);
-}
-
 void TestYamlHighlight::loadContent_data()
 {
     QTest::addColumn<QByteArray>("bytes"); // empty name: no file is written
@@ -100,7 +81,7 @@ void TestYamlHighlight::loadContent_data()
     QTest::newRow("latin-1 bytes") << QByteArray("text: caf\xe9") << "flow.yaml" << QString::fromUtf8("text: café");
     QTest::newRow("empty file") << QByteArray() << "empty.yaml" << QString();
     QTest::newRow("missing file") << QByteArray() << QString() << "FAIL";
-    QTest::newRow("a folder") << QByteArray() << "." << "FAIL";
+    QTest::newRow("a folder") << QByteArray() << "." << QStringLiteral("FAIL");
 }
 
 void TestYamlHighlight::loadContent()
@@ -109,15 +90,9 @@ void TestYamlHighlight::loadContent()
     QFETCH(QString, name);
     QFETCH(QString, expected);
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QString path = dir.filePath(name.isEmpty() ? QStringLiteral("missing.yaml") : name);
-    if (name == u".") {
-        path = dir.path();
-    } else if (!name.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    const QString path = name == u"." ? dir.path() : dir.filePath(name.isEmpty() ? QStringLiteral("missing.yaml") : name);
+    if (!name.isEmpty() && name != u".")
+        QVERIFY(testsupport::writeFile(path, bytes));
     const QString text = FileContentLoader::loadContent(path);
     if (expected == u"FAIL")
         QCOMPARE(text, QStringLiteral("# Unable to load file content at:\n# ") + path);
