@@ -1,58 +1,31 @@
 // The launch script's demo mode: when it chooses the simulated lab, and the
-// settings file and environment it gives the application, read back through
-// the application's own settings store.
+// settings file, environment and runner wrapper it gives the application,
+// read back through the application's own settings store.
 
+#include "scratchfiles.h"
 #include "settings/settingsstore.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-const QString kScript = QStringLiteral(KESTRUNE_SOURCE_DIR "/scripts/demo-env.sh");
-
-struct ShellResult
+// What `code` printed after sourcing the script, or "failed".
+QString runBash(const QString &code, const QString &home, const QStringList &variables = {})
 {
-    int exitCode = -1;
-    QString out;
-};
-
-ShellResult runBash(const QString &code, const QProcessEnvironment &env)
-{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    for (const QString &variable : variables)
+        env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
     QProcess bash;
     bash.setProcessEnvironment(env);
-    bash.start(
-        QStringLiteral("bash"), { QStringLiteral("-c"), QStringLiteral("set -euo pipefail; source \"$0\"; ") + code, kScript });
-    ShellResult r;
-    if (bash.waitForFinished(30000)) {
-        r.exitCode = bash.exitCode();
-        r.out = QString::fromUtf8(bash.readAllStandardOutput());
-    }
-    return r;
-}
-
-bool makeExecutable(const QString &path)
-{
-    QDir().mkpath(path.section(u'/', 0, -2));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write("#!/bin/sh\nexit 0\n");
-    file.close();
-    return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
-QString envValue(const QString &envOutput, const QString &name)
-{
-    for (const QString &line : envOutput.split(u'\n')) {
-        if (line.startsWith(name + u'='))
-            return line.mid(name.size() + 1);
-    }
-    return QString();
+    bash.start(QStringLiteral("bash"),
+        { QStringLiteral("-c"), QStringLiteral("set -euo pipefail; source \"$0\"; ") + code,
+            QStringLiteral(KESTRUNE_SOURCE_DIR "/scripts/demo-env.sh") });
+    return bash.waitForFinished(30000) && bash.exitCode() == 0 ? QString::fromUtf8(bash.readAllStandardOutput())
+                                                               : QStringLiteral("failed");
 }
 
 } // namespace
@@ -64,10 +37,8 @@ class TestSimDemo : public QObject
 private Q_SLOTS:
     void choosesTheLab_data();
     void choosesTheLab();
-    void demoSettingsAndEnvironment_data();
-    void demoSettingsAndEnvironment();
-    void demoRunnerCarriesTheLabWithoutTheEnvironment_data();
-    void demoRunnerCarriesTheLabWithoutTheEnvironment();
+    void demoSettingsAndRunner_data();
+    void demoSettingsAndRunner();
 };
 
 void TestSimDemo::choosesTheLab_data()
@@ -76,11 +47,11 @@ void TestSimDemo::choosesTheLab_data()
     QTest::addColumn<bool>("hasXcrun");
     QTest::addColumn<bool>("hasRunner");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("real tools present") << "" << true << true << "0";
-    QTest::newRow("no xcrun") << "" << false << true << "1";
-    QTest::newRow("no runner") << "" << true << false << "1";
-    QTest::newRow("asked for the demo") << "1" << true << true << "1";
-    QTest::newRow("real tools forced") << "0" << false << false << "0";
+    QTest::newRow("real tools present") << "" << true << true << "0\n";
+    QTest::newRow("no xcrun") << "" << false << true << "1\n";
+    QTest::newRow("no runner") << "" << true << false << "1\n";
+    QTest::newRow("asked for the demo") << "1" << true << true << "1\n";
+    QTest::newRow("real tools forced") << "0" << false << false << "0\n";
 }
 
 void TestSimDemo::choosesTheLab()
@@ -90,22 +61,17 @@ void TestSimDemo::choosesTheLab()
     QFETCH(bool, hasRunner);
     QFETCH(QString, expected);
     QTemporaryDir home;
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
-    env.insert(QStringLiteral("KESTRUNE_REAL_XCRUN"), home.filePath(QStringLiteral("tools/xcrun")));
+    const QString xcrun = home.filePath(QStringLiteral("tools/xcrun"));
+    const QString runner = home.filePath(QStringLiteral(".maestro-runner/bin/maestro-runner"));
+    QVERIFY(!hasXcrun || testsupport::writeFile(xcrun, "#!/bin/sh\nexit 0\n", true));
+    QVERIFY(!hasRunner || testsupport::writeFile(runner, "#!/bin/sh\nexit 0\n", true));
+    QStringList variables { QStringLiteral("KESTRUNE_REAL_XCRUN=") + xcrun };
     if (!demoVariable.isEmpty())
-        env.insert(QStringLiteral("KESTRUNE_DEMO"), demoVariable);
-    if (hasXcrun)
-        QVERIFY(makeExecutable(home.filePath(QStringLiteral("tools/xcrun"))));
-    if (hasRunner)
-        QVERIFY(makeExecutable(home.filePath(QStringLiteral(".maestro-runner/bin/maestro-runner"))));
-    const ShellResult r = runBash(QStringLiteral("kestrune_choose_demo"), env);
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out.trimmed(), expected);
+        variables << QStringLiteral("KESTRUNE_DEMO=") + demoVariable;
+    QCOMPARE(runBash(QStringLiteral("kestrune_choose_demo"), home.path(), variables), expected);
 }
 
-void TestSimDemo::demoSettingsAndEnvironment_data()
+void TestSimDemo::demoSettingsAndRunner_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::newRow("plain") << QStringLiteral("data");
@@ -114,24 +80,31 @@ void TestSimDemo::demoSettingsAndEnvironment_data()
     QTest::newRow("backslash, comma, quote, semicolon") << QStringLiteral("a\\b, \"c\"; d");
 }
 
-void TestSimDemo::demoSettingsAndEnvironment()
+// The runner is started through the user's login shell, which passes none of
+// the demo's variables on: the wrapper alone must point the lab at the demo's
+// state and hand every argument to this build's lab unchanged.
+void TestSimDemo::demoSettingsAndRunner()
 {
     QFETCH(QString, folder);
     QTemporaryDir dir;
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
-    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(folder));
     const QString demoDir = dir.filePath(folder + QStringLiteral("/kestrune-demo"));
-
-    ShellResult r = runBash(QStringLiteral("kestrune_enter_demo /builds/one/kestrune-sim; env"), env);
-    QCOMPARE(r.exitCode, 0);
-    const QString settingsFile = envValue(r.out, QStringLiteral("KESTRUNE_SETTINGS_FILE"));
-    QCOMPARE(settingsFile, demoDir + QStringLiteral("/settings.ini"));
-    QCOMPARE(envValue(r.out, QStringLiteral("KESTRUNE_XCRUN")), QStringLiteral("/builds/one/kestrune-sim"));
-    QCOMPARE(envValue(r.out, QStringLiteral("KESTRUNE_SIM_HOME")), demoDir + QStringLiteral("/lab"));
-    QCOMPARE(envValue(r.out, QStringLiteral("KESTRUNE_SIM_SPEED")), QStringLiteral("human"));
-    QVERIFY(QFileInfo(demoDir + QStringLiteral("/reports")).isDir());
+    QStringList builds;
+    for (const char *build : { "/one/kestrune-sim", "/two/kestrune-sim" }) {
+        builds << dir.filePath(folder + QLatin1String(build));
+        QVERIFY(testsupport::writeFile(builds.last(),
+            "#!/bin/sh\nprintf '%s home=%s speed=%s\\n' \"$0\" \"$KESTRUNE_SIM_HOME\" \"$KESTRUNE_SIM_SPEED\"\n"
+            "printf 'arg=%s\\n' \"$@\"\n",
+            true));
+    }
+    const QStringList variables { "XDG_DATA_HOME=" + dir.filePath(folder), "SIM_ONE=" + builds[0], "SIM_TWO=" + builds[1] };
+    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString settingsFile = demoDir + QStringLiteral("/settings.ini");
+    QCOMPARE(
+        runBash(QStringLiteral("kestrune_enter_demo \"$SIM_ONE\"; test -d \"$(dirname \"$KESTRUNE_SETTINGS_FILE\")/reports\"; "
+                               "printf '%s\\n' \"$KESTRUNE_SETTINGS_FILE\" \"$KESTRUNE_XCRUN\" \"$KESTRUNE_SIM_HOME\" "
+                               "\"$KESTRUNE_SIM_SPEED\""),
+            home, variables),
+        QStringList({ settingsFile, builds[0], demoDir + "/lab", "human", "" }).join(u'\n'));
     {
         SettingsStore store(settingsFile);
         QCOMPARE(store.maestroRunnerPath(), demoDir + QStringLiteral("/kestrune-sim-runner"));
@@ -142,54 +115,20 @@ void TestSimDemo::demoSettingsAndEnvironment()
         store.sync();
     }
     // ...survives the next launch, which points at the new build's lab.
-    r = runBash(QStringLiteral("kestrune_enter_demo /builds/two/kestrune-sim"), env);
-    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(runBash(QStringLiteral("kestrune_enter_demo \"$SIM_TWO\""), home, variables), QString());
     SettingsStore again(settingsFile);
     QCOMPARE(again.appleTeamId(), QStringLiteral("ZZZZ999999"));
     QCOMPARE(again.maestroRunnerPath(), demoDir + QStringLiteral("/kestrune-sim-runner"));
-}
 
-// The runner is started through the user's login shell, which passes none of
-// the demo's variables on: the wrapper alone must point the lab at the demo's
-// state and hand every argument to this build's lab unchanged.
-void TestSimDemo::demoRunnerCarriesTheLabWithoutTheEnvironment_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::newRow("plain") << QStringLiteral("data");
-    QTest::newRow("apostrophe and ampersand") << QStringLiteral("O'Brien & Co|x");
-    QTest::newRow("command substitution") << QStringLiteral("x'$(touch pwned)`touch pwned2`'");
-}
-
-void TestSimDemo::demoRunnerCarriesTheLabWithoutTheEnvironment()
-{
-    QFETCH(QString, folder);
-    QTemporaryDir dir;
-    QVERIFY(QDir().mkpath(dir.filePath(folder)));
-    const QString fakeSim = dir.filePath(folder + QStringLiteral("/fake-sim"));
-    {
-        QFile f(fakeSim);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\necho \"home=$KESTRUNE_SIM_HOME speed=$KESTRUNE_SIM_SPEED\"\nfor a in \"$@\"; do echo \"arg=$a\"; done\n");
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-    }
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
-    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(folder));
-    env.insert(QStringLiteral("FAKE_SIM"), fakeSim);
-    QCOMPARE(runBash(QStringLiteral("kestrune_enter_demo \"$FAKE_SIM\""), env).exitCode, 0);
-
-    const QString demoDir = dir.filePath(folder + QStringLiteral("/kestrune-demo"));
     QProcess runner;
     runner.setProcessEnvironment(QProcessEnvironment()); // nothing inherited
-    runner.start(demoDir + QStringLiteral("/kestrune-sim-runner"),
-        { QStringLiteral("--device"), QStringLiteral("a b"), QStringLiteral("flow $HOME.yaml") });
     runner.setWorkingDirectory(dir.path());
+    runner.start(
+        again.maestroRunnerPath(), { QStringLiteral("--device"), QStringLiteral("a b"), QStringLiteral("flow $HOME.yaml") });
     QVERIFY(runner.waitForFinished(10000));
     QCOMPARE(runner.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(runner.readAllStandardOutput()),
-        QStringLiteral("home=%1/lab speed=human\narg=--device\narg=a b\narg=flow $HOME.yaml\n").arg(demoDir));
+        QStringLiteral("%1 home=%2/lab speed=human\narg=--device\narg=a b\narg=flow $HOME.yaml\n").arg(builds[1], demoDir));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("pwned"))));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("pwned2"))));
 }
