@@ -20,38 +20,30 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
 QPalette darkPalette()
 {
     QPalette p;
-    p.setColor(QPalette::Window, QColor(40, 40, 43));
-    p.setColor(QPalette::WindowText, QColor(228, 228, 230));
-    p.setColor(QPalette::Base, QColor(30, 30, 32));
-    p.setColor(QPalette::AlternateBase, QColor(44, 44, 47));
-    p.setColor(QPalette::Text, QColor(228, 228, 230));
-    p.setColor(QPalette::Button, QColor(55, 55, 58));
-    p.setColor(QPalette::ButtonText, QColor(228, 228, 230));
-    p.setColor(QPalette::Highlight, QColor(10, 132, 255));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(150, 150, 155));
-    p.setColor(QPalette::ToolTipBase, QColor(55, 55, 58));
-    p.setColor(QPalette::ToolTipText, QColor(228, 228, 230));
+    const QColor text(228, 228, 230);
+    for (const auto &[role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>> {
+             { QPalette::Window, QColor(40, 40, 43) }, { QPalette::WindowText, text }, { QPalette::Base, QColor(30, 30, 32) },
+             { QPalette::AlternateBase, QColor(44, 44, 47) }, { QPalette::Text, text }, { QPalette::Button, QColor(55, 55, 58) },
+             { QPalette::ButtonText, text }, { QPalette::Highlight, QColor(10, 132, 255) },
+             { QPalette::HighlightedText, Qt::white }, { QPalette::PlaceholderText, QColor(150, 150, 155) },
+             { QPalette::ToolTipBase, QColor(55, 55, 58) }, { QPalette::ToolTipText, text } })
+        p.setColor(role, colour);
     return p;
 }
 
-void settle()
+bool save(QWidget *widget, const QString &path)
 {
     for (int i = 0; i < 5; ++i) {
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents();
     }
-}
-
-bool save(QWidget *widget, const QString &path)
-{
-    settle();
     const bool ok = widget->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
     return ok;
@@ -87,21 +79,21 @@ int main(int argc, char *argv[])
     FakeCommandExecutor executor;
     RunnerViewModel runner(detector, &executor, std::make_shared<FakeReportManager>());
     QThreadPool::globalInstance()->waitForDone();
-    settle();
+    QCoreApplication::sendPostedEvents();
 
     ConsolePanel panel(&runner);
     panel.resize(size.width() - 250, size.height() - 260);
     panel.show();
-    runner.processOutput(QStringLiteral(
-        "  maestro-runner 1.1.25\nSetup\n────────────────────────────────────────\n  ✓ Device ready\n"
-        "  ⏳ Building driver\n  ⚠ Reusing cached driver build\nExecution\n"
-        "  [1/3] Login (login.yaml)\n"
-        "────────────────────────────────────────────────────────────\n"
-        "    ✓ launchApp (2.1s)\n    ✓ tapOn: id=\"emailField\" (311ms)\n"
-        "    ✓ inputText: \"qa@example.com\" (1.2s)\n    ⚠ assertVisible: text=\"Welcome\" (5.4s)\n"
-        "    ✗ tapOn: id=\"continue\" (1.2s)\n      ╰─ Element not found: id=\"continue\"\n"
-        "      ▸ Run subflows/login_steps.yaml\n        ✓ hideKeyboard (120ms)\n✗ Login 5.5s\n"
-        "  [2/3] Checkout (checkout/cart_and_checkout.yaml)\n    ✓ scrollUntilVisible: text=\"Pay\" (2.4s)\n"));
+    runner.processOutput(
+        QStringLiteral("  maestro-runner 1.1.25\nSetup\n────────────────────────────────────────\n  ✓ Device ready\n"
+                       "  ⏳ Building driver\n  ⚠ Reusing cached driver build\nExecution\n"
+                       "  [1/3] Login (login.yaml)\n"
+                       "────────────────────────────────────────────────────────────\n"
+                       "    ✓ launchApp (2.1s)\n    ✓ tapOn: id=\"emailField\" (311ms)\n"
+                       "    ✓ inputText: \"qa@example.com\" (1.2s)\n    ⚠ assertVisible: text=\"Welcome\" (5.4s)\n"
+                       "    ✗ tapOn: id=\"continue\" (1.2s)\n      ╰─ Element not found: id=\"continue\"\n"
+                       "      ▸ Run subflows/login_steps.yaml\n        ✓ hideKeyboard (120ms)\n✗ Login 5.5s\n"
+                       "  [2/3] Checkout (checkout/cart_and_checkout.yaml)\n    ✓ scrollUntilVisible: text=\"Pay\" (2.4s)\n"));
     save(&panel, out.filePath(QStringLiteral("console-test") + suffix));
 
     ConsoleView hierarchy;

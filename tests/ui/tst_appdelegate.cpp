@@ -1,14 +1,16 @@
+// Quitting and closing: the delegate that applies the quit policy to the
+// application's windows, the quit alert, and the child processes ended at
+// quit.
 #include "appdelegate.h"
 #include "mainwindow.h"
 #include "process/commandexecutor.h"
 #include "process/processregistry.h"
-#include "../core/process/processprobe.h"
+#include "processprobe.h"
+#include "scratchfiles.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFile>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -16,20 +18,6 @@
 #include <memory>
 
 namespace {
-
-// The alert replaced by a list of answers; counts the questions.
-struct FakeAlert
-{
-    QString answers; // y = "Keluar", n = "Batal"
-    int asked = 0;
-
-    bool answer()
-    {
-        const bool yes = asked < answers.size() && answers.at(asked) == QLatin1Char('y');
-        ++asked;
-        return yes;
-    }
-};
 
 // Installed on the application before the delegate, so it sees a Quit
 // event only when the delegate let it through. It then does what Qt does
@@ -54,32 +42,33 @@ protected:
     }
 };
 
+// The delegate with the alert replaced by a list of answers (y = "Keluar",
+// n = "Batal"; none left: "Batal").
 struct Harness
 {
-    bool setupComplete = true;
-    FakeAlert alert;
+    QString answers;
+    int asked = 0;
     int terminationRequests = 0;
     QuitSink sink;
     std::unique_ptr<AppDelegate> delegate;
 
-    Harness(bool setup, const QString &answers)
-        : setupComplete(setup)
+    Harness(bool setupComplete, const QString &replies)
+        : answers(replies)
     {
-        alert.answers = answers;
-        delegate = std::make_unique<AppDelegate>([this] { return setupComplete; }, [this] { return alert.answer(); },
-                                                 [this] { ++terminationRequests; });
+        delegate = std::make_unique<AppDelegate>([setupComplete] { return setupComplete; },
+            [this] { return answers.mid(asked++, 1) == u"y"; }, [this] { ++terminationRequests; });
+    }
+
+    // Sends the Quit event that every quit request turns into; true when
+    // the delegate let it through.
+    bool requestQuit()
+    {
+        sink.reached = false;
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+        return sink.reached;
     }
 };
-
-// Sends the application the Quit event that every quit request turns into;
-// true when the delegate let it through.
-bool requestQuit(Harness &harness)
-{
-    harness.sink.reached = false;
-    QEvent quit(QEvent::Quit);
-    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
-    return harness.sink.reached;
-}
 
 } // namespace
 
@@ -88,164 +77,118 @@ class TestAppDelegate : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void closingTheMainWindow_data();
-    void closingTheMainWindow();
-    void quitRequest_data();
-    void quitRequest();
-    void otherWindowsKeepTheirBehaviour();
-    void alertTexts();
+    void delegate_data();
+    void delegate();
     void alertAnswers_data();
     void alertAnswers();
     void childProcessesDieWhenTheApplicationTerminates();
 };
 
-void TestAppDelegate::closingTheMainWindow_data()
+void TestAppDelegate::delegate_data()
 {
+    QTest::addColumn<QString>("window"); // the window's object name; MainWindow is the real one
     QTest::addColumn<bool>("setupComplete");
     QTest::addColumn<QString>("answers");
-    QTest::addColumn<int>("expectedQuestions");
-    QTest::addColumn<int>("expectedTerminationRequests");
+    QTest::addColumn<QStringList>("requests"); // "close" the window or "quit" the application
+    QTest::addColumn<QStringList>("outcomes"); // "gone" (closed, or the quit let through) or "stays"
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("terminationRequests");
+    const QStringList close { "close" }, quit { "quit" }, gone { "gone" }, stays { "stays" };
 
-    QTest::newRow("before setup: quits without asking") << false << QString() << 0 << 1;
-    QTest::newRow("Batal: the window stays") << true << QStringLiteral("n") << 1 << 0;
-    QTest::newRow("Keluar: the application quits") << true << QStringLiteral("y") << 1 << 1;
+    QTest::newRow("before setup, quit ends at once without asking") << "MainWindow" << false << "" << quit << gone << 0 << 0;
+    QTest::newRow("before setup, closing the main window quits without asking")
+        << "MainWindow" << false << "" << close << stays << 0 << 1;
+    QTest::newRow("closing the main window, Batal: it stays") << "MainWindow" << true << "n" << close << stays << 1 << 0;
+    QTest::newRow("closing the main window, Keluar: the application quits")
+        << "MainWindow" << true << "y" << close << stays << 1 << 1;
+    QTest::newRow("quit, Batal keeps the window; the next quit asks again")
+        << "MainWindow" << true << "ny" << QStringList { "quit", "quit" } << QStringList { "stays", "gone" } << 2 << 0;
+    QTest::newRow("quit, Keluar: the window closes without a second question")
+        << "MainWindow" << true << "y" << quit << gone << 1 << 0;
+    QTest::newRow("a settings window just closes") << "SettingsWindow" << true << "" << close << gone << 0 << 0;
+    QTest::newRow("a window without a name just closes") << "" << true << "" << close << gone << 0 << 0;
 }
 
-void TestAppDelegate::closingTheMainWindow()
+void TestAppDelegate::delegate()
 {
+    QFETCH(QString, window);
     QFETCH(bool, setupComplete);
     QFETCH(QString, answers);
-    QFETCH(int, expectedQuestions);
-    QFETCH(int, expectedTerminationRequests);
+    QFETCH(QStringList, requests);
+    QFETCH(QStringList, outcomes);
+    QFETCH(int, questions);
+    QFETCH(int, terminationRequests);
 
     Harness harness(setupComplete, answers);
-    MainWindow window;
-    window.show();
+    // The real window names itself; the delegate knows it by that name.
+    std::unique_ptr<QMainWindow> shown(window == QLatin1String("MainWindow") ? new MainWindow : new QMainWindow);
+    if (!qobject_cast<MainWindow *>(shown.get()))
+        shown->setObjectName(window);
+    shown->show();
     harness.delegate->scheduleAttachWindowDelegates();
     QCoreApplication::processEvents();
 
-    // The window never closes by itself: it goes away with the application.
-    QVERIFY(!window.close());
-    QVERIFY(window.isVisible());
-    QTRY_COMPARE(harness.terminationRequests, expectedTerminationRequests);
-    QCOMPARE(harness.alert.asked, expectedQuestions);
-
-    if (expectedTerminationRequests > 0) {
-        // The quit that follows neither asks again nor is refused by the window.
-        QVERIFY(requestQuit(harness));
-        QVERIFY(!window.isVisible());
-        QCOMPARE(harness.alert.asked, expectedQuestions);
+    QStringList actual;
+    for (const QString &request : std::as_const(requests)) {
+        const bool away = request == QLatin1String("close") ? shown->close() : harness.requestQuit();
+        QCOMPARE(shown->isVisible(), !away);
+        actual << (away ? QStringLiteral("gone") : QStringLiteral("stays"));
     }
-}
-
-void TestAppDelegate::quitRequest_data()
-{
-    QTest::addColumn<bool>("setupComplete");
-    QTest::addColumn<QString>("answers");
-    QTest::addColumn<bool>("expectedToQuit");
-    QTest::addColumn<int>("expectedQuestions");
-
-    QTest::newRow("before setup") << false << QString() << true << 0;
-    QTest::newRow("Batal") << true << QStringLiteral("n") << false << 1;
-    QTest::newRow("Keluar") << true << QStringLiteral("y") << true << 1;
-}
-
-void TestAppDelegate::quitRequest()
-{
-    QFETCH(bool, setupComplete);
-    QFETCH(QString, answers);
-    QFETCH(bool, expectedToQuit);
-    QFETCH(int, expectedQuestions);
-
-    Harness harness(setupComplete, answers);
-    MainWindow window;
-    window.show();
-    harness.delegate->attachWindowDelegates();
-
-    QCOMPARE(requestQuit(harness), expectedToQuit);
-    QCOMPARE(window.isVisible(), !expectedToQuit);
-    QCOMPARE(harness.alert.asked, expectedQuestions);
-    QCOMPARE(harness.terminationRequests, 0);
-}
-
-void TestAppDelegate::otherWindowsKeepTheirBehaviour()
-{
-    Harness harness(true, QString());
-    QMainWindow settings;
-    settings.setObjectName(QStringLiteral("SettingsWindow"));
-    QMainWindow anonymous;
-    settings.show();
-    anonymous.show();
-    harness.delegate->attachWindowDelegates();
-
-    QVERIFY(settings.close());
-    QVERIFY(anonymous.close());
-    QCOMPARE(harness.alert.asked, 0);
-    QCoreApplication::processEvents();
-    QCOMPARE(harness.terminationRequests, 0);
-}
-
-void TestAppDelegate::alertTexts()
-{
-    std::unique_ptr<QMessageBox> alert(AppDelegate::createQuitAlert());
-    QCOMPARE(alert->text(), QStringLiteral("Keluar dari Kestrune?"));
-    QCOMPARE(alert->informativeText(),
-             QStringLiteral("Apakah Anda yakin ingin menutup aplikasi Kestrune? \n\n"
-                            "Proses pengujian otomatis yang sedang berjalan akan dihentikan."));
-    QCOMPARE(alert->icon(), QMessageBox::Warning);
-    const QList<QAbstractButton *> buttons = alert->buttons();
-    QCOMPARE(buttons.size(), 2);
-    QCOMPARE(buttons.at(0)->text(), QStringLiteral("Keluar"));
-    QCOMPARE(buttons.at(1)->text(), QStringLiteral("Batal"));
-    QCOMPARE(static_cast<QAbstractButton *>(alert->defaultButton()), buttons.at(0));
-    QCOMPARE(alert->escapeButton(), buttons.at(1));
+    QCOMPARE(actual, outcomes);
+    QTRY_COMPARE(harness.terminationRequests, terminationRequests);
+    QCOMPARE(harness.asked, questions);
+    if (terminationRequests > 0) {
+        // The quit the close asked for neither asks again nor is refused by
+        // the window it closes.
+        QVERIFY(harness.requestQuit());
+        QVERIFY(!shown->isVisible());
+        QCOMPARE(harness.asked, questions);
+    }
 }
 
 void TestAppDelegate::alertAnswers_data()
 {
     QTest::addColumn<QString>("action");
-    QTest::addColumn<bool>("expected");
-    QTest::newRow("Keluar") << QStringLiteral("Keluar") << true;
-    QTest::newRow("Batal") << QStringLiteral("Batal") << false;
-    QTest::newRow("Escape key") << QStringLiteral("escape") << false;
-    QTest::newRow("Return key takes the default") << QStringLiteral("return") << true;
+    QTest::addColumn<bool>("quits");
+    QTest::newRow("Keluar") << "Keluar" << true;
+    QTest::newRow("Batal") << "Batal" << false;
+    QTest::newRow("Escape key cancels") << "escape" << false;
+    QTest::newRow("Return key takes Keluar") << "return" << true;
 }
 
 void TestAppDelegate::alertAnswers()
 {
     QFETCH(QString, action);
-    QFETCH(bool, expected);
+    QFETCH(bool, quits);
 
-    bool sawAlert = false;
+    QString seen;
     QTimer::singleShot(0, this, [&] {
         auto *alert = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!alert)
             return;
-        sawAlert = true;
-        if (action == QLatin1String("escape")) {
+        seen = alert->text() + u'|' + alert->informativeText();
+        for (QAbstractButton *button : alert->buttons())
+            seen += u'|' + button->text();
+        if (action == QLatin1String("escape"))
             QTest::keyClick(alert, Qt::Key_Escape);
-        } else if (action == QLatin1String("return")) {
+        else if (action == QLatin1String("return"))
             QTest::keyClick(alert, Qt::Key_Return);
-        } else {
-            for (QAbstractButton *button : alert->buttons()) {
-                if (button->text() == action)
-                    button->click();
-            }
+        for (QAbstractButton *button : alert->buttons()) {
+            if (button->text() == action)
+                button->click();
         }
     });
-    QCOMPARE(AppDelegate::confirmQuitWithAlert(), expected);
-    QVERIFY(sawAlert);
+    QCOMPARE(AppDelegate::confirmQuitWithAlert(), quits);
+    QCOMPARE(seen,
+        QStringLiteral("Keluar dari Kestrune?|Apakah Anda yakin ingin menutup aplikasi Kestrune? \n\n"
+                       "Proses pengujian otomatis yang sedang berjalan akan dihentikan.|Keluar|Batal"));
 }
 
 void TestAppDelegate::childProcessesDieWhenTheApplicationTerminates()
 {
     QTemporaryDir home;
-    QFile zshrc(home.filePath(QStringLiteral(".zshrc")));
-    QVERIFY(zshrc.open(QIODevice::WriteOnly));
-    zshrc.close();
-    const QByteArray originalHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(home.path()));
-    const auto restore = qScopeGuard([&] { qputenv("HOME", originalHome); });
+    QVERIFY(testsupport::writeFile(home.filePath(QStringLiteral(".zshrc")), QByteArray()));
+    const testsupport::ScopedEnv env("HOME", QFile::encodeName(home.path()));
 
     Harness harness(true, QString());
     ToolPaths paths;
@@ -254,7 +197,8 @@ void TestAppDelegate::childProcessesDieWhenTheApplicationTerminates()
     CommandExecutor executor(paths);
     QString output;
     connect(&executor, &CommandExecuting::outputReceived, this, [&output](const QString &chunk) { output += chunk; });
-    executor.run(QStringLiteral(KESTRUNE_FAKECHILD), { QStringLiteral("tree"), QStringLiteral("3"), QStringLiteral("ignore-term") });
+    executor.run(
+        QStringLiteral(KESTRUNE_FAKECHILD), { QStringLiteral("tree"), QStringLiteral("3"), QStringLiteral("ignore-term") });
     QTRY_COMPARE_WITH_TIMEOUT(processprobe::printedPids(output).size(), 3, 5000);
     const QList<qint64> pids = processprobe::printedPids(output);
 

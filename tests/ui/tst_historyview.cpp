@@ -1,8 +1,6 @@
 // The history screen over real run folders in a temporary directory: each
 // control reaches its slot, and deleting goes through the confirmation with
 // the selection rules a person relies on.
-#include "reporttestsupport.h"
-
 #include "history/historydelegate.h"
 #include "history/historytableview.h"
 #include "history/historyview.h"
@@ -10,6 +8,7 @@
 #include "reports/historyfiltermodel.h"
 #include "reports/historytablemodel.h"
 #include "runner/runnerviewmodel.h"
+#include "scratchfiles.h"
 
 #include <QLineEdit>
 #include <QMenu>
@@ -21,9 +20,16 @@
 
 #include <functional>
 
-using namespace ReportTestSupport;
 using HistoryCells::Action;
 using HistoryCells::Column;
+
+namespace {
+const QString kSit10 = QStringLiteral("SIT_20261206_100000");
+const QString kUat09 = QStringLiteral("UAT_20261206_090000");
+const QString kSit08 = QStringLiteral("SIT_20261206_080000");
+const QString kPreprod = QStringLiteral("PREPROD_20261206_070000");
+const QString kNoPage = QStringLiteral("UAT_20261206_060000"); // a run without report.html
+} // namespace
 
 class TestHistoryView final : public QObject
 {
@@ -33,56 +39,49 @@ public:
     using Step = std::function<void(TestHistoryView *)>;
 
     HistoryView *view() const { return m_view.get(); }
+    HistoryTableView *table() const { return m_view->table(); }
     QString run(const QString &name) const { return m_dir->filePath(name); }
-    QList<QUrl> opened;
-    QList<QUrl> revealed;
-
-    // The view's row (top to bottom) of a run folder name.
-    int rowOf(const QString &name) const;
+    QUrl page(const QString &name) const { return QUrl::fromLocalFile(run(name) + QStringLiteral("/report/report.html")); }
+    // The centre of a run's cell, or of one of its row actions.
+    QPoint at(const QString &name, Column column, Action action = Action::Count) const;
     void select(const QStringList &names);
-    void clickAction(const QString &name, Action action);
     void confirm(const QString &button);
     QStringList listed() const;
+    QList<QUrl> opened;
+    QList<QUrl> revealed;
+    QImage shot;
 
 private Q_SLOTS:
     void init();
     void cleanup();
     void wiring_data();
     void wiring();
-    void threeSelectedRowsDeletedThroughConfirmation();
-    void trashButtonKeepsTheOtherSelection();
-    void runWithoutPage();
+    void deletingThroughConfirmation();
     void loadingThenEmpty();
     void windowReloads_data();
     void windowReloads();
 
 private:
-    void makeRun(const QString &name, bool withPage);
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<HistoryView> m_view;
 };
 
 Q_DECLARE_METATYPE(TestHistoryView::Step)
 
-void TestHistoryView::makeRun(const QString &name, bool withPage)
-{
-    const QString report = run(name) + QStringLiteral("/report");
-    QDir().mkpath(run(name) + QStringLiteral("/sandbox"));
-    writeAll(report + QStringLiteral("/report.json"),
-        QByteArray(R"({"status":"passed","device":{"name":"Lab Phone"},"flows":[{"name":")") + name.left(3).toUtf8()
-            + R"( flow","commands":{"total":3,"passed":3}}]})");
-    if (withPage)
-        writeAll(report + QStringLiteral("/report.html"), "<html></html>");
-}
-
 void TestHistoryView::init()
 {
     opened.clear();
     revealed.clear();
     m_dir = std::make_unique<QTemporaryDir>();
-    for (const char *name : { "SIT_20261206_100000", "UAT_20261206_090000", "SIT_20261206_080000", "PREPROD_20261206_070000" })
-        makeRun(QLatin1String(name), true);
-    makeRun(QStringLiteral("UAT_20261206_060000"), false);
+    for (const QString &name : { kSit10, kUat09, kSit08, kPreprod, kNoPage }) {
+        const QString report = run(name) + QStringLiteral("/report");
+        QVERIFY(QDir().mkpath(run(name) + QStringLiteral("/sandbox")));
+        QVERIFY(testsupport::writeFile(report + QStringLiteral("/report.json"),
+            R"({"status":"passed","device":{"name":"Lab Phone"},"flows":[{"name":")" + name.left(3).toUtf8()
+                + R"( flow","commands":{"total":3,"passed":3}}]})"));
+        if (name != kNoPage)
+            QVERIFY(testsupport::writeFile(report + QStringLiteral("/report.html"), "<html></html>"));
+    }
     const QString path = m_dir->path();
     auto model = std::make_unique<HistoryViewModel>([path] { return path; });
     model->setUrlOpener([this](const QUrl &url) { opened.append(url); });
@@ -102,20 +101,22 @@ void TestHistoryView::cleanup()
     m_dir.reset();
 }
 
-int TestHistoryView::rowOf(const QString &name) const
+QPoint TestHistoryView::at(const QString &name, Column column, Action action) const
 {
-    const QAbstractItemModel *model = m_view->table()->model();
+    const QAbstractItemModel *model = table()->model();
     for (int row = 0; row < model->rowCount(); ++row) {
-        if (model->index(row, 0).data(HistoryTableModel::IdRole).toString() == run(name))
-            return row;
+        if (model->index(row, 0).data(HistoryTableModel::IdRole).toString() != run(name))
+            continue;
+        const QRect cell = table()->visualRect(model->index(row, int(column)));
+        return action == Action::Count ? cell.center() : HistoryDelegate::actionRect(cell, action).center();
     }
-    return -1;
+    return {};
 }
 
 QStringList TestHistoryView::listed() const
 {
     QStringList names;
-    const QAbstractItemModel *model = m_view->table()->model();
+    const QAbstractItemModel *model = table()->model();
     for (int row = 0; row < model->rowCount(); ++row)
         names.append(QFileInfo(model->index(row, 0).data(HistoryTableModel::IdRole).toString()).fileName());
     return names;
@@ -123,29 +124,17 @@ QStringList TestHistoryView::listed() const
 
 void TestHistoryView::select(const QStringList &names)
 {
-    HistoryTableView *table = m_view->table();
-    table->clearSelection();
-    for (const QString &name : names) {
-        const QRect rect = table->visualRect(table->model()->index(rowOf(name), int(Column::FlowName)));
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, rect.center());
-    }
-}
-
-void TestHistoryView::clickAction(const QString &name, Action action)
-{
-    HistoryTableView *table = m_view->table();
-    const QRect cell = table->visualRect(table->model()->index(rowOf(name), int(Column::Actions)));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, HistoryDelegate::actionRect(cell, action).center());
+    table()->clearSelection();
+    for (const QString &name : names)
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, Qt::ControlModifier, at(name, Column::FlowName));
 }
 
 void TestHistoryView::confirm(const QString &button)
 {
     QTRY_VERIFY(m_view->confirmation());
     for (QAbstractButton *candidate : m_view->confirmation()->buttons()) {
-        if (candidate->text() == button) {
-            candidate->click();
-            return;
-        }
+        if (candidate->text() == button)
+            return candidate->click();
     }
     QFAIL(qPrintable(QStringLiteral("no button ") + button));
 }
@@ -154,76 +143,61 @@ void TestHistoryView::wiring_data()
 {
     QTest::addColumn<Step>("act");
     QTest::addColumn<Step>("check");
+    const auto click = [](TestHistoryView *t, const QString &name, Action action) {
+        QTest::mouseClick(t->table()->viewport(), Qt::LeftButton, {}, t->at(name, Column::Actions, action));
+    };
 
     QTest::newRow("refresh button rescans the folder") << Step([](TestHistoryView *t) {
-        QDir(t->run(QStringLiteral("SIT_20261206_080000"))).removeRecursively();
+        QDir(t->run(kSit08)).removeRecursively();
         t->view()->refreshButton()->click();
     }) << Step([](TestHistoryView *t) { QTRY_COMPARE(t->view()->filterModel()->rowCount(), 4); });
-
     QTest::newRow("filter field narrows the rows")
         << Step([](TestHistoryView *t) { t->view()->filterField()->setText(QStringLiteral("preprod")); })
-        << Step([](TestHistoryView *t) { QCOMPARE(t->listed(), QStringList { "PREPROD_20261206_070000" }); });
-
-    QTest::newRow("header delete button asks about the selection") << Step([](TestHistoryView *t) {
-        t->select({ QStringLiteral("SIT_20261206_100000"), QStringLiteral("UAT_20261206_090000") });
-        QCOMPARE(t->view()->deleteButton()->text(), QStringLiteral("Delete 2 selected"));
-        t->view()->deleteButton()->click();
-    }) << Step([](TestHistoryView *t) {
-        QTRY_VERIFY(t->view()->confirmation());
-        QCOMPARE(t->view()->confirmation()->text(), QStringLiteral("Are you sure you want to delete 2 report(s)?"));
-        QCOMPARE(t->view()->reportsToDelete(),
-            (QSet<QString> { t->run(QStringLiteral("SIT_20261206_100000")), t->run(QStringLiteral("UAT_20261206_090000")) }));
-    });
-
+        << Step([](TestHistoryView *t) { QCOMPARE(t->listed(), QStringList { kPreprod }); });
     QTest::newRow("safari action opens the page")
-        << Step([](TestHistoryView *t) { t->clickAction(QStringLiteral("UAT_20261206_090000"), Action::OpenReport); })
-        << Step([](TestHistoryView *t) {
-               QCOMPARE(t->opened,
-                   QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("UAT_20261206_090000/report/report.html"))) });
-           });
-
-    QTest::newRow("folder action reveals the run folder")
-        << Step([](TestHistoryView *t) { t->clickAction(QStringLiteral("SIT_20261206_080000"), Action::ShowEvidence); })
-        << Step([](TestHistoryView *t) {
-               QCOMPARE(t->revealed, QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("SIT_20261206_080000"))) });
+        << Step([click](TestHistoryView *t) { click(t, kUat09, Action::OpenReport); })
+        << Step([](TestHistoryView *t) { QCOMPARE(t->opened, QList { t->page(kUat09) }); });
+    QTest::newRow("folder action reveals the run folder, selecting nothing")
+        << Step([click](TestHistoryView *t) { click(t, kSit08, Action::ShowEvidence); }) << Step([](TestHistoryView *t) {
+               QCOMPARE(t->revealed, QList { QUrl::fromLocalFile(t->run(kSit08)) });
                QVERIFY(t->view()->selectedIds().isEmpty());
            });
-
-    QTest::newRow("trash action asks about its row alone")
-        << Step([](TestHistoryView *t) { t->clickAction(QStringLiteral("PREPROD_20261206_070000"), Action::Delete); })
-        << Step([](TestHistoryView *t) {
-               QTRY_VERIFY(t->view()->confirmation());
-               QCOMPARE(t->view()->reportsToDelete(), QSet<QString> { t->run(QStringLiteral("PREPROD_20261206_070000")) });
-           });
-
     QTest::newRow("Return opens the selected row's page") << Step([](TestHistoryView *t) {
-        t->select({ QStringLiteral("SIT_20261206_080000") });
-        QTest::keyClick(t->view()->table(), Qt::Key_Return);
-    }) << Step([](TestHistoryView *t) {
-        QCOMPARE(
-            t->opened, QList<QUrl> { QUrl::fromLocalFile(t->run(QStringLiteral("SIT_20261206_080000/report/report.html"))) });
-    });
-
+        t->select({ kSit08 });
+        QTest::keyClick(t->table(), Qt::Key_Return);
+    }) << Step([](TestHistoryView *t) { QCOMPARE(t->opened, QList { t->page(kSit08) }); });
+    QTest::newRow("a run without a page opens nothing, by double-click or its action") << Step([click](TestHistoryView *t) {
+        QTest::mouseDClick(t->table()->viewport(), Qt::LeftButton, {}, t->at(kNoPage, Column::FlowName));
+        click(t, kNoPage, Action::OpenReport);
+        QVERIFY(t->opened.isEmpty());
+        QTest::mouseDClick(t->table()->viewport(), Qt::LeftButton, {}, t->at(kUat09, Column::Date));
+    }) << Step([](TestHistoryView *t) { QCOMPARE(t->opened, QList { t->page(kUat09) }); });
     QTest::newRow("context menu on an unselected row deletes that row") << Step([](TestHistoryView *t) {
-        t->select({ QStringLiteral("SIT_20261206_100000") });
-        HistoryTableView *table = t->view()->table();
-        const QRect rect = table->visualRect(table->model()->index(t->rowOf(QStringLiteral("UAT_20261206_090000")), 2));
-        Q_EMIT table->customContextMenuRequested(rect.center());
+        t->select({ kSit10 });
+        Q_EMIT t->table()->customContextMenuRequested(t->at(kUat09, Column::Date));
         QMenu *menu = t->view()->findChild<QMenu *>();
         QVERIFY(menu);
         QCOMPARE(menu->actions().size(), 1);
         QCOMPARE(menu->actions().first()->text(), QStringLiteral("Delete 1 selected reports"));
         menu->actions().first()->trigger();
-    }) << Step([](TestHistoryView *t) {
-        QCOMPARE(t->view()->reportsToDelete(), QSet<QString> { t->run(QStringLiteral("UAT_20261206_090000")) });
-    });
-
-    QTest::newRow("cancel deletes nothing") << Step([](TestHistoryView *t) {
-        t->clickAction(QStringLiteral("SIT_20261206_100000"), Action::Delete);
+    }) << Step([](TestHistoryView *t) { QCOMPARE(t->view()->reportsToDelete(), QSet { t->run(kUat09) }); });
+    // Only a click on one cell reaches the delegate: one that follows on another
+    // row must let go of the action pressed before.
+    QTest::newRow("a press on an action let go elsewhere leaves it drawn unpressed") << Step([](TestHistoryView *t) {
+        const QPoint action = t->at(kSit08, Column::Actions, Action::OpenReport);
+        const QRect symbol(action - QPoint(8, 8), QSize(16, 16));
+        t->shot = t->table()->viewport()->grab(symbol).toImage();
+        QTest::mousePress(t->table()->viewport(), Qt::LeftButton, {}, action);
+        QTest::mouseRelease(t->table()->viewport(), Qt::LeftButton, {}, t->at(kUat09, Column::Steps), 10);
+        QTest::mouseClick(t->table()->viewport(), Qt::LeftButton, {}, t->at(kUat09, Column::Steps), 400);
+        QCOMPARE(t->table()->viewport()->grab(symbol).toImage(), t->shot);
+    }) << Step([](TestHistoryView *t) { QVERIFY(t->opened.isEmpty()); });
+    QTest::newRow("cancel deletes nothing") << Step([click](TestHistoryView *t) {
+        click(t, kSit10, Action::Delete);
         t->confirm(QStringLiteral("Cancel"));
     }) << Step([](TestHistoryView *t) {
         QVERIFY(t->view()->reportsToDelete().isEmpty());
-        QVERIFY(QFileInfo::exists(t->run(QStringLiteral("SIT_20261206_100000"))));
+        QVERIFY(QFileInfo::exists(t->run(kSit10)));
         QCOMPARE(t->view()->filterModel()->rowCount(), 5);
     });
 }
@@ -233,63 +207,32 @@ void TestHistoryView::wiring()
     QFETCH(Step, act);
     QFETCH(Step, check);
     act(this);
-    if (QTest::currentTestFailed())
-        return;
-    check(this);
+    if (!QTest::currentTestFailed())
+        check(this);
 }
 
-void TestHistoryView::threeSelectedRowsDeletedThroughConfirmation()
+void TestHistoryView::deletingThroughConfirmation()
 {
-    const QStringList doomed { "SIT_20261206_100000", "SIT_20261206_080000", "UAT_20261206_060000" };
-    select(doomed);
-    QVERIFY(m_view->deleteButton()->isVisible());
-    QCOMPARE(m_view->deleteButton()->text(), QStringLiteral("Delete 3 selected"));
+    // The trash of another row asks about that row alone; its press does not
+    // touch the selection.
+    select({ kSit10, kPreprod });
+    QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, at(kSit08, Column::Actions, Action::Delete));
+    QCOMPARE(m_view->selectedIds().size(), 2);
+    QTRY_COMPARE(m_view->reportsToDelete(), QSet { run(kSit08) });
+    confirm(QStringLiteral("Delete"));
+    QVERIFY(!QFileInfo::exists(run(kSit08)));
+    QTRY_COMPARE(m_view->filterModel()->rowCount(), 4);
+    QCOMPARE(m_view->selectedIds(), (QSet { run(kSit10), run(kPreprod) }));
+    // The header's button deletes the selection.
+    QCOMPARE(m_view->deleteButton()->text(), QStringLiteral("Delete 2 selected"));
     m_view->deleteButton()->click();
     QTRY_VERIFY(m_view->confirmation());
-    QCOMPARE(m_view->confirmation()->text(), QStringLiteral("Are you sure you want to delete 3 report(s)?"));
+    QCOMPARE(m_view->confirmation()->text(), QStringLiteral("Are you sure you want to delete 2 report(s)?"));
     confirm(QStringLiteral("Delete"));
-    for (const QString &name : doomed)
-        QVERIFY(!QFileInfo::exists(run(name)));
+    QVERIFY(!QFileInfo::exists(run(kSit10)) && !QFileInfo::exists(run(kPreprod)));
     QVERIFY(m_view->selectedIds().isEmpty());
-    QTRY_COMPARE(listed(), (QStringList { "UAT_20261206_090000", "PREPROD_20261206_070000" }));
+    QTRY_COMPARE(listed(), (QStringList { kUat09, kNoPage }));
     QVERIFY(!m_view->deleteButton()->isVisible());
-}
-
-void TestHistoryView::trashButtonKeepsTheOtherSelection()
-{
-    select({ QStringLiteral("SIT_20261206_100000"), QStringLiteral("PREPROD_20261206_070000") });
-    clickAction(QStringLiteral("SIT_20261206_080000"), Action::Delete);
-    // The press on the button did not select its row.
-    QCOMPARE(m_view->selectedIds().size(), 2);
-    confirm(QStringLiteral("Delete"));
-    QVERIFY(!QFileInfo::exists(run(QStringLiteral("SIT_20261206_080000"))));
-    QTRY_COMPARE(m_view->filterModel()->rowCount(), 4);
-    QCOMPARE(m_view->selectedIds(),
-        (QSet<QString> { run(QStringLiteral("SIT_20261206_100000")), run(QStringLiteral("PREPROD_20261206_070000")) }));
-    QCOMPARE(m_view->deleteButton()->text(), QStringLiteral("Delete 2 selected"));
-}
-
-void TestHistoryView::runWithoutPage()
-{
-    const QString name = QStringLiteral("UAT_20261206_060000");
-    HistoryTableView *table = m_view->table();
-    const QModelIndex actions = table->model()->index(rowOf(name), int(Column::Actions));
-    // The open action is drawn dimmed.
-    const QVariantList colours = actions.data(HistoryTableModel::ActionColoursRole).toList();
-    const QColor drawn = HistoryDelegate::colour(HistoryCells::ColourRole(colours.value(0).toInt()), table->palette());
-    const QColor withPage = HistoryDelegate::colour(HistoryCells::ColourRole::Accent, table->palette());
-    QVERIFY(drawn.alphaF() < withPage.alphaF() * 0.5);
-    // Double-clicking the row and clicking its open action do nothing.
-    const QRect rect = table->visualRect(table->model()->index(rowOf(name), int(Column::FlowName)));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center());
-    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, rect.center());
-    clickAction(name, Action::OpenReport);
-    QVERIFY(opened.isEmpty());
-    // The same double-click on a row with a page opens it.
-    const QRect other = table->visualRect(table->model()->index(rowOf(QStringLiteral("UAT_20261206_090000")), 2));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, other.center());
-    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, other.center());
-    QCOMPARE(opened.size(), 1);
 }
 
 void TestHistoryView::loadingThenEmpty()
@@ -309,29 +252,24 @@ void TestHistoryView::loadingThenEmpty()
 void TestHistoryView::windowReloads_data()
 {
     QTest::addColumn<bool>("onHistoryTab");
-    QTest::addColumn<bool>("reportsGenerated");
     QTest::addColumn<bool>("reloads");
-    QTest::newRow("the tab comes on screen") << true << false << true;
-    QTest::newRow("a run's reports are written while it is shown") << true << true << true;
-    QTest::newRow("a run's reports are written behind another tab") << false << true << false;
+    QTest::newRow("a run's reports are written while the tab is shown") << true << true;
+    QTest::newRow("a run's reports are written behind another tab") << false << false;
 }
 
 void TestHistoryView::windowReloads()
 {
     QFETCH(bool, onHistoryTab);
-    QFETCH(bool, reportsGenerated);
     QFETCH(bool, reloads);
     MainWindow window;
     HistoryViewModel *history = window.history()->viewModel();
     if (onHistoryTab) {
         window.tabs()->setCurrentIndex(MainWindow::HistoryTab);
-        if (reportsGenerated) {
-            QTRY_VERIFY(!history->isRefreshing());
-            Q_EMIT window.runner()->reportGenerated();
-        }
-    } else if (reportsGenerated) {
-        Q_EMIT window.runner()->reportGenerated();
+        // The tab coming on screen reloads.
+        QVERIFY(history->isRefreshing());
+        QTRY_VERIFY(!history->isRefreshing());
     }
+    Q_EMIT window.runner()->reportGenerated();
     QCOMPARE(history->isRefreshing(), reloads);
     QTRY_VERIFY(!history->isRefreshing());
 }

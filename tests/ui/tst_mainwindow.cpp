@@ -1,7 +1,9 @@
 #include "console/consolepanel.h"
 #include "launchoptions.h"
 #include "mainwindow.h"
+#include "mirror/devicemirrorview.h"
 #include "runner/runnerviewmodel.h"
+#include "scratchfiles.h"
 #include "settings/logging.h"
 #include "symbolicons.h"
 
@@ -13,8 +15,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QLineEdit>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTest>
 
@@ -23,9 +28,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void tabsInOrderWithIcons();
-    void footerShowsProductAndVersion();
-    void minimumSize();
+    void shell();
     void symbolTable_data();
     void symbolTable();
     void shortcuts_data();
@@ -33,73 +36,80 @@ private Q_SLOTS:
     void everyControlIsNamed();
     void launchOptions_data();
     void launchOptions();
+    void helpAndVersionNeedNoDisplay();
 };
 
 using WindowCheck = std::function<bool(MainWindow &)>;
 Q_DECLARE_METATYPE(WindowCheck)
 
-void TestMainWindow::tabsInOrderWithIcons()
+void TestMainWindow::shell()
 {
     MainWindow window;
-    QCOMPARE(window.objectName(), QStringLiteral("MainWindow"));
+    window.show();
     QTabWidget *tabs = window.tabs();
-    QCOMPARE(tabs->count(), 3);
     const QStringList titles { QStringLiteral("Workspace"), QStringLiteral("History"), QStringLiteral("Settings") };
+    QCOMPARE(tabs->count(), titles.size());
     for (int i = 0; i < tabs->count(); ++i) {
         QCOMPARE(tabs->tabText(i), titles.at(i));
         QVERIFY2(!tabs->tabIcon(i).pixmap(16, 16).isNull(), qPrintable(titles.at(i)));
     }
     QCOMPARE(tabs->currentIndex(), int(MainWindow::WorkspaceTab));
-}
-
-void TestMainWindow::footerShowsProductAndVersion()
-{
-    MainWindow window;
-    window.show();
     QCOMPARE(window.footer()->text(), QStringLiteral("Kestrune ") + kestrune::appVersion());
-    QCOMPARE(window.footer()->font().pointSize(), 10);
-    QVERIFY(window.footer()->palette().color(QPalette::WindowText).alphaF() < 1.0);
     QVERIFY(window.footer()->isVisible());
-}
-
-void TestMainWindow::minimumSize()
-{
-    MainWindow window;
-    window.show();
-    QCOMPARE(window.minimumSize(), QSize(800, 500));
     window.resize(300, 200);
     QVERIFY(window.width() >= 800 && window.height() >= 500);
+    // A window narrower than 1000 pixels starts without the mirror panel.
+    MainWindow narrow;
+    narrow.resize(900, 600);
+    narrow.show();
+    QVERIFY(!narrow.mirrorPanel()->isVisible());
 }
 
 void TestMainWindow::symbolTable_data()
 {
     QTest::addColumn<QString>("symbol");
-    QTest::addColumn<QString>("themeName");
     QTest::addColumn<QString>("resource");
     for (const SymbolIcons::Entry &entry : SymbolIcons::entries())
-        QTest::newRow(entry.symbol) << QString::fromLatin1(entry.symbol) << QString::fromLatin1(entry.themeName)
-                                    << QString::fromLatin1(entry.resource);
+        QTest::newRow(entry.symbol) << QString::fromLatin1(entry.symbol) << QString::fromLatin1(entry.resource);
 }
 
+// Each symbol has a theme name and our own SVG, which must load where no icon
+// theme exists (macOS) and draws its neutral grey parts in the palette's
+// text colour: lighter on a dark palette and on a selected row.
 void TestMainWindow::symbolTable()
 {
     QFETCH(QString, symbol);
-    QFETCH(QString, themeName);
     QFETCH(QString, resource);
-    QVERIFY(!themeName.isEmpty());
+    QVERIFY(*SymbolIcons::find(symbol)->themeName);
     QVERIFY(!SymbolIcons::icon(symbol).isNull());
-    // Our own SVG must load where no icon theme exists (macOS).
-    SymbolIcons::icon(symbol); // registers the resources
     QVERIFY(QFile::exists(resource));
-    const QPixmap pixmap = SymbolIcons::icon(symbol).pixmap(14, 14);
-    QVERIFY(!pixmap.isNull());
-    const QImage image = pixmap.toImage();
-    bool drawn = false;
-    for (int y = 0; y < image.height() && !drawn; ++y) {
-        for (int x = 0; x < image.width() && !drawn; ++x)
-            drawn = qAlpha(image.pixel(x, y)) > 0;
+    const QPalette original = QGuiApplication::palette();
+    const auto restore = qScopeGuard([&] { QGuiApplication::setPalette(original); });
+    // The mean lightness of the drawn pixels under a palette.
+    const auto lightness = [&](const QColor &text, const QColor &background, QIcon::Mode mode) {
+        QPalette palette = original;
+        palette.setColor(QPalette::WindowText, text);
+        palette.setColor(QPalette::Window, background);
+        palette.setColor(QPalette::HighlightedText, Qt::white);
+        QGuiApplication::setPalette(palette);
+        const QImage image = SymbolIcons::ownIcon(symbol).pixmap(QSize(32, 32), mode).toImage();
+        int sum = 0, drawn = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(image.pixel(x, y)) > 128 && ++drawn)
+                    sum += QColor::fromRgba(image.pixel(x, y)).lightness();
+            }
+        }
+        return drawn > 0 ? sum / drawn : -1;
+    };
+    const int light = lightness(Qt::black, Qt::white, QIcon::Normal);
+    const int dark = lightness(QColor(230, 230, 230), QColor(30, 30, 32), QIcon::Normal);
+    const int selected = lightness(Qt::black, Qt::white, QIcon::Selected);
+    QVERIFY2(light >= 0, "the SVG draws something");
+    if (testsupport::readFile(resource).contains("#5f6368")) {
+        QVERIFY2(dark > light + 40, qPrintable(QStringLiteral("%1 on light, %2 on dark").arg(light).arg(dark)));
+        QVERIFY2(selected > light + 40, qPrintable(QStringLiteral("%1 on light, %2 selected").arg(light).arg(selected)));
     }
-    QVERIFY2(drawn, "the SVG renders something");
 }
 
 void TestMainWindow::shortcuts_data()
@@ -151,22 +161,34 @@ void TestMainWindow::shortcuts()
 
 void TestMainWindow::everyControlIsNamed()
 {
+    // Every screen of the window in turn: the workspace (with the console,
+    // then the network page, and the mirror panel), History, Settings.
     MainWindow window;
+    window.resize(1280, 800);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.mirrorPanel()->isVisible());
     QStringList unnamed;
-    const QList<QWidget *> controls = window.findChildren<QWidget *>();
-    for (QWidget *widget : controls) {
-        const bool control = qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget)
-            || qobject_cast<QLineEdit *>(widget);
-        // The tab bar's own scroll arrows and a combo box's inner editor are
-        // named by their owners.
-        if (!control || !widget->isVisibleTo(&window) || qobject_cast<QComboBox *>(widget->parentWidget()))
-            continue;
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
-        if (!accessible || accessible->text(QAccessible::Name).isEmpty())
-            unnamed << QString::fromLatin1(widget->metaObject()->className()) + u' ' + widget->objectName();
+    const auto check = [&] {
+        for (QWidget *widget : window.findChildren<QWidget *>()) {
+            const bool control = qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget)
+                || qobject_cast<QLineEdit *>(widget);
+            // A combo box's inner editor is named by its owner.
+            if (!control || !widget->isVisibleTo(&window) || qobject_cast<QComboBox *>(widget->parentWidget()))
+                continue;
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+            if (!accessible || accessible->text(QAccessible::Name).isEmpty())
+                unnamed << QString::fromLatin1(widget->metaObject()->className()) + u' ' + widget->objectName();
+        }
+    };
+    check();
+    window.consoleArea()->setSegment(ConsolePanel::NetworkSegment);
+    check();
+    for (const int tab : { int(MainWindow::HistoryTab), int(MainWindow::SettingsTab) }) {
+        window.tabs()->setCurrentIndex(tab);
+        check();
     }
+    unnamed.removeDuplicates();
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
 }
 
@@ -176,17 +198,15 @@ void TestMainWindow::launchOptions_data()
     QTest::addColumn<QString>("workspace"); // relative to the current folder
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QString>("screenshot");
-
-    QTest::newRow("nothing") << QStringList {} << QString() << QSize() << QString();
-    QTest::newRow("a folder") << QStringList { "demo/workspace" } << "demo/workspace" << QSize() << QString();
-    QTest::newRow("option values are not the folder")
-        << QStringList { "--screenshot", "shot.png", "--size", "800x500", "ws", "--dark" } << "ws" << QSize(800, 500)
-        << "shot.png";
-    QTest::newRow("first folder wins") << QStringList { "one", "two" } << "one" << QSize() << QString();
-    QTest::newRow("a folder named like an option") << QStringList { "--", "-ws" } << "-ws" << QSize() << QString();
-    QTest::newRow("malformed size") << QStringList { "--size", "wide", "ws" } << "ws" << QSize() << QString();
-    QTest::newRow("option without its value") << QStringList { "ws", "--size" } << "ws" << QSize() << QString();
-    QTest::newRow("help and version") << QStringList { "--help", "--version" } << QString() << QSize() << QString();
+    QTest::newRow("nothing") << QStringList {} << "" << QSize() << "";
+    QTest::newRow("a folder") << QStringList { "demo/workspace" } << "demo/workspace" << QSize() << "";
+    QTest::newRow("option values are not the folder") << QStringList { "--screenshot", "shot.png", "--size", "800x500", "ws",
+        "--dark" } << "ws" << QSize(800, 500) << "shot.png";
+    QTest::newRow("first folder wins") << QStringList { "one", "two" } << "one" << QSize() << "";
+    QTest::newRow("a folder named like an option") << QStringList { "--", "-ws" } << "-ws" << QSize() << "";
+    QTest::newRow("malformed size") << QStringList { "--size", "wide", "ws" } << "ws" << QSize() << "";
+    QTest::newRow("option without its value") << QStringList { "ws", "--size" } << "ws" << QSize() << "";
+    QTest::newRow("help and version") << QStringList { "--help", "--version" } << "" << QSize() << "";
 }
 
 void TestMainWindow::launchOptions()
@@ -202,6 +222,24 @@ void TestMainWindow::launchOptions()
     QCOMPARE(options.dark, arguments.contains("--dark"));
     QCOMPARE(options.help, arguments.contains("--help"));
     QCOMPARE(options.version, arguments.contains("--version"));
+}
+
+void TestMainWindow::helpAndVersionNeedNoDisplay()
+{
+    // The application answers before it touches the window system: here a
+    // platform that cannot start without a display, and no display.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    for (const auto &[option, start] : { std::pair { "--help", "Usage: kestrune " }, std::pair { "-V", "Kestrune " } }) {
+        QProcess app;
+        app.setProcessEnvironment(environment);
+        app.start(QStringLiteral(KESTRUNE_APP), { QString::fromLatin1(option) });
+        QVERIFY(app.waitForFinished(10'000));
+        QCOMPARE(app.exitCode(), 0);
+        QVERIFY2(app.readAllStandardOutput().startsWith(start), option);
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
