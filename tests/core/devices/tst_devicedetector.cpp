@@ -1,228 +1,163 @@
+// Device discovery: what xctrace, devicectl and simctl print on real Macs,
+// parsed; then the one-shot tool runner (and a run's network log pulls)
+// against stand-in tools that fail, flood, hang or leave children behind.
+
 #include "devices/devicedetector.h"
 #include "devices/oneshotprocess.h"
+#include "processprobe.h"
+#include "runner/runnerviewmodel.h"
+#include "scratchfiles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+enum Listing { Devices, Offline, Apps, SimulatorApps };
+
+// What a listing yields, an entry a line: a device as "id name", a simulator
+// as "id name [simulator]", an app as its bundle identifier.
+QStringList parsed(Listing listing, const QString &text)
+{
+    if (listing == Apps)
+        return DeviceDetector::parseAppList(text);
+    if (listing == SimulatorApps)
+        return DeviceDetector::parseSimulatorAppList(text);
+    const DeviceScan scan = DeviceDetector::scanDeviceList(text);
+    QStringList entries;
+    for (const DeviceInfo &device : listing == Offline ? scan.offline : scan.devices)
+        entries << device.id + u' ' + device.name + (device.isSimulator ? u" [simulator]"_s : QString());
+    return entries;
+}
+
+// xctrace's listing on a Mac: the Mac with and without a version part, a
+// watch and a phone offline, names with U+2019 and no-break spaces.
+const QString kXctraceCapture = u"== Devices ==\n"
+                                "QA Lab\u2019s MacBook Pro (305FB8F6-801F-5FD2-BE49-BE799A13D773)\n"
+                                "QA Lab\u2019s Mac\u00a0Studio (26.1) (00006001-001C35E21E38801E)\n"
+                                "iPhone de QA (27.0) (00008130-001E39811A12001C)\n"
+                                "\n"
+                                "== Devices Offline ==\n"
+                                "QA Lab\u2019s Apple Watch (00008310-001233622188A01E)\n"
+                                "QA Lab\u2019s Apple Watch (11.5) (00008310-001233622188A01F)\n"
+                                "iPhone Offline (27.0) (00008130-001E39811A12001D)\n"
+                                "\n"
+                                "== Simulators ==\n"
+                                "iPad (A16) Simulator (27.0) (8E788B42-658C-47F3-A314-68CA670B7CFC)\n"
+                                "QA\u2019s iPhone\u00a017 Simulator (27.0) (45D578D6-0267-467B-BA25-3CF08BCFE468)\n"_s;
+
+} // namespace
 
 class TestDeviceDetector : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void parseDeviceList_data();
-    void parseDeviceList();
-    void offlineEntries();
-    void parseAppList_data();
-    void parseAppList();
-    void parseSimulatorAppList_data();
-    void parseSimulatorAppList();
+    void listings_data();
+    void listings();
     void toolOutput_data();
     void toolOutput();
-    void largeOutputDoesNotStall();
-    void deviceIdIsOneArgument();
-    void toolSeesDefaultSearchPath();
-    void hungToolTimesOut();
+    void appsComeFromTheDevicesOwnTool();
+    void hangingToolIsGivenUp_data();
+    void hangingToolIsGivenUp();
 
 private:
     // A stand-in for xcrun: a shell script with the given body.
-    QString writeTool(const QString &body);
+    QString writeTool(const QByteArray &body);
     QTemporaryDir m_dir;
     int m_toolCount = 0;
 };
 
-namespace {
-
-DeviceInfo device(const char *id, const QString &name)
+void TestDeviceDetector::listings_data()
 {
-    return DeviceInfo { QString::fromUtf8(id), name, false };
-}
-
-DeviceInfo simulator(const char *id, const QString &name)
-{
-    return DeviceInfo { QString::fromUtf8(id), name, true };
-}
-
-// xctrace's listing on a Mac: the Mac with and without a version part, a
-// watch and a phone offline, names with U+2019 and no-break spaces.
-QString realCapture()
-{
-    return QString::fromUtf8("== Devices ==\n"
-                             "QA Lab\u2019s MacBook Pro (305FB8F6-801F-5FD2-BE49-BE799A13D773)\n"
-                             "QA Lab\u2019s Mac\u00a0Studio (26.1) (00006001-001C35E21E38801E)\n"
-                             "iPhone de QA (27.0) (00008130-001E39811A12001C)\n"
-                             "\n"
-                             "== Devices Offline ==\n"
-                             "QA Lab\u2019s Apple Watch (00008310-001233622188A01E)\n"
-                             "QA Lab\u2019s Apple Watch (11.5) (00008310-001233622188A01F)\n"
-                             "iPhone Offline (27.0) (00008130-001E39811A12001D)\n"
-                             "\n"
-                             "== Simulators ==\n"
-                             "iPad (A16) Simulator (27.0) (8E788B42-658C-47F3-A314-68CA670B7CFC)\n"
-                             "QA\u2019s iPhone\u00a017 Simulator (27.0) (45D578D6-0267-467B-BA25-3CF08BCFE468)\n");
-}
-
-} // namespace
-
-void TestDeviceDetector::parseDeviceList_data()
-{
+    QTest::addColumn<int>("listing");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<DeviceList>("expected");
+    QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("empty") << QString() << DeviceList {};
-    QTest::newRow("no devices header: simulators only")
-        << QStringLiteral("iPhone 15 (17.0) (00008130-001E39811A12001C)\n== Simulators ==\n"
-                          "iPhone 17 Pro Simulator (27.0) (45D578D6-0267-467B-BA25-3CF08BCFE468)\n")
-        << DeviceList { simulator("45D578D6-0267-467B-BA25-3CF08BCFE468", QStringLiteral("iPhone 17 Pro Simulator")) };
-
+    // xctrace list devices
     QTest::newRow("real capture: the attached phone, then the simulators")
-        << realCapture()
-        << DeviceList { device("00008130-001E39811A12001C", QStringLiteral("iPhone de QA")),
-               simulator("8E788B42-658C-47F3-A314-68CA670B7CFC", QStringLiteral("iPad (A16) Simulator")),
-               simulator("45D578D6-0267-467B-BA25-3CF08BCFE468", QString::fromUtf8("QA\u2019s iPhone\u00a017 Simulator")) };
+        << int(Devices) << kXctraceCapture
+        << QStringList { "00008130-001E39811A12001C iPhone de QA",
+               "8E788B42-658C-47F3-A314-68CA670B7CFC iPad (A16) Simulator [simulator]",
+               "45D578D6-0267-467B-BA25-3CF08BCFE468 QA\u2019s iPhone\u00a017 Simulator [simulator]" };
+    QTest::newRow("real capture: offline apart, without the paired watch")
+        << int(Offline) << kXctraceCapture << QStringList { "00008130-001E39811A12001D iPhone Offline" };
+    QTest::newRow("no devices header: simulators only")
+        << int(Devices)
+        << u"iPhone 15 (17.0) (00008130-001E39811A12001C)\n== Simulators ==\nPro Simulator (27.0) (45D578D6-0267-467B)\n"_s
+        << QStringList { "45D578D6-0267-467B Pro Simulator [simulator]" };
     QTest::newRow("simulators listed after devices whatever the section order")
-        << QStringLiteral("== Simulators ==\nSim (18.0) (SIM1)\n== Devices ==\nPhone (18.0) (AAAA)\n")
-        << DeviceList { device("AAAA", QStringLiteral("Phone")), simulator("SIM1", QStringLiteral("Sim")) };
-
+        << int(Devices) << u"== Simulators ==\nSim (18.0) (SIM1)\n== Devices ==\nPhone (18.0) (AAAA)\n"_s
+        << QStringList { "AAAA Phone", "SIM1 Sim [simulator]" };
     QTest::newRow("lines before the first header are ignored")
-        << QStringLiteral("iPhone A (17.0) (AAAA)\n== Devices ==\niPhone B (17.0) (BBBB)\n")
-        << DeviceList { device("BBBB", QStringLiteral("iPhone B")) };
+        << int(Devices) << u"iPhone A (17.0) (AAAA)\n== Devices ==\niPhone B (17.0) (BBBB)\n"_s
+        << QStringList { "BBBB iPhone B" };
     QTest::newRow("a later devices header switches listing on again")
-        << QStringLiteral("== Devices ==\nPhone A (17.0) (AAAA)\n== Devices Offline ==\nPhone B (17.0) (BBBB)\n"
-                          "== Devices ==\nPhone C (17.0) (CCCC)\n")
-        << DeviceList { device("AAAA", QStringLiteral("Phone A")), device("CCCC", QStringLiteral("Phone C")) };
-    QTest::newRow("header without inner spaces is an ordinary line") << QStringLiteral(
-        "== Devices ==\n==Simulators==\nPhone A (17.0) (AAAA)\n") << DeviceList { device("AAAA", QStringLiteral("Phone A")) };
-    QTest::newRow("header with surrounding tabs")
-        << QStringLiteral("\t== Devices ==\nPhone A (17.0) (AAAA)\n== Devices == \t\nPhone B (17.0) (BBBB)\n") << DeviceList {};
+        << int(Devices)
+        << u"== Devices ==\nA (17.0) (AAAA)\n== Devices Offline ==\nB (17.0) (BBBB)\n== Devices ==\nC (17.0) (CCCC)\n"_s
+        << QStringList { "AAAA A", "CCCC C" };
+    QTest::newRow("header without inner spaces, or with tabs around, is an ordinary line")
+        << int(Devices)
+        << u"== Devices ==\n==Simulators==\nA (1) (AAAA)\n\t== Simulators ==\nB (1) (BBBB)\n== Simulators == \t\nC (1) (CCCC)\n"_s
+        << QStringList { "AAAA A", "BBBB B", "CCCC C" };
     QTest::newRow("mac inside a word keeps the device")
-        << QString::fromUtf8("== Devices ==\niPhone de Macarena (17.0) (AAAA)\nJamaica\u2019s iPhone (17.0) (BBBB)\n"
-                             "MACKENZIE's iPhone (17.0) (CCCC)\n")
-        << DeviceList { device("AAAA", QStringLiteral("iPhone de Macarena")),
-               device("BBBB", QString::fromUtf8("Jamaica\u2019s iPhone")), device("CCCC", QStringLiteral("MACKENZIE's iPhone")) };
+        << int(Devices)
+        << u"== Devices ==\niPhone de Macarena (17.0) (A)\nJamaica\u2019s iPhone (17.0) (B)\nMACKENZIE's iPhone (17.0) (C)\n"_s
+        << QStringList { "A iPhone de Macarena", "B Jamaica\u2019s iPhone", "C MACKENZIE's iPhone" };
     QTest::newRow("Macs with a version part are dropped, any case")
-        << QString::fromUtf8("== Devices ==\nMy Mac mini (15.1) (A1)\nQA\u2019s MacBook Air (15.1) (A2)\niMac (15.1) (A3)\n"
-                             "Studio mac (15.1) (A4)\nMac Pro (15.1) (A5)\nMac Studio (15.1) (A6)\n")
-        << DeviceList {};
-    QTest::newRow("identifier with a colon is dropped")
-        << QStringLiteral("== Devices ==\nPhone A (17.0) (fe80::1)\nPhone B (17.0) (BBBB)\n")
-        << DeviceList { device("BBBB", QStringLiteral("Phone B")) };
-    QTest::newRow("two identical lines give two entries")
-        << QStringLiteral("== Devices ==\nPhone (17.0) (AAAA)\nPhone (17.0) (AAAA)\n")
-        << DeviceList { device("AAAA", QStringLiteral("Phone")), device("AAAA", QStringLiteral("Phone")) };
-    QTest::newRow("one parenthesised part does not match") << QStringLiteral("== Devices ==\nPhone (AAAA)\n") << DeviceList {};
-    QTest::newRow("name with its own parentheses stays whole") << QStringLiteral(
-        "== Devices ==\nPhone (Work) (17.0) (AAAA)\n") << DeviceList { device("AAAA", QStringLiteral("Phone (Work)")) };
-    QTest::newRow("CRLF line ends and surrounding spaces") << QStringLiteral("== Devices ==\r\n \tPhone A  (17.0) (AAAA)\r\n")
-                                                           << DeviceList { device("AAAA", QStringLiteral("Phone A")) };
-    QTest::newRow("no-break spaces stay in the name") << QString::fromUtf8("== Devices ==\n\u00a0Phone\u00a0A (17.0) (AAAA)\n")
-                                                      << DeviceList { device("AAAA", QString::fromUtf8("\u00a0Phone\u00a0A")) };
+        << int(Devices)
+        << u"== Devices ==\nMy Mac mini (15.1) (A1)\nQA\u2019s MacBook Air (15.1) (A2)\niMac (15.1) (A3)\n"
+           "Studio mac (15.1) (A4)\nMac Pro (15.1) (A5)\nMac Studio (15.1) (A6)\n"_s
+        << QStringList {};
+    QTest::newRow("one parenthesised part, or text after the identifier, does not match")
+        << int(Devices) << u"== Devices ==\nPhone (AAAA)\nPhone A (17.0) (AAAA) extra\n"_s << QStringList {};
+    QTest::newRow("name with its own parentheses stays whole")
+        << int(Devices) << u"== Devices ==\nPhone (Work) (17.0) (AAAA)\n"_s << QStringList { "AAAA Phone (Work)" };
+    QTest::newRow("CRLF line ends and surrounding spaces")
+        << int(Devices) << u"== Devices ==\r\n \tPhone A  (17.0) (AAAA)\r\n"_s << QStringList { "AAAA Phone A" };
+    QTest::newRow("no-break spaces stay in the name")
+        << int(Devices) << u"== Devices ==\n\u00a0Phone\u00a0A (17.0) (AAAA)\n"_s << QStringList { "AAAA \u00a0Phone\u00a0A" };
     QTest::newRow("unicode line separator splits lines")
-        << QString::fromUtf8("== Devices ==\u2028Phone A (17.0) (AAAA)\u2029Phone B (17.0) (BBBB)")
-        << DeviceList { device("AAAA", QStringLiteral("Phone A")), device("BBBB", QStringLiteral("Phone B")) };
-    QTest::newRow("trailing text after the identifier does not match")
-        << QStringLiteral("== Devices ==\nPhone A (17.0) (AAAA) extra\n") << DeviceList {};
-}
+        << int(Devices) << u"== Devices ==\u2028Phone A (17.0) (AAAA)\u2029Phone B (17.0) (BBBB)"_s
+        << QStringList { "AAAA Phone A", "BBBB Phone B" };
 
-void TestDeviceDetector::parseDeviceList()
-{
-    QFETCH(QString, text);
-    QFETCH(DeviceList, expected);
-    QCOMPARE(DeviceDetector::parseDeviceList(text), expected);
-}
-
-void TestDeviceDetector::offlineEntries()
-{
-    // Apart from the usable devices; the paired watch is not one to name.
-    QCOMPARE(DeviceDetector::scanDeviceList(realCapture()).offline,
-        DeviceList { device("00008130-001E39811A12001D", QStringLiteral("iPhone Offline")) });
-}
-
-void TestDeviceDetector::parseAppList_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("expected");
-
-    const QString capture = QStringLiteral("13:45:57  Acquired tunnel connection to device.\n"
-                                           "13:45:57  Enabling developer disk image services.\n"
-                                           "Apps installed:\n"
-                                           "Name        Bundle Identifier            Version   Bundle Version\n"
-                                           "---------   --------------------------   -------   --------------\n"
-                                           "Shop UAT    com.example.shop.uat         4.2.0     512\n"
-                                           "Shop        com.example.shop             4.2.1     513\n"
-                                           "Settings    com.apple.Preferences        1.0       1\n");
-    QTest::newRow("real capture") << capture
-                                  << QStringList { QStringLiteral("com.example.shop"), QStringLiteral("com.example.shop.uat") };
-    QTest::newRow("empty") << QString() << QStringList {};
-    QTest::newRow("two parts are not an identifier") << QStringLiteral("App   example.shop   1.0\n") << QStringList {};
-    QTest::newRow("four parts are one candidate") << QStringLiteral("App   com.example.shop.dev.beta   1.0\n")
-                                                  << QStringList { QStringLiteral("com.example.shop.dev.beta") };
-    QTest::newRow("com.apple. drops the whole line")
-        << QStringLiteral("Bridge   com.example.bridge   com.apple.bridge\nOther   com.example.other   1\n")
-        << QStringList { QStringLiteral("com.example.other") };
-    QTest::newRow("/System/ drops the line") << QStringLiteral("/System/Library/app.example.one\nfoo   com.example.two\n")
-                                             << QStringList { QStringLiteral("com.example.two") };
-    QTest::newRow("dotted version numbers are not apps")
-        << QStringLiteral("App   com.example.a   10.2.3   1.2.3.4\n") << QStringList { QStringLiteral("com.example.a") };
-    QTest::newRow("listed once when on three lines") << QStringLiteral("a com.example.a\nb com.example.a\nc com.example.a\n")
-                                                     << QStringList { QStringLiteral("com.example.a") };
-    QTest::newRow("upper case sorts first") << QStringLiteral("x com.example.app\ny Com.example.app\nz com.Example.app\n")
-                                            << QStringList { QStringLiteral("Com.example.app"), QStringLiteral("com.Example.app"),
-                                                   QStringLiteral("com.example.app") };
-    QTest::newRow("underscore in the first parts yields no candidate")
-        << QStringLiteral("app   com_x.example.app\n") << QStringList { QStringLiteral("x.example.app") };
-    QTest::newRow("underscore in the second part") << QStringLiteral("app   com.my_co.app\n") << QStringList {};
-    QTest::newRow("hyphens allowed in every part") << QStringLiteral("app   com.my-co.app-x\n")
-                                                   << QStringList { QStringLiteral("com.my-co.app-x") };
-    QTest::newRow("devicectl table: hyphen, four parts, version-only token, names with spaces and accents")
-        << QString::fromUtf8("13:45:57  Acquired tunnel connection to device.\n"
-                             "Apps installed:\n"
-                             "Name                      Bundle Identifier              Version   Bundle Version\n"
-                             "-----------------------   ----------------------------   -------   --------------\n"
-                             "Café Finder (Beta)        de.example.cafe-finder         2.1.0     2.1.0.4\n"
-                             "Rina\u2019s Notes             io.rinalabs.notes.dev.beta     1.2       12\n"
-                             "Pasar Staging             com.lumenfold.pasar.staging    3.15.0-rc.2   3151\n"
-                             "Fotos                     com.apple.mobileslideshow      1.0       1.0\n")
-        << QStringList { QStringLiteral("com.lumenfold.pasar.staging"), QStringLiteral("de.example.cafe-finder"),
-               QStringLiteral("io.rinalabs.notes.dev.beta") };
+    // devicectl device info apps (order, uniqueness, shape: the fuzz target's)
+    QTest::newRow("real capture: hyphen, four parts, version-only token, names with spaces and accents")
+        << int(Apps)
+        << u"13:45:57  Acquired tunnel connection to device.\n"
+           "13:45:57  Enabling developer disk image services.\n"
+           "Apps installed:\n"
+           "Name                      Bundle Identifier              Version   Bundle Version\n"
+           "-----------------------   ----------------------------   -------   --------------\n"
+           "Caf\u00e9 Finder (Beta)        de.example.cafe-finder         2.1.0     2.1.0.4\n"
+           "Rina\u2019s Notes             io.rinalabs.notes.dev.beta     1.2       12\n"
+           "Pasar Staging             com.lumenfold.pasar.staging    3.15.0-rc.2   3151\n"
+           "Shop UAT                  com.example.shop.uat           4.2.0     512\n"
+           "Shop                      com.example.shop               4.2.1     513\n"
+           "Fotos                     com.apple.mobileslideshow      1.0       1.0\n"_s
+        << QStringList { "com.example.shop", "com.example.shop.uat", "com.lumenfold.pasar.staging", "de.example.cafe-finder",
+               "io.rinalabs.notes.dev.beta" };
+    QTest::newRow("hyphens allowed in every part")
+        << int(Apps) << u"app   com.my-co.app-x\n"_s << QStringList { "com.my-co.app-x" };
     QTest::newRow("two on one line, any column")
-        << QStringLiteral("com.b.two   com.a.one\n") << QStringList { QStringLiteral("com.a.one"), QStringLiteral("com.b.two") };
-}
+        << int(Apps) << u"com.b.two   com.a.one\n"_s << QStringList { "com.a.one", "com.b.two" };
 
-void TestDeviceDetector::parseAppList()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, expected);
-    QCOMPARE(DeviceDetector::parseAppList(text), expected);
-}
-
-void TestDeviceDetector::parseSimulatorAppList_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("expected");
-
-    // simctl's property-list text: system and user apps, bare and quoted
-    // values, non-ASCII as \U escapes, nested dictionaries and arrays.
+    // simctl listapps: bare and quoted values, \U escapes, nested dictionaries
     const QString listing = QStringLiteral(R"({
     "com.apple.mobilesafari" =     {
         ApplicationType = System;
-        Bundle = "file:///Library/Developer/CoreSimulator/Volumes/iOS_22A3354/MobileSafari.app/";
-        CFBundleDisplayName = Safari;
         CFBundleIdentifier = "com.apple.mobilesafari";
         GroupContainers =         {
             "group.com.apple.safari" = "file:///Users/qa/Library/Developer/CoreSimulator/Devices/X/data/";
         };
-        SBAppTags =         (
-        );
     };
     "de.example.cafe-finder" =     {
         ApplicationType = User;
         CFBundleDisplayName = "Caf\U00e9 Finder";
         CFBundleIdentifier = "de.example.cafe-finder";
-        CFBundleVersion = "2.1.0";
-        DataContainer = "file:///Users/qa/Library/Developer/CoreSimulator/Devices/X/data/Containers/Data/Application/Y/";
-        GroupContainers =         {
-        };
         SBAppTags =         (
             hidden
         );
@@ -233,106 +168,118 @@ void TestDeviceDetector::parseSimulatorAppList_data()
         CFBundleIdentifier = "io.rinalabs.notes";
     };
 })");
-    QTest::newRow("user apps only") << listing
-                                    << QStringList { QStringLiteral("de.example.cafe-finder"), QStringLiteral("io.rinalabs.notes") };
-    QTest::newRow("shut-down simulator prints nothing") << QString() << QStringList {};
-    QTest::newRow("no identifier field: the entry's key")
-        << QStringLiteral("{\n    \"com.example.shop\" =     {\n        ApplicationType = User;\n    };\n}\n")
-        << QStringList { QStringLiteral("com.example.shop") };
-    QTest::newRow("bare keys, unsorted, repeated")
-        << QStringLiteral("{ b.example.app = { ApplicationType = User; }; a.example.app = { ApplicationType = User; };"
-                          " b.example.app = { ApplicationType = User; }; }")
-        << QStringList { QStringLiteral("a.example.app"), QStringLiteral("b.example.app") };
-    QTest::newRow("a nested ApplicationType does not count")
-        << QStringLiteral("{ x.example.app = { ApplicationType = System; Info = { ApplicationType = User; }; }; }")
+    QTest::newRow("simulator: user apps only")
+        << int(SimulatorApps) << listing << QStringList { "de.example.cafe-finder", "io.rinalabs.notes" };
+    QTest::newRow("simulator shut down: nothing printed") << int(SimulatorApps) << QString() << QStringList {};
+    QTest::newRow("simulator: no identifier field, the entry's key")
+        << int(SimulatorApps) << u"{\n    \"com.example.shop\" =     {\n        ApplicationType = User;\n    };\n}\n"_s
+        << QStringList { "com.example.shop" };
+    QTest::newRow("simulator: bare keys, unsorted, repeated")
+        << int(SimulatorApps)
+        << u"{ b.example.app = { ApplicationType = User; }; a.example.app = { ApplicationType = User; };"
+           " b.example.app = { ApplicationType = User; }; }"_s
+        << QStringList { "a.example.app", "b.example.app" };
+    QTest::newRow("simulator: a nested ApplicationType does not count")
+        << int(SimulatorApps) << u"{ x.example.app = { ApplicationType = System; Info = { ApplicationType = User; }; }; }"_s
         << QStringList {};
-    QTest::newRow("cut off mid-entry") << QStringLiteral("{ x.example.app = { ApplicationType = User; CFBundleIdentifier = \"x.ex")
-                                       << QStringList {};
+    QTest::newRow("simulator: cut off mid-entry")
+        << int(SimulatorApps) << u"{ x.example.app = { ApplicationType = User; CFBundleIdentifier = \"x.ex"_s << QStringList {};
 }
 
-void TestDeviceDetector::parseSimulatorAppList()
+void TestDeviceDetector::listings()
 {
+    QFETCH(int, listing);
     QFETCH(QString, text);
     QFETCH(QStringList, expected);
-    QCOMPARE(DeviceDetector::parseSimulatorAppList(text), expected);
+    QCOMPARE(parsed(Listing(listing), text), expected);
 }
 
-QString TestDeviceDetector::writeTool(const QString &body)
+QString TestDeviceDetector::writeTool(const QByteArray &body)
 {
-    const QString path = m_dir.filePath(QStringLiteral("tool%1.sh").arg(++m_toolCount));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write("#!/bin/sh\n" + body.toUtf8() + '\n');
-    file.close();
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return path;
+    const QString path = m_dir.filePath(u"tool%1.sh"_s.arg(++m_toolCount));
+    return testsupport::writeFile(path, "#!/bin/sh\n" + body + '\n', true) ? path : QString();
 }
 
 void TestDeviceDetector::toolOutput_data()
 {
-    QTest::addColumn<QString>("body");
+    QTest::addColumn<QByteArray>("body"); // empty: no tool at all
     QTest::addColumn<DeviceList>("expected");
+    QTest::addColumn<QString>("failure"); // what the failure names, empty for none
 
-    QTest::newRow("listing") << QStringLiteral("printf '== Devices ==\\nPhone (17.0) (AAAA)\\n'")
-                             << DeviceList { device("AAAA", QStringLiteral("Phone")) };
-    QTest::newRow("exit status is ignored") << QStringLiteral("printf '== Devices ==\\nPhone (17.0) (AAAA)\\n'; exit 3")
-                                            << DeviceList { device("AAAA", QStringLiteral("Phone")) };
-    QTest::newRow("stderr is not parsed") << QStringLiteral("printf '== Devices ==\\nPhone (17.0) (AAAA)\\n' >&2")
-                                          << DeviceList {};
+    const QByteArray listing = "printf '== Devices ==\\nPhone (17.0) (AAAA)\\n'";
+    const DeviceList phone { DeviceInfo { u"AAAA"_s, u"Phone"_s, false } };
+    QTest::newRow("listing") << listing << phone << QString();
+    QTest::newRow("exit status is reported, the listing still read")
+        << listing + "; exit 3" << phone << u"failed (exit status 3)"_s;
+    QTest::newRow("stderr is not parsed") << listing + " >&2" << DeviceList {} << QString();
     QTest::newRow("invalid UTF-8 counts as no output")
-        << QStringLiteral("printf '== Devices ==\\nPhone \\377 (17.0) (AAAA)\\nOther (17.0) (BBBB)\\n'") << DeviceList {};
+        << QByteArray("printf '== Devices ==\\nPhone \\377 (17.0) (AAAA)\\nOther (17.0) (BBBB)\\n'") << DeviceList {}
+        << u"not UTF-8"_s;
+    // Far beyond a pipe's buffer before the device.
+    QTest::newRow("8 MB of rows before the device does not stall") << QByteArray(
+        "printf '== Devices ==\\n'; yes 'Filler row of the listing, not a device' | head -c 8000000; "
+        "printf 'Phone (17.0) (AAAA)\\n'") << phone << QString();
+    QTest::newRow("tool missing") << QByteArray() << DeviceList {} << u"could not start"_s;
+    QTest::newRow("the tool's PATH is the default search path, the rest of the environment kept")
+        << QByteArray("printf '== Devices ==\\n%s (1) (AAAA)\\n' \"$PATH|$KESTRUNE_TEST_MARKER\"")
+        << DeviceList { DeviceInfo { u"AAAA"_s, ToolPaths::defaultSearchPath() + u"|kept"_s, false } } << QString();
 }
 
 void TestDeviceDetector::toolOutput()
 {
-    QFETCH(QString, body);
+    QFETCH(QByteArray, body);
     QFETCH(DeviceList, expected);
-    DeviceDetector detector(writeTool(body));
-    QCOMPARE(detector.listDevices(), expected);
+    QFETCH(QString, failure);
+    const testsupport::ScopedEnv marker("KESTRUNE_TEST_MARKER", "kept");
+    DeviceDetector detector(body.isEmpty() ? m_dir.filePath(u"missing-tool"_s) : writeTool(body));
+    QString reported;
+    QCOMPARE(detector.scanDevices(&reported).devices, expected);
+    QVERIFY2(failure.isEmpty() ? reported.isEmpty() : reported.contains(failure), qPrintable(reported));
 }
 
-void TestDeviceDetector::largeOutputDoesNotStall()
+// A phone's apps come from devicectl's table, a simulator's from simctl's
+// property list.
+void TestDeviceDetector::appsComeFromTheDevicesOwnTool()
 {
-    // 8 MB of table rows before the device, far beyond a pipe's buffer.
-    const QString tool
-        = writeTool(QStringLiteral("printf '== Devices ==\\n'; yes 'Filler row of the listing, not a device' | head -c 8000000; "
-                                   "printf 'Phone (17.0) (AAAA)\\n'"));
-    DeviceDetector detector(tool);
-    QCOMPARE(detector.listDevices(), DeviceList { device("AAAA", QStringLiteral("Phone")) });
+    DeviceDetector detector(writeTool("case \"$1\" in\n"
+                                      "devicectl) echo 'x com.example.phone' ;;\n"
+                                      "simctl) echo '{ com.example.sim = { ApplicationType = User; }; }' ;;\n"
+                                      "esac"));
+    QCOMPARE(detector.listApps(DeviceInfo { u"my device 1"_s, {}, false }), QStringList { "com.example.phone" });
+    QCOMPARE(detector.listApps(DeviceInfo { u"my sim 1"_s, {}, true }), QStringList { "com.example.sim" });
 }
 
-void TestDeviceDetector::deviceIdIsOneArgument()
+void TestDeviceDetector::hangingToolIsGivenUp_data()
 {
-    const QString argsFile = m_dir.filePath(QStringLiteral("args.txt"));
-    const QString tool
-        = writeTool(QStringLiteral("for a in \"$@\"; do echo \"[$a]\" >> '%1'; done; echo 'x com.example.app'").arg(argsFile));
-    DeviceDetector detector(tool);
-    QCOMPARE(detector.listApps(DeviceInfo { QStringLiteral("my device 1"), {}, false }),
-        QStringList { QStringLiteral("com.example.app") });
-    // A simulator's apps come from simctl, which prints no table.
-    QCOMPARE(detector.listApps(DeviceInfo { QStringLiteral("my sim 1"), {}, true }), QStringList {});
-    QFile file(argsFile);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()),
-        QStringLiteral("[devicectl]\n[device]\n[info]\n[apps]\n[--device]\n[my device 1]\n[simctl]\n[listapps]\n[my sim 1]\n"));
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("networkPull");
+    // The tool writes its pid, or its child's, to the file it is given.
+    const QByteArray itself("echo $$ > \"$1\"\nexec sleep 600");
+    const QByteArray child("sleep 600 &\necho $! > \"$1\"\necho partial\nwait");
+    const QByteArray ignoresTerm("trap '' TERM\necho $$ > \"$1\"\nwhile :; do sleep 1; done");
+    QTest::newRow("the tool itself hangs") << itself << false;
+    QTest::newRow("the tool's child hangs, holding the output open") << child << false;
+    QTest::newRow("the tool ignores SIGTERM") << ignoresTerm << false;
+    QTest::newRow("network pull: the tool itself hangs") << itself << true;
+    QTest::newRow("network pull: the tool's child hangs, holding the output open") << child << true;
+    QTest::newRow("network pull: the tool ignores SIGTERM") << ignoresTerm << true;
 }
 
-void TestDeviceDetector::toolSeesDefaultSearchPath()
+void TestDeviceDetector::hangingToolIsGivenUp()
 {
-    qputenv("KESTRUNE_TEST_MARKER", "kept");
-    const auto output = OneShotProcess::run(writeTool(QStringLiteral("echo \"$PATH|$KESTRUNE_TEST_MARKER\"")), {});
-    QVERIFY(output.has_value());
-    QCOMPARE(QString::fromUtf8(*output).trimmed(),
-        QStringLiteral("/usr/bin:/bin:/usr/sbin:/sbin:/usr/local/bin:/opt/homebrew/bin|kept"));
-}
-
-void TestDeviceDetector::hungToolTimesOut()
-{
-    const auto output = OneShotProcess::run(
-        writeTool(QStringLiteral("echo partial; exec sleep 30")), {}, OneShotProcess::toolEnvironment(), 300);
-    QVERIFY(!output.has_value());
-    QVERIFY(!OneShotProcess::run(m_dir.filePath(QStringLiteral("missing-tool")), {}).has_value());
+    QFETCH(QByteArray, body);
+    QFETCH(bool, networkPull);
+    const QString tool = writeTool(body);
+    const QString pidFile = tool + u".pid"_s;
+    if (networkPull) {
+        const RunnerViewModel::ToolResult result = RunnerViewModel::runToolWithin({ tool, { pidFile } }, 300ms);
+        QVERIFY(result.started && result.exitCode == -1);
+    } else {
+        QVERIFY(!OneShotProcess::run(tool, { pidFile }, OneShotProcess::toolEnvironment(), 300).has_value());
+    }
+    const qint64 pid = testsupport::readFile(pidFile).trimmed().toLongLong();
+    QVERIFY(pid > 1);
+    QTRY_VERIFY2_WITH_TIMEOUT(!processprobe::isAlive(pid), qPrintable(u"process %1 survived the time-out"_s.arg(pid)), 10'000);
 }
 
 QTEST_GUILESS_MAIN(TestDeviceDetector)

@@ -1,25 +1,27 @@
+// The one table of every command line handed to an outside tool: the runner's
+// (device, app, variables, output folder, flow), xcrun's, pkill's, cp's.
+
 #include "process/toolcommands.h"
+#include "scratchfiles.h"
 
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
 // Distinct stand-in locations, so that a command using the wrong tool shows.
-ToolPaths standInPaths()
-{
-    ToolPaths paths;
-    paths.xcrun = QStringLiteral("/lab/xcrun");
-    paths.xcodebuild = QStringLiteral("/lab/xcodebuild");
-    paths.shell = QStringLiteral("/lab/zsh");
-    paths.pkill = QStringLiteral("/lab/pkill");
-    paths.cp = QStringLiteral("/lab/cp");
-    paths.security = QStringLiteral("/lab/security");
-    return paths;
-}
+const ToolPaths kStandIns { .xcrun = u"/lab/xcrun"_s,
+    .xcodebuild = u"/lab/xcodebuild"_s,
+    .shell = u"/lab/zsh"_s,
+    .pkill = u"/lab/pkill"_s,
+    .cp = u"/lab/cp"_s,
+    .security = u"/lab/security"_s };
 
-QStringList loginShellPrefix()
+// The program and its arguments, written as one line split at spaces.
+QStringList words(const QString &line)
 {
-    return { QStringLiteral("-l"), QStringLiteral("-c"), QStringLiteral("\"$@\""), QStringLiteral("--") };
+    return line.split(u' ');
 }
 
 } // namespace
@@ -31,18 +33,20 @@ class TestToolCommands : public QObject
 private Q_SLOTS:
     void commandLines_data();
     void commandLines();
-    void defaultsAndOverrides();
+    void toolPathsFromEnvironment();
 };
 
 void TestToolCommands::commandLines_data()
 {
     QTest::addColumn<ToolCommand>("command");
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("expected"); // the program, then its arguments
 
-    const ToolCommands commands(standInPaths());
-    const QString runner = QStringLiteral("/Users/qa/.maestro-runner/bin/maestro-runner");
+    const ToolCommands commands(kStandIns);
+    const QString runner = QStringLiteral("/Users/qa/My Tools/maestro-runner");
     const QString udid = QStringLiteral("00008110-001A2B3C4D5E6F70");
+    // The login shell passes the runner every argument after "--" unchanged.
+    const QStringList runnerPrefix = words(u"/lab/zsh -l -c \"$@\" --"_s)
+        << runner << words(u"--platform ios --team-id K7QX2M9R4T --device "_s + udid);
 
     ToolCommands::TestRun run;
     run.runnerPath = runner;
@@ -50,110 +54,71 @@ void TestToolCommands::commandLines_data()
     run.deviceId = udid;
     run.bundleId = QStringLiteral("com.example.shop");
     run.variables = { { QStringLiteral("USERNAME"), QStringLiteral("qa user") },
-                      { QStringLiteral("QUERY"), QStringLiteral("a=b&c=\"d\" $HOME") } };
+        { QStringLiteral("QUERY"), QStringLiteral("a=b&c=\"d\" $HOME") }, { QStringLiteral("EMPTY"), QString() } };
     run.outputFolder = QStringLiteral("/Users/qa/Documents/out/SIT_20260101_120000");
-    run.flowFile = QStringLiteral("/Users/qa/Documents/out/SIT_20260101_120000/sandbox/login/flow.yaml");
-    QTest::newRow("runner test run, variables unquoted and in order")
-        << commands.runnerTestRun(run) << QStringLiteral("/lab/zsh")
-        << loginShellPrefix() + QStringList {
-               runner, QStringLiteral("--platform"), QStringLiteral("ios"), QStringLiteral("--team-id"),
-               QStringLiteral("K7QX2M9R4T"), QStringLiteral("--device"), udid,
-               QStringLiteral("-e"), QStringLiteral("BUNDLE_ID=com.example.shop"),
-               QStringLiteral("-e"), QStringLiteral("USERNAME=qa user"),
-               QStringLiteral("-e"), QStringLiteral("QUERY=a=b&c=\"d\" $HOME"),
-               QStringLiteral("--artifacts"), QStringLiteral("on-failure"),
-               QStringLiteral("--output"), run.outputFolder, run.flowFile };
-
+    run.flowFile = run.outputFolder + QStringLiteral("/sandbox/login flow.yaml");
+    QTest::newRow("test run: app first, variables unquoted and in order, output folder, the flow last")
+        << commands.runnerTestRun(run)
+        << runnerPrefix
+            + QStringList { "-e", "BUNDLE_ID=com.example.shop", "-e", "USERNAME=qa user", "-e", "QUERY=a=b&c=\"d\" $HOME", "-e",
+                  "EMPTY=", "--artifacts", "on-failure", "--output", run.outputFolder, run.flowFile };
     ToolCommands::TestRun bare = run;
     bare.variables.clear();
     bare.bundleId.clear();
-    QTest::newRow("runner test run without variables or app")
-        << commands.runnerTestRun(bare) << QStringLiteral("/lab/zsh")
-        << loginShellPrefix() + QStringList {
-               runner, QStringLiteral("--platform"), QStringLiteral("ios"), QStringLiteral("--team-id"),
-               QStringLiteral("K7QX2M9R4T"), QStringLiteral("--device"), udid,
-               QStringLiteral("-e"), QStringLiteral("BUNDLE_ID="),
-               QStringLiteral("--artifacts"), QStringLiteral("on-failure"),
-               QStringLiteral("--output"), run.outputFolder, run.flowFile };
+    QTest::newRow("test run without variables or app: an empty BUNDLE_ID still goes") << commands.runnerTestRun(bare)
+                                                                                      << runnerPrefix
+            + QStringList { "-e", "BUNDLE_ID=", "--artifacts", "on-failure", "--output", run.outputFolder, run.flowFile };
+    QTest::newRow("hierarchy fetch") << commands.runnerHierarchy(runner, QStringLiteral("K7QX2M9R4T"), udid)
+                                     << runnerPrefix + QStringList { "hierarchy", "--compact" };
 
-    QTest::newRow("hierarchy fetch")
-        << commands.runnerHierarchy(runner, QStringLiteral("K7QX2M9R4T"), udid) << QStringLiteral("/lab/zsh")
-        << loginShellPrefix() + QStringList {
-               runner, QStringLiteral("--platform"), QStringLiteral("ios"), QStringLiteral("--team-id"),
-               QStringLiteral("K7QX2M9R4T"), QStringLiteral("--device"), udid,
-               QStringLiteral("hierarchy"), QStringLiteral("--compact") };
-
-    QTest::newRow("login environment") << commands.loginEnvironment() << QStringLiteral("/lab/zsh")
-                                       << QStringList { QStringLiteral("-lic"), QStringLiteral("env") };
-    QTest::newRow("which runner") << commands.whichRunner() << QStringLiteral("/lab/zsh")
-                                  << QStringList { QStringLiteral("-lc"), QStringLiteral("which maestro-runner || which maestro") };
-    QTest::newRow("xctrace list devices") << commands.xctraceListDevices() << QStringLiteral("/lab/xcrun")
-                                          << QStringList { QStringLiteral("xctrace"), QStringLiteral("list"), QStringLiteral("devices") };
-    QTest::newRow("devicectl apps") << commands.devicectlListApps(udid) << QStringLiteral("/lab/xcrun")
-                                    << QStringList { QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("info"),
-                                                     QStringLiteral("apps"), QStringLiteral("--device"), udid };
-    QTest::newRow("devicectl copy from")
+    QTest::newRow("login environment") << commands.loginEnvironment() << words(u"/lab/zsh -lic env"_s);
+    QTest::newRow("which runner") << commands.whichRunner()
+                                  << QStringList { "/lab/zsh", "-lc", "which maestro-runner || which maestro" };
+    QTest::newRow("xctrace list devices") << commands.xctraceListDevices() << words(u"/lab/xcrun xctrace list devices"_s);
+    QTest::newRow("devicectl apps") << commands.devicectlListApps(udid)
+                                    << words(u"/lab/xcrun devicectl device info apps --device "_s + udid);
+    QTest::newRow("devicectl copy from the app's container")
         << commands.devicectlCopyFrom(udid, QStringLiteral("com.example.shop"),
-                                      QString::fromLatin1(ToolCommands::kNetfoxLogInContainer),
-                                      QStringLiteral("/tmp/run folder/network.log"))
-        << QStringLiteral("/lab/xcrun")
-        << QStringList { QStringLiteral("devicectl"), QStringLiteral("device"), QStringLiteral("copy"), QStringLiteral("from"),
-                         QStringLiteral("--device"), udid, QStringLiteral("--domain-type"), QStringLiteral("appDataContainer"),
-                         QStringLiteral("--domain-identifier"), QStringLiteral("com.example.shop"),
-                         QStringLiteral("--source"), QStringLiteral("tmp/NFX/session.log"),
-                         QStringLiteral("--destination"), QStringLiteral("/tmp/run folder/network.log") };
-    QTest::newRow("simctl data container")
-        << commands.simctlAppDataContainer(QStringLiteral("SIM-UDID"), QStringLiteral("com.example.shop"))
-        << QStringLiteral("/lab/xcrun")
-        << QStringList { QStringLiteral("simctl"), QStringLiteral("get_app_container"), QStringLiteral("SIM-UDID"),
-                         QStringLiteral("com.example.shop"), QStringLiteral("data") };
-    QTest::newRow("simctl listapps") << commands.simctlListApps(QStringLiteral("SIM UDID")) << QStringLiteral("/lab/xcrun")
-                                     << QStringList { QStringLiteral("simctl"), QStringLiteral("listapps"),
-                                                      QStringLiteral("SIM UDID") };
-    QTest::newRow("xcodebuild version") << commands.xcodebuildVersion() << QStringLiteral("/lab/xcodebuild")
-                                        << QStringList { QStringLiteral("-version") };
-    QTest::newRow("signing identities") << commands.securityFindCodesigningIdentities() << QStringLiteral("/lab/security")
-                                        << QStringList { QStringLiteral("find-identity"), QStringLiteral("-v"),
-                                                         QStringLiteral("-p"), QStringLiteral("codesigning") };
+               QString::fromLatin1(ToolCommands::kNetfoxLogInContainer), QStringLiteral("/tmp/run folder/network.log"))
+        << words(u"/lab/xcrun devicectl device copy from --device "_s + udid
+               + u" --domain-type appDataContainer --domain-identifier com.example.shop --source tmp/NFX/session.log"
+                 " --destination"_s)
+            + QStringList { "/tmp/run folder/network.log" };
+    QTest::newRow("simctl data container") << commands.simctlAppDataContainer(u"SIM-UDID"_s, u"com.example.shop"_s)
+                                           << words(u"/lab/xcrun simctl get_app_container SIM-UDID com.example.shop data"_s);
+    QTest::newRow("simctl listapps, the id one argument")
+        << commands.simctlListApps(u"SIM UDID"_s) << QStringList { "/lab/xcrun", "simctl", "listapps", "SIM UDID" };
+    QTest::newRow("xcodebuild version") << commands.xcodebuildVersion() << words(u"/lab/xcodebuild -version"_s);
+    QTest::newRow("signing identities") << commands.securityFindCodesigningIdentities()
+                                        << words(u"/lab/security find-identity -v -p codesigning"_s);
     QTest::newRow("pkill TERM children") << commands.pkillChildren(ToolCommands::Signal::Terminate, 4242)
-                                         << QStringLiteral("/lab/pkill")
-                                         << QStringList { QStringLiteral("-TERM"), QStringLiteral("-P"), QStringLiteral("4242") };
+                                         << words(u"/lab/pkill -TERM -P 4242"_s);
     QTest::newRow("pkill KILL children") << commands.pkillChildren(ToolCommands::Signal::Kill, 4242)
-                                         << QStringLiteral("/lab/pkill")
-                                         << QStringList { QStringLiteral("-9"), QStringLiteral("-P"), QStringLiteral("4242") };
-    QTest::newRow("cp") << commands.copyFile(QStringLiteral("/c/tmp/NFX/session.log"), QStringLiteral("/run/network.log"))
-                        << QStringLiteral("/lab/cp")
-                        << QStringList { QStringLiteral("/c/tmp/NFX/session.log"), QStringLiteral("/run/network.log") };
+                                         << words(u"/lab/pkill -9 -P 4242"_s);
+    QTest::newRow("cp") << commands.copyFile(u"/c/tmp/NFX/session.log"_s, u"/run/network.log"_s)
+                        << words(u"/lab/cp /c/tmp/NFX/session.log /run/network.log"_s);
 }
 
 void TestToolCommands::commandLines()
 {
     QFETCH(ToolCommand, command);
-    QFETCH(QString, program);
-    QFETCH(QStringList, arguments);
-    QCOMPARE(command.program, program);
-    QCOMPARE(command.arguments, arguments);
+    QFETCH(QStringList, expected);
+    QCOMPARE(QStringList { command.program } + command.arguments, expected);
 }
 
-void TestToolCommands::defaultsAndOverrides()
+// Each tool's variable replaces its location; an empty one does not.
+void TestToolCommands::toolPathsFromEnvironment()
 {
-    qunsetenv("KESTRUNE_XCRUN");
-    qunsetenv("KESTRUNE_SHELL");
-    qputenv("KESTRUNE_XCODEBUILD", "");
-    const ToolCommands defaults(ToolPaths::fromEnvironment());
-    QCOMPARE(defaults.xctraceListDevices().program, QStringLiteral("/usr/bin/xcrun"));
-    QCOMPARE(defaults.xcodebuildVersion().program, QStringLiteral("/usr/bin/xcodebuild"));
-    QCOMPARE(defaults.loginEnvironment().program, QStringLiteral("/bin/zsh"));
-
-    qputenv("KESTRUNE_XCRUN", "/opt/lab/kestrune-sim");
-    qputenv("KESTRUNE_SHELL", "/opt/lab/zsh");
-    const ToolCommands overridden(ToolPaths::fromEnvironment());
-    QCOMPARE(overridden.devicectlListApps(QStringLiteral("X")).program, QStringLiteral("/opt/lab/kestrune-sim"));
-    QCOMPARE(overridden.whichRunner().program, QStringLiteral("/opt/lab/zsh"));
-    QCOMPARE(overridden.xcodebuildVersion().program, QStringLiteral("/usr/bin/xcodebuild"));
-    qunsetenv("KESTRUNE_XCRUN");
-    qunsetenv("KESTRUNE_SHELL");
-    qunsetenv("KESTRUNE_XCODEBUILD");
+    using testsupport::ScopedEnv;
+    const ScopedEnv xcrun("KESTRUNE_XCRUN", "/opt/xcrun"), xcodebuild("KESTRUNE_XCODEBUILD", ""),
+        shell("KESTRUNE_SHELL", "/opt/zsh"), pkill("KESTRUNE_PKILL", "/opt/pkill"), cp("KESTRUNE_CP", "/opt/cp"),
+        security("KESTRUNE_SECURITY", "/opt/security");
+    QCOMPARE(ToolPaths::fromEnvironment(),
+        (ToolPaths { .xcrun = u"/opt/xcrun"_s,
+            .shell = u"/opt/zsh"_s,
+            .pkill = u"/opt/pkill"_s,
+            .cp = u"/opt/cp"_s,
+            .security = u"/opt/security"_s }));
 }
 
 QTEST_GUILESS_MAIN(TestToolCommands)

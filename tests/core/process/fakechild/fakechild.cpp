@@ -1,31 +1,15 @@
 // A stand-in child process for the command executor's tests. The first
-// argument selects a scenario; each one writes with unbuffered write(2) so
-// that the test controls where pipe reads can split the output.
-//
-//   interleave N          "out i" on stdout and "err i" on stderr, N times
-//   exit N                prints "exiting N", exits with status N
-//   split-utf8            "a" and the first two bytes of U+2713, a pause,
-//                         then its last byte and " b"
-//   invalid               text with two bytes that are not UTF-8 inside
-//   truncated             text that ends in the middle of a character
-//   flood BYTES           BYTES bytes of 63-character lines, in 64 KiB writes
-//   print-env NAME...     "NAME=value" or "NAME unset" per name
-//   pwd                   the working directory
-//   read-stdin            reads standard input to its end, then says so
-//   pgid                  "pid P pgid G"
-//   tree DEPTH [ignore-term]
-//                         prints "pid P", starts itself with DEPTH-1 and
-//                         waits forever; the last level only waits. With
-//                         ignore-term every level ignores SIGTERM.
-//   leave DEPTH [ignore-term]
-//                         starts "tree DEPTH", waits until it printed its
-//                         pids, then exits 0 and leaves that tree running
-//   hang                  waits forever
-//   --platform ...        called the way the runner is: prints every
-//                         argument, "--platform" included, as "[arg]" lines
+// argument selects a scenario; each writes with unbuffered write(2), so the
+// test controls where pipe reads can split the output:
+//   interleave N, exit N, split-utf8 (U+2713 cut by a pause), truncated (ends
+//   inside a character), flood BYTES (63-character lines in 64 KiB writes),
+//   print-env NAME... ("NAME=value" or "NAME unset"), read-stdin (to its end),
+//   tree DEPTH [ignore-term] (prints "pid P", starts "tree DEPTH-1", waits
+//   forever), leave DEPTH [ignore-term] (starts a tree, exits 0 once it has
+//   printed, leaving it running), --platform ... (as the runner is called:
+//   every argument as an "[arg]" line).
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -35,8 +19,7 @@ namespace {
 
 void put(int fd, const std::string &text)
 {
-    size_t done = 0;
-    while (done < text.size()) {
+    for (size_t done = 0; done < text.size();) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n <= 0)
             std::exit(120);
@@ -44,33 +27,23 @@ void put(int fd, const std::string &text)
     }
 }
 
-void out(const std::string &text) { put(1, text); }
-
-void sleepMs(int ms) { ::usleep(useconds_t(ms) * 1000); }
-
-[[noreturn]] void waitForever()
+void out(const std::string &text)
 {
-    for (;;)
-        ::pause();
+    put(1, text);
 }
 
-int tree(const char *self, int depth, bool ignoreTerm)
+void sleepMs(int ms)
 {
-    if (ignoreTerm)
-        std::signal(SIGTERM, SIG_IGN);
-    out("pid " + std::to_string(::getpid()) + "\n");
-    if (depth > 1) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const std::string next = std::to_string(depth - 1);
-            if (ignoreTerm)
-                ::execl(self, self, "tree", next.c_str(), "ignore-term", static_cast<char *>(nullptr));
-            else
-                ::execl(self, self, "tree", next.c_str(), static_cast<char *>(nullptr));
-            std::_Exit(121);
-        }
-    }
-    waitForever();
+    ::usleep(useconds_t(ms) * 1000);
+}
+
+// Starts this program again as "tree DEPTH [ignore-term]".
+void startTree(const char *self, const char *depth, bool ignoreTerm)
+{
+    if (::fork() != 0)
+        return;
+    ::execl(self, self, "tree", depth, ignoreTerm ? "ignore-term" : static_cast<char *>(nullptr), static_cast<char *>(nullptr));
+    std::_Exit(121);
 }
 
 } // namespace
@@ -82,97 +55,58 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::string scenario = argv[1];
-    const auto number = [&](int index, int fallback) { return argc > index ? std::atoi(argv[index]) : fallback; };
+    const int number = argc > 2 ? std::atoi(argv[2]) : 3;
+    const bool ignoreTerm = argc > 3 && std::strcmp(argv[3], "ignore-term") == 0;
 
     if (scenario == "interleave") {
-        const int count = number(2, 3);
-        for (int i = 1; i <= count; ++i) {
+        for (int i = 1; i <= number; ++i) {
             out("out " + std::to_string(i) + "\n");
             sleepMs(30);
             put(2, "err " + std::to_string(i) + "\n");
             sleepMs(30);
         }
-        return 0;
-    }
-    if (scenario == "exit") {
-        const int status = number(2, 0);
-        out("exiting " + std::to_string(status) + "\n");
-        return status;
-    }
-    if (scenario == "split-utf8") {
+    } else if (scenario == "exit") {
+        out("exiting " + std::to_string(number) + "\n");
+        return number;
+    } else if (scenario == "split-utf8") {
         out("a\xE2\x9C");
         sleepMs(300);
         out("\x93 b\n");
-        return 0;
-    }
-    if (scenario == "invalid") {
-        out("ok \xFF\xFE end\n");
-        return 0;
-    }
-    if (scenario == "truncated") {
+    } else if (scenario == "truncated") {
         out("cut \xE2\x9C");
-        return 0;
-    }
-    if (scenario == "flood") {
-        // 63-character lines, written 64 KiB at a time.
+    } else if (scenario == "flood") {
         long remaining = argc > 2 ? std::atol(argv[2]) : 1 << 20;
         std::string block;
         while (block.size() < 65536)
             block += std::string(63, 'x') + "\n";
-        while (remaining > 0) {
-            const size_t size = size_t(std::min<long>(remaining, long(block.size())));
-            out(block.substr(0, size));
-            remaining -= long(size);
-        }
-        return 0;
-    }
-    if (scenario == "print-env") {
+        for (; remaining > 0; remaining -= long(block.size()))
+            out(block.substr(0, size_t(std::min<long>(remaining, long(block.size())))));
+    } else if (scenario == "print-env") {
         for (int i = 2; i < argc; ++i) {
             const char *value = std::getenv(argv[i]);
             out(std::string(argv[i]) + (value ? "=" + std::string(value) : std::string(" unset")) + "\n");
         }
-        return 0;
-    }
-    if (scenario == "pwd") {
-        char buffer[4096];
-        if (!::getcwd(buffer, sizeof buffer))
-            return 3;
-        out(std::string(buffer) + "\n");
-        return 0;
-    }
-    if (scenario == "read-stdin") {
+    } else if (scenario == "read-stdin") {
         char buffer[256];
-        while (::read(0, buffer, sizeof buffer) > 0) {
-        }
+        while (::read(0, buffer, sizeof buffer) > 0) { }
         out("stdin closed\n");
-        return 0;
-    }
-    if (scenario == "pgid") {
-        out("pid " + std::to_string(::getpid()) + " pgid " + std::to_string(::getpgrp()) + "\n");
-        return 0;
-    }
-    if (scenario == "tree")
-        return tree(argv[0], number(2, 3), argc > 3 && std::strcmp(argv[3], "ignore-term") == 0);
-    if (scenario == "leave") {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            if (argc > 3)
-                ::execl(argv[0], argv[0], "tree", argv[2], argv[3], static_cast<char *>(nullptr));
-            else
-                ::execl(argv[0], argv[0], "tree", argv[2], static_cast<char *>(nullptr));
-            std::_Exit(121);
-        }
+    } else if (scenario == "tree") {
+        if (ignoreTerm)
+            std::signal(SIGTERM, SIG_IGN);
+        out("pid " + std::to_string(::getpid()) + "\n");
+        if (number > 1)
+            startTree(argv[0], std::to_string(number - 1).c_str(), ignoreTerm);
+        for (;;)
+            ::pause();
+    } else if (scenario == "leave") {
+        startTree(argv[0], argv[2], ignoreTerm);
         sleepMs(300);
-        return 0;
-    }
-    if (scenario == "hang")
-        waitForever();
-    if (scenario == "--platform") {
+    } else if (scenario == "--platform") {
         for (int i = 1; i < argc; ++i)
             out("[" + std::string(argv[i]) + "]\n");
-        return 0;
+    } else {
+        put(2, "fakechild: unknown scenario " + scenario + "\n");
+        return 2;
     }
-
-    put(2, "fakechild: unknown scenario " + scenario + "\n");
-    return 2;
+    return 0;
 }
