@@ -115,7 +115,7 @@ void TestRunConfigurationState::header_data()
 
     for (const auto &[count, height] : { std::pair { 0, "hidden" }, { 1, "56" }, { 7, "248" }, { 8, "250" }, { 400, "250" } })
         QTest::addRow("variables: %d", count)
-            << ready([count](Input &i) { i.envVarCount = count; }) << "variables" << QString::fromLatin1(height);
+            << ready([n = count](Input &i) { i.envVarCount = n; }) << "variables" << QString::fromLatin1(height);
 }
 
 void TestRunConfigurationState::header()
